@@ -1,0 +1,49 @@
+# The two entry points of the README. Both install what is missing (scripts/install-deps.sh),
+# configure once and build incrementally, so a second run with nothing changed is quick.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+WEBENV     := QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
+
+.PHONY: run test deps build build-asan test-unit test-asan test-web bench clean
+
+run: deps build
+	$(if $(filter 0,$(shell id -u)),$(WEBENV)) ./$(BUILD)/bin/flintly
+
+test: deps build build-asan
+	$(MAKE) --no-print-directory test-unit test-asan test-web
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
+	  -DFLINTLY_GUI=OFF -DFLINTLY_SANITIZE=ON -DFLINTLY_BENCH=OFF
+
+build-asan: $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# Every test of the full build, under a virtual X server for the windows and key grabs.
+test-unit:
+	xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan:
+	ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The editor page on its own in headless Chromium.
+test-web:
+	@if [ -f web/editor/package.json ]; then cd web/editor && npm test; fi
+
+bench: deps build
+	@for s in bench/*/run.sh; do [ -x "$$s" ] && "$$s" || true; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

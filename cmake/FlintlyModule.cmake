@@ -1,0 +1,27 @@
+# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [WEBENGINE])
+# One GoogleTest executable registered with ctest. Tests never touch the user's
+# configuration: each runs with its own XDG folders (see tests/support).
+# GUI tests need an X server (the test command runs ctest under xvfb-run); the others
+# use the offscreen platform so they run anywhere.
+function(flintly_test)
+  cmake_parse_arguments(T "GUI;WEBENGINE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  if(T_GUI OR T_WEBENGINE)
+    set(main flintly_test_main_gui)
+  else()
+    set(main flintly_test_main)
+  endif()
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${main} GTest::gtest GTest::gmock)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set(env "QT_QPA_PLATFORM=offscreen")
+  if(T_GUI)
+    set(env "QT_QPA_PLATFORM=xcb")
+  endif()
+  if(T_WEBENGINE)
+    list(APPEND env "QTWEBENGINE_DISABLE_SANDBOX=1" "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox")
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+endfunction()

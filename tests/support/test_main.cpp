@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#ifdef FLINTLY_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+namespace flintly::test {
+void setTemporaryRoot(const QString& root);
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home(QDir::tempPath() + "/flintly-test-XXXXXX");
+    const QByteArray root = home.path().toUtf8();
+    setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
+    setenv("XDG_CACHE_HOME", (root + "/cache").constData(), 1);
+    setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
+    QDir().mkpath(home.path() + "/config");
+    QDir().mkpath(home.path() + "/cache");
+    flintly::test::setTemporaryRoot(home.path());
+
+    TestApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
