@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace flintly::AppInfo {
+
+// The app's information values, fixed at build time. An environment variable named
+// like the CMake variable (FLINTLY_FEED_URL, FLINTLY_ANALYTICS_TOKEN,
+// FLINTLY_ANALYTICS_URL, FLINTLY_ALLOW_ARBITRARY_LOADS) overrides each at run time, so
+// tests and self-hosters need no rebuild.
+QString feedUrl();              // "SUFeedURL"
+QString analyticsToken();       // "AnalyticsToken"
+QString analyticsUrl();         // the analytics server's base URL
+QString allowArbitraryLoads();  // "NSAllowsArbitraryLoads"
+QString shortVersion();         // "CFBundleShortVersionString"
+QString buildVersion();         // "CFBundleVersion"
+
+// Looks a value up by its information-dictionary key; empty when unknown.
+QString value(const QString& key);
+
+}  // namespace flintly::AppInfo
