@@ -1,0 +1,186 @@
+import { defaultKeymap, history, historyKeymap, indentWithTab } from "@codemirror/commands";
+import { markdown, markdownLanguage } from "@codemirror/lang-markdown";
+import { indentUnit } from "@codemirror/language";
+import { highlightSelectionMatches, search, searchKeymap } from "@codemirror/search";
+import { Annotation, Compartment, EditorSelection, EditorState, type Extension, Text, Transaction } from "@codemirror/state";
+import { drawSelection, dropCursor, EditorView, highlightSpecialChars, keymap } from "@codemirror/view";
+import { post } from "./host";
+import { codeLanguages } from "./languages";
+import { detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines } from "./lineEnds";
+import { linkAt, type LinkHit } from "./links";
+import { presentation, taskBoxAt, toggleTask } from "./presentation";
+
+/** Marks transactions that carry text from the host; those are never echoed back. */
+const fromHost = Annotation.define<boolean>();
+
+const historySlot = new Compartment();
+const separatorSlot = new Compartment();
+
+function separatorFor(ends: LineEnds): Extension {
+  return ends.exact ? EditorState.lineSeparator.of("\n") : [];
+}
+
+export interface NoteEditor {
+  view: EditorView;
+  setMarkdown(text: string): void;
+  appendMarkdown(piece: string): void;
+  getMarkdown(): string;
+}
+
+export function createEditor(parent: HTMLElement): NoteEditor {
+  let ends: LineEnds = plainLineEnds;
+  const serialize = (state: EditorState) => state.doc.sliceString(0, state.doc.length, ends.eol);
+
+  // A plain click opens a link only when the user was not already working inside it,
+  // so the second click on a link places the cursor for editing.
+  let pendingLink: (LinkHit & { x: number; y: number }) | null = null;
+
+  const handlers = EditorView.domEventHandlers({
+    mousedown(event, view) {
+      pendingLink = null;
+      if (event.button !== 0) return false;
+      const box = taskBoxAt(view, event.target);
+      if (box !== null) {
+        event.preventDefault();
+        return toggleTask(view, box);
+      }
+      const pos = view.posAtCoords({ x: event.clientX, y: event.clientY });
+      const hit = pos === null ? null : linkAt(view.state, pos);
+      if (!hit) return false;
+      if (event.ctrlKey || event.metaKey) {
+        event.preventDefault();
+        post("openLink", hit.url);
+        return true;
+      }
+      const editing = view.hasFocus && view.state.selection.ranges.some((r) => r.to >= hit.from && r.from <= hit.to);
+      if (!editing && !event.shiftKey && !event.altKey && event.detail === 1) {
+        pendingLink = { ...hit, x: event.clientX, y: event.clientY };
+      }
+      return false;
+    },
+    click(event, view) {
+      const hit = pendingLink;
+      pendingLink = null;
+      if (!hit || event.detail !== 1) return false;
+      // A drag that started on a link selects text; only a click in place opens it.
+      const moved = Math.abs(event.clientX - hit.x) > 4 || Math.abs(event.clientY - hit.y) > 4;
+      if (moved || !view.state.selection.main.empty) return false;
+      post("openLink", hit.url);
+      return false;
+    },
+  });
+
+  const commands = keymap.of([
+    {
+      key: "Mod-s",
+      preventDefault: true,
+      run: (view) => {
+        post("saveNote", serialize(view.state));
+        return true;
+      },
+    },
+    {
+      key: "Mod-Shift-u",
+      preventDefault: true,
+      run: () => {
+        post("installUpdate", "keyboard");
+        return true;
+      },
+    },
+  ]);
+
+  const reportEdits = EditorView.updateListener.of((update) => {
+    if (!update.docChanged) return;
+    if (update.transactions.every((tr) => !tr.docChanged || tr.annotation(fromHost))) return;
+    post("didChange", serialize(update.state));
+  });
+
+  const view = new EditorView({
+    parent,
+    state: EditorState.create({
+      extensions: [
+        separatorSlot.of([]),
+        historySlot.of(history()),
+        commands,
+        keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, indentWithTab]),
+        markdown({ base: markdownLanguage, codeLanguages, addKeymap: true }),
+        indentUnit.of("    "),
+        presentation,
+        highlightSpecialChars(),
+        drawSelection(),
+        dropCursor(),
+        search({ top: true }),
+        highlightSelectionMatches(),
+        EditorView.lineWrapping,
+        EditorView.contentAttributes.of({ spellcheck: "false", autocorrect: "off", autocapitalize: "off" }),
+        handlers,
+        reportEdits,
+      ],
+    }),
+  });
+
+  /** Starts a fresh undo history, so undo never reaches text the host replaced. */
+  const forgetHistory = () => {
+    view.dispatch({ effects: historySlot.reconfigure([]), annotations: fromHost.of(true) });
+    view.dispatch({ effects: historySlot.reconfigure(history()), annotations: fromHost.of(true) });
+  };
+
+  function setMarkdown(text: string): void {
+    if (typeof text !== "string") return;
+    const next = detectLineEnds(text);
+    const state = view.state;
+    if (sameLineEnds(next, ends) && serialize(state) === text) return;
+
+    const lines = splitLines(text, next);
+    const base = { annotations: [fromHost.of(true), Transaction.addToHistory.of(false)] };
+    if (!sameLineEnds(next, ends)) {
+      // The document has to be split anew; keep the cursor's offset where it fits.
+      const head = Math.min(state.selection.main.head, text.length);
+      ends = next;
+      const doc = Text.of(lines);
+      view.dispatch({
+        ...base,
+        changes: { from: 0, to: state.doc.length, insert: doc },
+        selection: EditorSelection.cursor(Math.min(head, doc.length)),
+        effects: separatorSlot.reconfigure(separatorFor(next)),
+      });
+    } else {
+      const current = state.doc.toString();
+      const wanted = lines.join("\n");
+      const { from, toA, toB } = diffRange(current, wanted);
+      const insert = Text.of(wanted.slice(from, toB).split("\n"));
+      const change = { from, to: toA, insert };
+      // A cursor inside the replaced stretch lands at its start rather than being
+      // thrown to the far end of new text the user has not seen yet.
+      const touched = state.selection.ranges.some((r) => r.to > from && r.from < toA);
+      view.dispatch({
+        ...base,
+        changes: change,
+        selection: touched ? EditorSelection.cursor(from) : undefined,
+        scrollIntoView: touched,
+      });
+    }
+    forgetHistory();
+  }
+
+  function appendMarkdown(piece: string): void {
+    if (typeof piece !== "string" || piece === "") return;
+    if (view.state.doc.length === 0) {
+      // Into an empty note the piece becomes the whole text, so it keeps its own line
+      // breaks exactly; the insertion is still the user's to undo.
+      const next = detectLineEnds(piece);
+      ends = next;
+      view.dispatch({
+        changes: { from: 0, insert: Text.of(splitLines(piece, next)) },
+        effects: separatorSlot.reconfigure(separatorFor(next)),
+        userEvent: "input.append",
+      });
+      return;
+    }
+    // Elsewhere the piece takes the note's line-break style, like pasted text.
+    const end = view.state.doc.length;
+    view.dispatch({ changes: { from: end, insert: piece }, userEvent: "input.append" });
+  }
+
+  return { view, setMarkdown, appendMarkdown, getMarkdown: () => serialize(view.state) };
+}

@@ -1,0 +1,39 @@
+import "./style.css";
+import { createEditor } from "./editor";
+import { post } from "./host";
+import { initTheme, setThemeMode } from "./theme";
+import { showMessage } from "./toast";
+
+declare global {
+  interface Window {
+    setMarkdown(text: string): void;
+    appendMarkdown(piece: string): void;
+    getMarkdown(): string;
+    setThemeMode(mode: string, scheme?: string): boolean;
+    showLinkError(message: string): void;
+    requestUpdate(): void;
+  }
+}
+
+initTheme();
+const editor = createEditor(document.getElementById("editor") ?? document.body);
+
+// The host calls these by name on `window`; they return nothing the host relies on.
+window.setMarkdown = (text) => editor.setMarkdown(text);
+window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
+window.getMarkdown = () => editor.getMarkdown();
+window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
+window.showLinkError = (message) => showMessage(message);
+window.requestUpdate = () => post("installUpdate", "page");
+
+// A file dropped outside the text would make the engine navigate to it and lose the
+// editor; the editor's own drop handling (inside the text) is unaffected.
+for (const type of ["dragover", "drop"] as const) {
+  window.addEventListener(type, (event) => {
+    if (!event.defaultPrevented) event.preventDefault();
+  });
+}
+
+// Typing should go to the note whenever the window is focused.
+window.addEventListener("focus", () => editor.view.focus());
+editor.view.focus();

@@ -1,0 +1,89 @@
+// Opens the built page in the system's Chromium, as a host would: from a file://
+// URL, with a recording stand-in for the host's message handlers installed before
+// any page script runs.
+import { chromium, type Browser, type Page } from "playwright-core";
+import { resolve } from "node:path";
+import { pathToFileURL } from "node:url";
+
+export const pageUrl = pathToFileURL(resolve(import.meta.dirname ?? __dirname, "..", "dist", "index.html")).href;
+
+export interface Posted {
+  name: string;
+  body: unknown;
+}
+
+// Written as source text: functions handed to the browser must not carry the name
+// helpers that the TypeScript loader adds to compiled test code.
+const recorder = `
+  (() => {
+    const posted = [];
+    window.__posted = posted;
+    const handlers = {};
+    for (const name of ["didChange", "openLink", "saveNote", "installUpdate"]) {
+      handlers[name] = { postMessage: (body) => void posted.push({ name, body, at: performance.now() }) };
+    }
+    window.webkit = { messageHandlers: handlers };
+    // Test code compiled by the loader refers to this helper in evaluated functions.
+    window.__name = window.__name || ((fn) => fn);
+  })();
+`;
+
+export interface Session {
+  browser: Browser;
+  close(): Promise<void>;
+  open(options?: { colorScheme?: "light" | "dark"; width?: number; height?: number }): Promise<Page>;
+}
+
+export async function launch(): Promise<Session> {
+  const browser = await chromium.launch({
+    executablePath: process.env.CHROMIUM ?? "/usr/bin/chromium",
+    args: [
+      "--headless",
+      "--no-sandbox",
+      "--disable-gpu",
+      "--disable-quic",
+      "--no-first-run",
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+    ],
+    // Playwright gives every launch a fresh, throw-away profile directory.
+    headless: true,
+  });
+  return {
+    browser,
+    async close() {
+      await browser.close();
+    },
+    async open(options = {}) {
+      const context = await browser.newContext({
+        viewport: { width: options.width ?? 400, height: options.height ?? 600 },
+        colorScheme: options.colorScheme ?? "light",
+      });
+      const page = await context.newPage();
+      await page.addInitScript({ content: recorder });
+      const errors: string[] = [];
+      page.on("pageerror", (err) => errors.push(String(err)));
+      page.on("console", (msg) => {
+        if (msg.type() === "error") errors.push(msg.text());
+      });
+      (page as Page & { errors: string[] }).errors = errors;
+      await page.goto(pageUrl);
+      await page.waitForFunction(() => typeof window.setMarkdown === "function");
+      return page;
+    },
+  };
+}
+
+export function pageErrors(page: Page): string[] {
+  return (page as Page & { errors?: string[] }).errors ?? [];
+}
+
+export async function posted(page: Page, name?: string): Promise<Posted[]> {
+  const all = await page.evaluate(() => (window as unknown as { __posted: Posted[] }).__posted.slice());
+  return name ? all.filter((m) => m.name === name) : all;
+}
+
+export async function clearPosted(page: Page): Promise<void> {
+  await page.evaluate(() => void ((window as unknown as { __posted: Posted[] }).__posted.length = 0));
+}
