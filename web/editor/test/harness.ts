@@ -87,3 +87,32 @@ export async function posted(page: Page, name?: string): Promise<Posted[]> {
 export async function clearPosted(page: Page): Promise<void> {
   await page.evaluate(() => void ((window as unknown as { __posted: Posted[] }).__posted.length = 0));
 }
+
+/** Viewport coordinates of the middle of `needle`'s first character in the editor. */
+export async function pointAt(page: Page, needle: string, index = 0): Promise<{ x: number; y: number }> {
+  const point = await page.evaluate(
+    ({ needle, index }) => {
+      const content = document.querySelector(".cm-content");
+      if (!content) return null;
+      const walker = document.createTreeWalker(content, NodeFilter.SHOW_TEXT);
+      for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+        const at = (node.textContent ?? "").indexOf(needle);
+        if (at < 0) continue;
+        const range = document.createRange();
+        range.setStart(node, at + index);
+        range.setEnd(node, at + index + 1);
+        const rect = range.getBoundingClientRect();
+        return { x: rect.left + rect.width / 2, y: rect.top + rect.height / 2 };
+      }
+      return null;
+    },
+    { needle, index },
+  );
+  if (!point) throw new Error(`text not shown in the editor: ${needle}`);
+  return point;
+}
+
+/** Places the cursor at the very end of the note through the keyboard. */
+export async function cursorToEnd(page: Page): Promise<void> {
+  await page.keyboard.press("Control+End");
+}

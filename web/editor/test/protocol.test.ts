@@ -1,0 +1,205 @@
+import assert from "node:assert/strict";
+import { after, before, describe, test } from "node:test";
+import type { Page } from "playwright-core";
+import { clearPosted, cursorToEnd, launch, pageErrors, posted, type Session } from "./harness.ts";
+
+let session: Session;
+let page: Page;
+
+before(async () => {
+  session = await launch();
+  page = await session.open();
+});
+after(async () => {
+  assert.deepEqual(pageErrors(page), []);
+  await session.close();
+});
+
+// Texts are built inside the page from code units, so nothing on the way (test
+// runner, protocol, JSON) can normalise them before the editor sees them.
+const hostile: Record<string, string> = {
+  "template-literal syntax": "a `tick` \\ back\\slash ${alert(1)} \\${x} \\` end",
+  "CRLF line ends": "# Title\r\n\r\n- one\r\n- two\r\n",
+  "lone CR line ends": "one\rtwo\r\rthree",
+  "mixed line ends": "lf\ncrlf\r\ncr\rend\r",
+  "line and paragraph separators": "a\u2028b\u2029c\n",
+  "NUL and control characters": "nul\u0000here\u0001\u001f\u007f\ttab",
+  "emoji and joiners": "👩‍👩‍👧 🇰🇷 é (e\u0301) 한글",
+  "lone surrogates": "high \ud83d alone, low \ude00 alone, \ufffd replaced",
+  "byte order mark and zero width": "\ufeffstart\u200bmid\u200dend",
+  "markup and script": "</script><script>alert(1)</script><img src=x onerror=alert(1)>",
+  "empty": "",
+  "only line breaks": "\n\n\r\n",
+};
+
+async function setText(text: string): Promise<void> {
+  const codes = Array.from({ length: text.length }, (_, i) => text.charCodeAt(i));
+  await page.evaluate((codes) => window.setMarkdown(String.fromCharCode(...codes)), codes);
+}
+
+async function text(): Promise<string> {
+  const codes = await page.evaluate(() => {
+    const t = window.getMarkdown();
+    return Array.from({ length: t.length }, (_, i) => t.charCodeAt(i));
+  });
+  return String.fromCharCode(...codes);
+}
+
+async function lastDidChange(): Promise<string | undefined> {
+  const list = await page.evaluate(() =>
+    (window as unknown as { __posted: { name: string; body: string }[] }).__posted
+      .filter((m) => m.name === "didChange")
+      .map((m) => Array.from({ length: m.body.length }, (_, i) => m.body.charCodeAt(i))),
+  );
+  const last = list.at(-1);
+  return last && String.fromCharCode(...last);
+}
+
+describe("text from the host", () => {
+  for (const [name, value] of Object.entries(hostile)) {
+    test(`${name} arrive and go back exactly`, async () => {
+      await setText("something else first");
+      await clearPosted(page);
+      await setText(value);
+      assert.equal(await text(), value, "held text");
+      assert.deepEqual(await posted(page, "didChange"), [], "setting text is not an edit");
+      // An edit at the very end proves the whole text is reported as it was given.
+      await page.focus(".cm-content");
+      await cursorToEnd(page);
+      await page.keyboard.type("Z");
+      assert.equal(await lastDidChange(), value + "Z", "reported after an edit");
+    });
+  }
+
+  test("a megabyte note arrives whole", async () => {
+    const big = "## Section\n\nSome *text* with `code` and [a link](https://x.y).\n".repeat(16_000);
+    const same = await page.evaluate((t) => {
+      window.setMarkdown(t);
+      return window.getMarkdown() === t;
+    }, big);
+    assert.ok(same);
+  });
+
+  test("undo never reaches past text the host set", async () => {
+    await setText("first note");
+    await page.focus(".cm-content");
+    await cursorToEnd(page);
+    await page.keyboard.type(" edited");
+    await setText("second note");
+    await page.keyboard.press("Control+z");
+    await page.keyboard.press("Control+z");
+    assert.equal(await text(), "second note");
+
+    await setText("");
+    await setText("loaded");
+    await page.keyboard.press("Control+z");
+    assert.equal(await text(), "loaded", "undo does not empty the editor");
+  });
+
+  test("the same text again keeps the cursor; a change elsewhere leaves it in place", async () => {
+    await setText("alpha beta gamma");
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+Home");
+    for (let i = 0; i < 5; i++) await page.keyboard.press("ArrowRight");
+    await setText("alpha beta gamma");
+    await setText("alpha beta gamma and more");
+    await page.keyboard.type("!");
+    assert.equal(await text(), "alpha! beta gamma and more");
+  });
+
+  test("values that are not strings are ignored", async () => {
+    await setText("kept");
+    await page.evaluate(() => {
+      const w = window as unknown as Record<string, (v: unknown) => void>;
+      w.setMarkdown(undefined);
+      w.setMarkdown(42);
+      w.appendMarkdown(null);
+      w.appendMarkdown({});
+    });
+    assert.equal(await text(), "kept");
+  });
+});
+
+describe("appending", () => {
+  test("adds to the end, keeps the cursor and is one undo step", async () => {
+    await setText("line one\nline two");
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+Home");
+    await clearPosted(page);
+    await page.evaluate(() => window.appendMarkdown("\n\n## Template\n- [ ] item"));
+    const whole = "line one\nline two\n\n## Template\n- [ ] item";
+    assert.equal(await text(), whole);
+    assert.equal(await lastDidChange(), whole, "the host learns the whole text");
+    await page.keyboard.type(">");
+    assert.equal(await text(), ">" + whole, "cursor stayed at the start");
+    await page.keyboard.press("Control+z");
+    await page.keyboard.press("Control+z");
+    assert.equal(await text(), "line one\nline two", "the insertion can be undone");
+  });
+
+  test("into an empty note the piece keeps its own line breaks", async () => {
+    await setText("");
+    await page.evaluate(() => window.appendMarkdown("a\r\nb\r\n"));
+    assert.equal(await text(), "a\r\nb\r\n");
+  });
+
+  test("into a CRLF note the piece follows the note's line breaks", async () => {
+    await setText("a\r\nb");
+    await page.evaluate(() => window.appendMarkdown("\n\nc"));
+    assert.equal(await text(), "a\r\nb\r\n\r\nc");
+  });
+});
+
+describe("edits reported to the host", () => {
+  test("every keystroke posts the whole text", async () => {
+    await setText("");
+    await clearPosted(page);
+    await page.focus(".cm-content");
+    await page.keyboard.type("ab");
+    await page.keyboard.press("Enter");
+    await page.keyboard.press("Backspace");
+    const bodies = (await posted(page, "didChange")).map((m) => m.body);
+    assert.deepEqual(bodies, ["a", "ab", "ab\n", "ab"]);
+  });
+
+  test("Enter continues a list", async () => {
+    await setText("- one");
+    await page.focus(".cm-content");
+    await cursorToEnd(page);
+    await page.keyboard.press("Enter");
+    await page.keyboard.type("two");
+    assert.equal(await text(), "- one\n- two");
+  });
+
+  test("Ctrl+S asks the host to save with the text, and is not an edit", async () => {
+    await setText("save me\r\nplease");
+    await clearPosted(page);
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+s");
+    assert.deepEqual(
+      (await posted(page)).map((m) => [m.name, m.body]),
+      [["saveNote", "save me\r\nplease"]],
+    );
+  });
+
+  test("the page can ask for an update install", async () => {
+    await clearPosted(page);
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+Shift+U");
+    await page.evaluate(() => window.requestUpdate());
+    assert.deepEqual((await posted(page)).map((m) => m.name), ["installUpdate", "installUpdate"]);
+  });
+
+  test("a page without a host still edits", async () => {
+    const bare = await session.open();
+    await bare.evaluate(() => {
+      delete (window as { webkit?: unknown }).webkit;
+      window.setMarkdown("x");
+    });
+    await bare.focus(".cm-content");
+    await bare.keyboard.type("y");
+    assert.equal(await bare.evaluate(() => window.getMarkdown()), "yx");
+    assert.deepEqual(pageErrors(bare), []);
+    await bare.context().close();
+  });
+});
