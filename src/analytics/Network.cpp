@@ -1,0 +1,205 @@
+#include "analytics/Network.h"
+
+#include "analytics/AnalyticsLogger.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+
+namespace flintly::analytics {
+
+namespace {
+
+void globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Characters that may stand for themselves in a query item; "+" among them, which is
+// why it is replaced afterwards.
+bool isQueryAllowed(unsigned char c)
+{
+    if (std::isalnum(c))
+        return true;
+    switch (c) {
+    case '-': case '.': case '_': case '~': case '!': case '$': case '\'': case '(': case ')':
+    case '*': case '+': case ',': case ';': case ':': case '@': case '/': case '?':
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string percentEncode(const std::string& text)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (isQueryAllowed(c)) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back('%');
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 0xf]);
+        }
+    }
+    return out;
+}
+
+size_t collectBody(char* data, size_t size, size_t count, void* target)
+{
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+size_t collectHeader(char* data, size_t size, size_t count, void* target)
+{
+    const std::string line(data, size * count);
+    const auto colon = line.find(':');
+    if (colon != std::string::npos) {
+        std::string name = line.substr(0, colon);
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::string value = line.substr(colon + 1);
+        const auto begin = value.find_first_not_of(" \t");
+        const auto end = value.find_last_not_of(" \t\r\n");
+        value = begin == std::string::npos ? std::string() : value.substr(begin, end - begin + 1);
+        (*static_cast<Headers*>(target))[name] = value;
+    }
+    return size * count;
+}
+
+}  // namespace
+
+std::string Reason::description() const
+{
+    switch (kind) {
+    case Kind::ParseError: return "parseError";
+    case Kind::NoData: return "noData";
+    case Kind::NotOKStatusCode: return "notOKStatusCode(statusCode: " + std::to_string(statusCode) + ")";
+    case Kind::Other: return "other(" + error + ")";
+    }
+    return "other";
+}
+
+Network::Network(NetworkTimeouts timeouts) : timeouts_(timeouts)
+{
+    globalInit();
+    curl_ = curl_easy_init();
+}
+
+Network::~Network() { curl_easy_cleanup(static_cast<CURL*>(curl_)); }
+
+std::string Network::buildURL(const std::string& base, const Resource& resource)
+{
+    if (!base.starts_with("http://") && !base.starts_with("https://"))
+        return {};
+    std::string url = base;
+    // Query and fragment of the base give way to the resource's own.
+    url = url.substr(0, std::min(url.find('?'), url.find('#')));
+    const auto authorityEnd = url.find('/', url.find("://") + 3);
+    if (authorityEnd == std::string::npos)
+        url += "/";
+    std::string path = resource.path;
+    if (url.ends_with('/') && path.starts_with('/'))
+        path.erase(0, 1);
+    else if (!url.ends_with('/') && !path.starts_with('/') && !path.empty())
+        path.insert(0, "/");
+    url += path;
+    if (!resource.queryItems.empty()) {
+        std::string query;
+        for (const auto& [name, value] : resource.queryItems) {
+            if (!query.empty())
+                query += '&';
+            query += percentEncode(name) + "=" + percentEncode(value);
+        }
+        std::string::size_type plus;
+        while ((plus = query.find('+')) != std::string::npos)
+            query.replace(plus, 1, "%2B");
+        url += "?" + query;
+    }
+    return url;
+}
+
+int Network::progress(void* self, long long, long long, long long, long long)
+{
+    return static_cast<Network*>(self)->cancelled_ ? 1 : 0;
+}
+
+void Network::apiRequest(const std::string& base, const Resource& resource,
+                         const std::function<void(const Reason&, const Response&)>& failure,
+                         const std::function<void(long long, const Response&)>& success)
+{
+    Response response;
+    const std::string url = buildURL(base, resource);
+    if (url.empty() || !curl_) {
+        failure(Reason{Reason::Kind::Other, 0, "bad URL: " + base}, response);
+        return;
+    }
+    if (cancelled_) {
+        failure(Reason{Reason::Kind::Other, 0, "cancelled"}, response);
+        return;
+    }
+    ANALYTICS_DEBUG("Fetching URL " + url);
+
+    auto* curl = static_cast<CURL*>(curl_);
+    curl_easy_reset(curl);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (resource.method == Resource::Method::Post) {
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        const std::string& body = resource.requestBody ? *resource.requestBody : std::string();
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
+    curl_slist* headerList = nullptr;
+    for (const auto& [name, value] : resource.headers)
+        headerList = curl_slist_append(headerList, (name + ": " + value).c_str());
+    // libcurl would otherwise ask for "100-continue" on large bodies and wait for it.
+    headerList = curl_slist_append(headerList, "Expect:");
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerList);
+
+    // The request timeout is a limit on silence (as a URL request's is); the wait is a
+    // limit on the whole exchange.
+    const auto requestMs = static_cast<long>(timeouts_.requestSeconds * 1000);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, requestMs);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, requestMs / 1000));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.waitSeconds * 1000));
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Network::progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collectBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response.headers);
+
+    const CURLcode code = curl_easy_perform(curl);
+    curl_slist_free_all(headerList);
+    if (code == CURLE_OK)
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.statusCode);
+
+    if (code != CURLE_OK || response.statusCode == 0) {
+        if (code != CURLE_OK)
+            failure(Reason{Reason::Kind::Other, 0, curl_easy_strerror(code)}, response);
+        else
+            failure(Reason{Reason::Kind::NoData, 0, {}}, response);
+        return;
+    }
+    if (response.statusCode != 200) {
+        failure(Reason{Reason::Kind::NotOKStatusCode, response.statusCode, {}}, response);
+        return;
+    }
+    const auto parsed = resource.parse ? resource.parse(response.body) : std::optional<long long>(0);
+    if (!parsed) {
+        failure(Reason{Reason::Kind::ParseError, 0, {}}, response);
+        return;
+    }
+    success(*parsed, response);
+}
+
+}  // namespace flintly::analytics
