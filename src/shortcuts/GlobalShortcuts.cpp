@@ -1,0 +1,356 @@
+#include "shortcuts/GlobalShortcuts.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsStore.h"
+#include "shortcuts/MenuItemSearch.h"
+#include "shortcuts/MenuTracker.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QSettings>
+#include <QWindow>
+
+namespace flintly::shortcuts {
+
+GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGrabBackend> backend, QObject* parent)
+    : QObject(parent), settings_(settings)
+{
+    if (!backend)
+        backend = createDefaultKeyGrabBackend();
+    registry_ = std::make_unique<HotkeyRegistry>(std::move(backend));
+}
+
+GlobalShortcuts::~GlobalShortcuts()
+{
+    // Streams outliving us end quietly instead of calling back into a dead object.
+    for (const StreamTable* table : {&streamKeyDownHandlers_, &streamKeyUpHandlers_})
+        for (const auto& streams : *table)
+            for (const auto& stream : streams)
+                if (stream)
+                    stream->owner_ = nullptr;
+}
+
+GlobalShortcuts& GlobalShortcuts::shared()
+{
+    static GlobalShortcuts* instance = new GlobalShortcuts(SettingsStore::standard());
+    return *instance;
+}
+
+// --- names and storage
+
+Name GlobalShortcuts::declare(const QString& rawName, std::optional<Shortcut> defaultShortcut)
+{
+    const Name name(rawName, defaultShortcut);
+    if (defaultShortcut && !settings_.contains(name.settingsKey()))
+        setShortcut(defaultShortcut, name);
+    declaredNames_.insert(name);
+    ensureMenuTracking();
+    return name;
+}
+
+Name GlobalShortcuts::bindKeyUp(const QString& rawName, std::optional<Shortcut> defaultShortcut, QObject* context,
+                                std::function<void()> action)
+{
+    const Name name = declare(rawName, defaultShortcut);
+    onKeyUp(name, context, std::move(action));
+    return name;
+}
+
+std::optional<Shortcut> GlobalShortcuts::getShortcut(const Name& name) const
+{
+    const QVariant value = settings_.value(name.settingsKey());
+    QString text;
+    if (value.typeId() == QMetaType::QString)
+        text = value.toString();
+    else if (value.typeId() == QMetaType::QStringList)
+        // An unquoted JSON text written into the file by hand: INI splits it at commas.
+        text = value.toStringList().join(QLatin1Char(','));
+    else
+        return std::nullopt;
+    return Shortcut::fromJson(text.toUtf8());
+}
+
+void GlobalShortcuts::setShortcut(const std::optional<Shortcut>& shortcut, const Name& name)
+{
+    const std::optional<Shortcut> old = getShortcut(name);
+    if (!shortcut) {
+        if (!old)
+            return;
+        if (name.defaultShortcut)
+            settings_.setValue(name.settingsKey(), false);
+        else
+            settings_.remove(name.settingsKey());
+        releaseUnlessShared(*old, name);
+        postChange(name);
+        return;
+    }
+
+    const QByteArray json = shortcut->toJson();
+    if (json.isEmpty())
+        return;
+    if (old)
+        releaseUnlessShared(*old, name);
+    if (!registeredShortcuts_.contains(*shortcut))
+        registerShortcut(*shortcut);
+    settings_.setValue(name.settingsKey(), QString::fromUtf8(json));
+    postChange(name);
+}
+
+void GlobalShortcuts::reset(const Name& name) { reset(QList<Name>{name}); }
+
+void GlobalShortcuts::reset(const QList<Name>& names)
+{
+    for (const Name& name : names) {
+        if (name.defaultShortcut) {
+            setShortcut(name.defaultShortcut, name);
+        } else if (const auto old = getShortcut(name)) {
+            settings_.remove(name.settingsKey());
+            releaseUnlessShared(*old, name);
+            postChange(name);
+        }
+    }
+}
+
+void GlobalShortcuts::resetAll()
+{
+    // The store has no listing of its keys; a second QSettings on the same file shares
+    // its in-process state and can list them.
+    const QSettings file(settings_.filePath(), QSettings::IniFormat);
+    QList<Name> names;
+    for (const QString& key : file.allKeys())
+        if (key.startsWith(kSettingsKeyPrefix))
+            names.append(Name(key.mid(kSettingsKeyPrefix.size())));
+    reset(names);
+}
+
+void GlobalShortcuts::postChange(const Name& name)
+{
+    NotificationCenter::defaultCenter().post(kShortcutByNameDidChange, {},
+                                             {{QStringLiteral("name"), QVariant::fromValue(name)}});
+}
+
+// --- registration
+
+void GlobalShortcuts::registerShortcut(const Shortcut& shortcut)
+{
+    registry_->registerShortcut(
+        shortcut, [this](const Shortcut& s) { dispatch(EventType::keyDown, s); },
+        [this](const Shortcut& s) { dispatch(EventType::keyUp, s); });
+    // Kept even when the server refused it, so the failure is reported once rather than
+    // at every bind.
+    registeredShortcuts_.insert(shortcut);
+}
+
+void GlobalShortcuts::unregisterShortcut(const Shortcut& shortcut)
+{
+    registry_->unregisterShortcut(shortcut);
+    registeredShortcuts_.remove(shortcut);
+}
+
+void GlobalShortcuts::registerIfNeeded(const Name& name)
+{
+    if (const auto shortcut = getShortcut(name); shortcut && !registeredShortcuts_.contains(*shortcut))
+        registerShortcut(*shortcut);
+}
+
+QSet<Name> GlobalShortcuts::knownNames() const
+{
+    QSet<Name> names = declaredNames_;
+    for (auto it = keyDownHandlers_.keyBegin(); it != keyDownHandlers_.keyEnd(); ++it)
+        names.insert(*it);
+    for (auto it = keyUpHandlers_.keyBegin(); it != keyUpHandlers_.keyEnd(); ++it)
+        names.insert(*it);
+    for (auto it = streamKeyDownHandlers_.keyBegin(); it != streamKeyDownHandlers_.keyEnd(); ++it)
+        names.insert(*it);
+    return names;
+}
+
+// Two names may share one hotkey; taking a shortcut away from one name must not silence
+// the other, so the hotkey goes only when no other name still stores it.
+void GlobalShortcuts::releaseUnlessShared(const Shortcut& shortcut, const Name& except)
+{
+    const QSet<Name> names = knownNames();
+    for (const Name& other : names)
+        if (!(other == except) && getShortcut(other) == shortcut)
+            return;
+    unregisterShortcut(shortcut);
+}
+
+bool GlobalShortcuts::hasAnyHandlerFor(const Shortcut& shortcut) const
+{
+    const auto uses = [&](const Name& name) { return getShortcut(name) == shortcut; };
+    for (auto it = keyDownHandlers_.cbegin(); it != keyDownHandlers_.cend(); ++it)
+        if (!it->isEmpty() && uses(it.key()))
+            return true;
+    for (auto it = keyUpHandlers_.cbegin(); it != keyUpHandlers_.cend(); ++it)
+        if (!it->isEmpty() && uses(it.key()))
+            return true;
+    for (const StreamTable* table : {&streamKeyDownHandlers_, &streamKeyUpHandlers_})
+        for (auto it = table->cbegin(); it != table->cend(); ++it)
+            if (!it->isEmpty() && uses(it.key()))
+                return true;
+    return false;
+}
+
+// --- actions
+
+void GlobalShortcuts::addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context,
+                                std::function<void()> action)
+{
+    table[name].append(Action{context ? QPointer<QObject>(context) : QPointer<QObject>(this), std::move(action)});
+    registerIfNeeded(name);
+}
+
+void GlobalShortcuts::onKeyDown(const Name& name, QObject* context, std::function<void()> action)
+{
+    addAction(keyDownHandlers_, name, context, std::move(action));
+}
+
+void GlobalShortcuts::onKeyUp(const Name& name, QObject* context, std::function<void()> action)
+{
+    addAction(keyUpHandlers_, name, context, std::move(action));
+}
+
+std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(const Name& name) { return makeStream(std::nullopt, name); }
+
+std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(EventType type, const Name& name)
+{
+    return makeStream(type, name);
+}
+
+std::unique_ptr<ShortcutEventStream> GlobalShortcuts::makeStream(std::optional<EventType> filter, const Name& name)
+{
+    std::unique_ptr<ShortcutEventStream> stream(new ShortcutEventStream(this, filter));
+    streamKeyDownHandlers_[name].insert(stream->id(), stream.get());
+    streamKeyUpHandlers_[name].insert(stream->id(), stream.get());
+    registerIfNeeded(name);
+    return stream;
+}
+
+void GlobalShortcuts::endStream(const QUuid& id)
+{
+    std::optional<Name> owner;
+    for (StreamTable* table : {&streamKeyDownHandlers_, &streamKeyUpHandlers_}) {
+        for (auto it = table->begin(); it != table->end();) {
+            if (it->remove(id))
+                owner = it.key();
+            it = it->isEmpty() ? table->erase(it) : std::next(it);
+        }
+    }
+    if (!owner)
+        return;
+    if (const auto shortcut = getShortcut(*owner); shortcut && !hasAnyHandlerFor(*shortcut))
+        unregisterShortcut(*shortcut);
+}
+
+void GlobalShortcuts::enable(const QList<Name>& names)
+{
+    for (const Name& name : names)
+        registerIfNeeded(name);
+}
+
+void GlobalShortcuts::disable(const QList<Name>& names)
+{
+    for (const Name& name : names)
+        if (const auto shortcut = getShortcut(name))
+            unregisterShortcut(*shortcut);
+}
+
+void GlobalShortcuts::removeAllHandlers()
+{
+    QSet<Name> names;
+    for (auto it = keyDownHandlers_.keyBegin(); it != keyDownHandlers_.keyEnd(); ++it)
+        names.insert(*it);
+    for (auto it = keyUpHandlers_.keyBegin(); it != keyUpHandlers_.keyEnd(); ++it)
+        names.insert(*it);
+    for (const Name& name : names)
+        if (const auto shortcut = getShortcut(name))
+            unregisterShortcut(*shortcut);
+    keyDownHandlers_.clear();
+    keyUpHandlers_.clear();
+}
+
+bool GlobalShortcuts::isEnabled() const { return registry_->isEnabled(); }
+
+void GlobalShortcuts::setEnabled(bool enabled) { registry_->setEnabled(enabled); }
+
+void GlobalShortcuts::dispatch(EventType type, const Shortcut& pressed)
+{
+    if (isPaused_) {
+        // The recorder has the keyboard focus but the grab took the key; hand it over
+        // as if typed. Posted, because the grab arrives inside X event processing and
+        // the recorder may open an alert.
+        if (QWindow* window = QGuiApplication::focusWindow(); window && type == EventType::keyDown)
+            QCoreApplication::postEvent(window, pressed.makeKeyEvent(true));
+        return;
+    }
+    QPointer<GlobalShortcuts> self(this);
+    const auto& table = type == EventType::keyDown ? keyDownHandlers_ : keyUpHandlers_;
+    QList<Action> toRun;
+    for (auto it = table.cbegin(); it != table.cend(); ++it)
+        if (getShortcut(it.key()) == pressed)
+            toRun += it.value();
+    // Collected first: an action may add or remove handlers (or close the app).
+    for (const Action& action : toRun)
+        if (action.context && action.run)
+            action.run();
+    if (!self)
+        return;
+
+    const StreamTable& streams = type == EventType::keyDown ? streamKeyDownHandlers_ : streamKeyUpHandlers_;
+    QList<QPointer<ShortcutEventStream>> receivers;
+    for (auto it = streams.cbegin(); it != streams.cend(); ++it)
+        if (getShortcut(it.key()) == pressed)
+            receivers += it.value().values();
+    for (const auto& stream : receivers)
+        if (stream)
+            stream->yield(type);
+}
+
+// --- queries
+
+bool GlobalShortcuts::isTakenBySystem(const Shortcut& shortcut) { return registry_->isTakenBySystem(shortcut); }
+
+void GlobalShortcuts::setMainMenu(QWidget* menu) { mainMenu_ = menu; }
+
+QAction* GlobalShortcuts::menuItemUsing(const Shortcut& shortcut) const
+{
+    if (mainMenu_)
+        return menuItemWithShortcut(mainMenu_->actions(), shortcut);
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        for (QMenuBar* bar : window->findChildren<QMenuBar*>())
+            if (QAction* item = menuItemWithShortcut(bar->actions(), shortcut))
+                return item;
+    return nullptr;
+}
+
+void GlobalShortcuts::ensureMenuTracking()
+{
+    if (menuTracker_)
+        return;
+    menuTracker_ = new MenuTracker(this);
+    connect(menuTracker_, &MenuTracker::menuOpenChanged, this, [this](bool open) { registry_->setMenuOpen(open); });
+}
+
+// --- streams
+
+ShortcutEventStream::ShortcutEventStream(GlobalShortcuts* owner, std::optional<EventType> filter)
+    : owner_(owner), id_(QUuid::createUuid()), filter_(filter)
+{
+}
+
+ShortcutEventStream::~ShortcutEventStream()
+{
+    if (owner_)
+        owner_->endStream(id_);
+}
+
+void ShortcutEventStream::yield(EventType type)
+{
+    if (!filter_ || *filter_ == type)
+        emit received(type);
+}
+
+}  // namespace flintly::shortcuts

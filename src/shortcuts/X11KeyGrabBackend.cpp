@@ -1,0 +1,275 @@
+#include "shortcuts/X11KeyGrabBackend.h"
+
+#include "shortcuts/KeyCodeMap.h"
+#include "shortcuts/X11Support.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <X11/Xlib.h>
+#include <xcb/xcb_keysyms.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace flintly::shortcuts {
+
+namespace {
+
+constexpr quint32 kNumLockKeysym = 0xff7f;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+QNativeInterface::QX11Application* x11Application()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app)
+        return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection() || !x11->display())
+        return nullptr;
+    return x11;
+}
+
+// The character the current layout gives a key: the first keysym of its X keycode.
+class X11KeyboardLayout final : public KeyboardLayout {
+public:
+    explicit X11KeyboardLayout(xcb_connection_t* connection) : connection_(connection) {}
+
+    std::optional<QString> character(int keyCode) const override
+    {
+        const auto keycode = KeyCodeMap::xKeycode(keyCode);
+        if (!keycode)
+            return std::nullopt;
+        // Allocated per question so a layout switch shows at once; shortcuts are
+        // displayed rarely enough for one round trip not to matter.
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+        if (!symbols)
+            return std::nullopt;
+        const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols, *keycode, 0);
+        xcb_key_symbols_free(symbols);
+        const char32_t ucs = xkb_keysym_to_utf32(keysym);
+        if (ucs == 0 || ucs < 0x20 || ucs == 0x7f)
+            return std::nullopt;
+        return QString::fromUcs4(&ucs, 1);
+    }
+
+private:
+    xcb_connection_t* connection_;
+};
+
+}  // namespace
+
+std::unique_ptr<KeyGrabBackend> createX11KeyGrabBackend()
+{
+    auto* x11 = x11Application();
+    if (!x11)
+        return nullptr;
+    return std::make_unique<X11KeyGrabBackend>(x11->connection(), DefaultRootWindow(x11->display()));
+}
+
+std::unique_ptr<KeyboardLayout> createX11KeyboardLayout()
+{
+    auto* x11 = x11Application();
+    if (!x11)
+        return nullptr;
+    return std::make_unique<X11KeyboardLayout>(x11->connection());
+}
+
+X11KeyGrabBackend::X11KeyGrabBackend(xcb_connection_t* connection, xcb_window_t root)
+    : connection_(connection), root_(root)
+{
+    readLockMasks();
+}
+
+X11KeyGrabBackend::~X11KeyGrabBackend()
+{
+    for (const Grab& g : std::as_const(grabs_))
+        ungrabVariants(g);
+    xcb_flush(connection_);
+    if (filterInstalled_ && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+std::optional<quint16> X11KeyGrabBackend::xModifiers(quint32 carbon)
+{
+    if (carbon & CarbonModifier::function)
+        return std::nullopt;
+    quint16 mask = 0;
+    if (carbon & CarbonModifier::command)
+        mask |= XCB_MOD_MASK_CONTROL;
+    if (carbon & CarbonModifier::control)
+        mask |= XCB_MOD_MASK_4;
+    if (carbon & CarbonModifier::option)
+        mask |= XCB_MOD_MASK_1;
+    if (carbon & CarbonModifier::shift)
+        mask |= XCB_MOD_MASK_SHIFT;
+    return mask;
+}
+
+quint32 X11KeyGrabBackend::carbonModifiers(quint16 state)
+{
+    quint32 carbon = 0;
+    if (state & XCB_MOD_MASK_CONTROL)
+        carbon |= CarbonModifier::command;
+    if (state & XCB_MOD_MASK_4)
+        carbon |= CarbonModifier::control;
+    if (state & XCB_MOD_MASK_1)
+        carbon |= CarbonModifier::option;
+    if (state & XCB_MOD_MASK_SHIFT)
+        carbon |= CarbonModifier::shift;
+    return carbon;
+}
+
+// Num Lock is whichever ModN the server's modifier map puts the Num_Lock key on.
+void X11KeyGrabBackend::readLockMasks()
+{
+    numLockMask_ = 0;
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+    if (!symbols)
+        return;
+    std::unique_ptr<xcb_keycode_t, FreeDeleter> numLockCodes(xcb_key_symbols_get_keycode(symbols, kNumLockKeysym));
+    xcb_key_symbols_free(symbols);
+    std::unique_ptr<xcb_get_modifier_mapping_reply_t, FreeDeleter> reply(
+        xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr));
+    if (!reply || !numLockCodes)
+        return;
+    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(reply.get());
+    const int perModifier = reply->keycodes_per_modifier;
+    for (int mod = 0; mod < 8; ++mod) {
+        for (int i = 0; i < perModifier; ++i) {
+            const xcb_keycode_t code = codes[mod * perModifier + i];
+            for (const xcb_keycode_t* n = numLockCodes.get(); code && *n != XCB_NO_SYMBOL; ++n)
+                if (*n == code)
+                    numLockMask_ = static_cast<quint16>(1u << mod);
+        }
+    }
+}
+
+QList<quint16> X11KeyGrabBackend::lockVariants(quint16 modifiers) const
+{
+    QList<quint16> variants{modifiers, quint16(modifiers | XCB_MOD_MASK_LOCK)};
+    if (numLockMask_)
+        variants << quint16(modifiers | numLockMask_) << quint16(modifiers | XCB_MOD_MASK_LOCK | numLockMask_);
+    return variants;
+}
+
+int X11KeyGrabBackend::grabVariants(const Grab& g)
+{
+    // Not owner_events: every press goes to the root window, never into whichever of
+    // our own windows has focus, so the hotkey acts the same inside and outside the app.
+    QList<xcb_void_cookie_t> cookies;
+    for (quint16 mods : lockVariants(g.modifiers))
+        cookies << xcb_grab_key_checked(connection_, 0, root_, mods, g.keycode, XCB_GRAB_MODE_ASYNC,
+                                        XCB_GRAB_MODE_ASYNC);
+    int status = GrabStatus::ok;
+    for (const xcb_void_cookie_t& cookie : cookies) {
+        std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(connection_, cookie));
+        if (error && status == GrabStatus::ok)
+            status = error->error_code;
+    }
+    // Releasing a variant another client holds is harmless: X only releases our own.
+    if (status != GrabStatus::ok)
+        ungrabVariants(g);
+    return status;
+}
+
+void X11KeyGrabBackend::ungrabVariants(const Grab& g)
+{
+    for (quint16 mods : lockVariants(g.modifiers))
+        xcb_ungrab_key(connection_, g.keycode, root_, mods);
+}
+
+int X11KeyGrabBackend::grab(quint32 id, const Shortcut& shortcut)
+{
+    const auto keycode = KeyCodeMap::xKeycode(shortcut.carbonKeyCode());
+    const auto modifiers = xModifiers(shortcut.carbonModifiers());
+    if (!keycode || !modifiers)
+        return GrabStatus::badValue;
+    const Grab g{*keycode, *modifiers};
+    const int status = grabVariants(g);
+    if (status == GrabStatus::ok)
+        grabs_.insert(id, g);
+    return status;
+}
+
+void X11KeyGrabBackend::ungrab(quint32 id)
+{
+    const auto it = grabs_.constFind(id);
+    if (it == grabs_.constEnd())
+        return;
+    ungrabVariants(*it);
+    grabs_.erase(it);
+    xcb_flush(connection_);
+}
+
+bool X11KeyGrabBackend::isHeldByAnotherClient(const Shortcut& shortcut)
+{
+    const auto keycode = KeyCodeMap::xKeycode(shortcut.carbonKeyCode());
+    const auto modifiers = xModifiers(shortcut.carbonModifiers());
+    if (!keycode || !modifiers)
+        return false;
+    // A grab X refuses is held by someone else; one it grants is ours and goes back.
+    const Grab probe{*keycode, *modifiers};
+    const int status = grabVariants(probe);
+    if (status == GrabStatus::ok)
+        ungrabVariants(probe);
+    xcb_flush(connection_);
+    return status == GrabStatus::badAccess;
+}
+
+bool X11KeyGrabBackend::installHandler(Handler handler)
+{
+    if (!QCoreApplication::instance())
+        return false;
+    handler_ = std::move(handler);
+    if (!filterInstalled_) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        filterInstalled_ = true;
+    }
+    return true;
+}
+
+bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const quint8 type = event->response_type & ~0x80;
+    if (type == XCB_MAPPING_NOTIFY) {
+        readLockMasks();
+        return false;
+    }
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    // Grabbed keys arrive on the root window; everything else is a key for one of our
+    // windows and belongs to Qt.
+    if (key->event != root_ || !handler_)
+        return false;
+
+    const bool pressed = type == XCB_KEY_PRESS;
+    std::optional<quint32> id;
+    if (!pressed && pressedIds_.contains(key->detail)) {
+        id = pressedIds_.take(key->detail);
+    } else {
+        const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+        const quint16 state = key->state & relevant;
+        for (auto it = grabs_.constBegin(); it != grabs_.constEnd(); ++it)
+            if (it->keycode == key->detail && it->modifiers == state)
+                id = it.key();
+    }
+    if (!id)
+        return false;
+    if (pressed)
+        pressedIds_.insert(key->detail, *id);
+    // Copy: the handler may ungrab and so replace this object's state.
+    const Handler handler = handler_;
+    return handler(*id, pressed);
+}
+
+}  // namespace flintly::shortcuts

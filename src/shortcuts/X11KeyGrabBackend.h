@@ -1,0 +1,55 @@
+#pragma once
+
+#include "shortcuts/KeyGrabBackend.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QHash>
+
+#include <xcb/xcb.h>
+
+namespace flintly::shortcuts {
+
+// Hotkeys as passive key grabs on the root window. X matches a grab's modifiers
+// exactly, so each shortcut is grabbed four times: as is, with Caps Lock, with Num
+// Lock and with both, or it would die whenever one of the locks is on.
+class X11KeyGrabBackend final : public KeyGrabBackend, public QAbstractNativeEventFilter {
+public:
+    X11KeyGrabBackend(xcb_connection_t* connection, xcb_window_t root);
+    ~X11KeyGrabBackend() override;
+
+    int grab(quint32 id, const Shortcut& shortcut) override;
+    void ungrab(quint32 id) override;
+    bool isHeldByAnotherClient(const Shortcut& shortcut) override;
+    bool installHandler(Handler handler) override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+    // The X modifier mask of Carbon modifiers; nothing when one has no X equivalent.
+    static std::optional<quint16> xModifiers(quint32 carbonModifiers);
+    static quint32 carbonModifiers(quint16 xState);
+
+private:
+    struct Grab {
+        quint8 keycode;
+        quint16 modifiers;
+    };
+
+    // Grabs every lock variant; on a refusal releases what it took and returns the
+    // X error code.
+    int grabVariants(const Grab& grab);
+    void ungrabVariants(const Grab& grab);
+    QList<quint16> lockVariants(quint16 modifiers) const;
+    void readLockMasks();
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    quint16 numLockMask_ = 0;
+    Handler handler_;
+    bool filterInstalled_ = false;
+    QHash<quint32, Grab> grabs_;
+    // The release of a hotkey belongs to its press even when a modifier was let go
+    // first (Ctrl up, then J up): X then reports the release without Ctrl.
+    QHash<quint8, quint32> pressedIds_;
+};
+
+}  // namespace flintly::shortcuts
