@@ -148,9 +148,10 @@ void Network::apiRequest(const std::string& base, const Resource& resource,
     curl_easy_reset(curl);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // libcurl reads the body during perform, so it must live until then.
+    const std::string body = resource.requestBody.value_or(std::string());
     if (resource.method == Resource::Method::Post) {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
-        const std::string& body = resource.requestBody ? *resource.requestBody : std::string();
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     } else {
