@@ -54,7 +54,7 @@ const result = await build({
   bundle: true,
   // A classic script: module scripts from file:// URLs are refused by Chromium.
   format: "iife",
-  minify: true,
+  minify: !process.env.NOMINIFY,
   sourcemap: false,
   legalComments: "none",
   // Qt 6.4's WebEngine is Chromium 102.

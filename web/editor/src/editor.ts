@@ -9,6 +9,7 @@ import { codeLanguages } from "./languages";
 import { detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines } from "./lineEnds";
 import { linkAt, type LinkHit } from "./links";
 import { presentation, taskBoxAt, toggleTask } from "./presentation";
+import { documentText } from "./serialize";
 
 /** Marks transactions that carry text from the host; those are never echoed back. */
 const fromHost = Annotation.define<boolean>();
@@ -29,7 +30,7 @@ export interface NoteEditor {
 
 export function createEditor(parent: HTMLElement): NoteEditor {
   let ends: LineEnds = plainLineEnds;
-  const serialize = (state: EditorState) => state.doc.sliceString(0, state.doc.length, ends.eol);
+  const serialize = (state: EditorState) => documentText(state.doc, ends.eol);
 
   // A plain click opens a link only when the user was not already working inside it,
   // so the second click on a link places the cursor for editing.
@@ -75,6 +76,7 @@ export function createEditor(parent: HTMLElement): NoteEditor {
       key: "Mod-s",
       preventDefault: true,
       run: (view) => {
+        reportNow();
         post("saveNote", serialize(view.state));
         return true;
       },
@@ -89,10 +91,25 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     },
   ]);
 
+  // Reporting an edit means flattening the whole note, which at a megabyte costs more
+  // than the edit itself. It runs as its own task right after the keystroke, so the
+  // typed character is drawn first and a burst of edits in one task is reported once,
+  // with the final text. Anything that must stay in order with it flushes first.
+  let unreported = false;
+  const channel = new MessageChannel();
+  const reportNow = () => {
+    if (!unreported) return;
+    unreported = false;
+    post("didChange", serialize(view.state));
+  };
+  channel.port1.onmessage = reportNow;
+  window.addEventListener("pagehide", reportNow);
+
   const reportEdits = EditorView.updateListener.of((update) => {
-    if (!update.docChanged) return;
+    if (!update.docChanged || unreported) return;
     if (update.transactions.every((tr) => !tr.docChanged || tr.annotation(fromHost))) return;
-    post("didChange", serialize(update.state));
+    unreported = true;
+    channel.port2.postMessage(null);
   });
 
   const view = new EditorView({
@@ -127,6 +144,8 @@ export function createEditor(parent: HTMLElement): NoteEditor {
 
   function setMarkdown(text: string): void {
     if (typeof text !== "string") return;
+    // The user's last edit predates this text; the host must hear about it first.
+    reportNow();
     const next = detectLineEnds(text);
     const state = view.state;
     if (sameLineEnds(next, ends) && serialize(state) === text) return;

@@ -79,7 +79,20 @@ export function pageErrors(page: Page): string[] {
   return (page as Page & { errors?: string[] }).errors ?? [];
 }
 
+/** Lets the page finish the message tasks it has queued (edit reports among them). */
+export async function settle(page: Page): Promise<void> {
+  await page.evaluate(
+    () =>
+      new Promise<void>((done) => {
+        const channel = new MessageChannel();
+        channel.port1.onmessage = () => done();
+        channel.port2.postMessage(null);
+      }),
+  );
+}
+
 export async function posted(page: Page, name?: string): Promise<Posted[]> {
+  await settle(page);
   const all = await page.evaluate(() => (window as unknown as { __posted: Posted[] }).__posted.slice());
   return name ? all.filter((m) => m.name === name) : all;
 }

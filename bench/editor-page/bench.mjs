@@ -1,0 +1,211 @@
+// Measures the built editor page (web/editor/dist) in the system's Chromium.
+// All timings are taken inside the page with performance.now(), so they are the
+// page's own work, not the time the automation protocol adds.
+import { createRequire } from "node:module";
+import { readdirSync, readFileSync, statSync } from "node:fs";
+import { gzipSync } from "node:zlib";
+import { dirname, join, resolve } from "node:path";
+import { fileURLToPath, pathToFileURL } from "node:url";
+
+const here = dirname(fileURLToPath(import.meta.url));
+const web = resolve(here, "..", "..", "web", "editor");
+const { chromium } = createRequire(join(web, "package.json"))("playwright-core");
+const dist = join(web, "dist");
+
+const budgets = { bytes: 1_000_000, setMs: 300, keyMs: 16 };
+const runs = Number(process.env.BENCH_RUNS ?? 7);
+const keys = Number(process.env.BENCH_KEYS ?? 60);
+
+const median = (xs) => {
+  const s = [...xs].sort((a, b) => a - b);
+  return s.length % 2 ? s[(s.length - 1) / 2] : (s[s.length / 2 - 1] + s[s.length / 2]) / 2;
+};
+const pct = (xs, p) => [...xs].sort((a, b) => a - b)[Math.min(xs.length - 1, Math.floor((p / 100) * xs.length))];
+const ms = (x) => `${x.toFixed(1)} ms`;
+
+// A note of about 1 MB that looks like notes do: headings, prose with emphasis and
+// links, task lists, quotes and fenced code, so the parser and decorations do real work.
+function makeNote(seed, size = 1_000_000) {
+  const words = "note idea plan meeting draft 회의 메모 정리 list today review code build ship fix test".split(" ");
+  let x = seed;
+  const rnd = (n) => ((x = (x * 1103515245 + 12345) & 0x7fffffff), x % n);
+  const sentence = () =>
+    Array.from({ length: 8 + rnd(10) }, (_, i) => {
+      const w = words[rnd(words.length)];
+      return i % 7 === 3 ? `**${w}**` : i % 11 === 5 ? `[${w}](https://example.com/${w})` : w;
+    }).join(" ") + ".";
+  const parts = [];
+  let length = 0;
+  for (let i = 0; length < size; i++) {
+    let block;
+    switch (i % 6) {
+      case 0: block = `## Section ${i}`; break;
+      case 1: block = `${sentence()} ${sentence()} ${sentence()}`; break;
+      case 2: block = `- [ ] ${sentence()}\n- [x] ${sentence()}\n- ${sentence()}`; break;
+      case 3: block = `> ${sentence()}`; break;
+      case 4: block = "```js\nfunction f" + i + "(a, b) {\n  return a + b; // sum\n}\n```"; break;
+      default: block = `${sentence()} _${words[rnd(words.length)]}_ \`code\``;
+    }
+    parts.push(block);
+    length += block.length + 2;
+  }
+  return parts.join("\n\n").slice(0, size);
+}
+
+// Stand-in host: records when each message was posted (and how long the text was),
+// and forces layout right after a didChange so the figure includes it.
+const host = `
+  (() => {
+    const posted = [];
+    window.__posted = posted;
+    const handlers = {};
+    for (const name of ["didChange", "openLink", "saveNote", "installUpdate"]) {
+      handlers[name] = { postMessage: (body) => {
+        if (name === "didChange") document.querySelector(".cm-content").getBoundingClientRect();
+        posted.push({ name, length: typeof body === "string" ? body.length : -1, at: performance.now() });
+      } };
+    }
+    window.webkit = { messageHandlers: handlers };
+    // A key's own work ends when the tasks it queued have run; this message is queued
+    // at keydown, before the editor queues anything, so it runs once the key's event
+    // handling is over and records when its text has been laid out.
+    window.__keydowns = [];
+    window.__keysDone = [];
+    const done = new MessageChannel();
+    window.__round = 0;
+    done.port1.onmessage = ({ data }) => {
+      document.querySelector(".cm-content").getBoundingClientRect();
+      // Messages from keys of an earlier round (cleared since) are dropped.
+      if (data.round === window.__round) window.__keysDone[data.index] = performance.now();
+    };
+    addEventListener("keydown", () => {
+      const index = window.__keydowns.push(performance.now()) - 1;
+      done.port2.postMessage({ round: window.__round, index });
+    }, true);
+  })();
+`;
+
+function sizeOfPage() {
+  const assets = join(dist, "assets");
+  let raw = 0;
+  let gz = 0;
+  for (const f of readdirSync(assets)) {
+    raw += statSync(join(assets, f)).size;
+    gz += gzipSync(readFileSync(join(assets, f))).length;
+  }
+  return { raw, gz };
+}
+
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM ?? "/usr/bin/chromium",
+  headless: true,
+  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+});
+let failed = false;
+const report = (label, value, budget, ok) => {
+  failed ||= !ok;
+  console.log(`${label.padEnd(44)} ${value.padStart(14)}   budget ${budget.padEnd(9)} ${ok ? "PASS" : "FAIL"}`);
+};
+
+try {
+  const page = await (await browser.newContext({ viewport: { width: 400, height: 700 } })).newPage();
+  await page.addInitScript({ content: host });
+  await page.goto(pathToFileURL(join(dist, "index.html")).href);
+  await page.waitForFunction(() => typeof window.setMarkdown === "function");
+
+  const notes = [makeNote(1), makeNote(2)];
+  await page.evaluate((n) => { window.__notes = n; }, notes);
+
+  // setMarkdown: from the call until the replaced note is laid out and a frame has run.
+  const setTimes = await page.evaluate(async (runs) => {
+    const frame = () => new Promise((r) => requestAnimationFrame(() => setTimeout(r, 0)));
+    const out = [];
+    for (let i = 0; i < runs; i++) {
+      window.setMarkdown(i % 2 ? "" : "# short note\n");
+      await frame();
+      const t0 = performance.now();
+      window.setMarkdown(window.__notes[i % 2]);
+      document.querySelector(".cm-content").getBoundingClientRect();
+      await new Promise((r) => requestAnimationFrame(r));
+      out.push(performance.now() - t0);
+      if (window.getMarkdown().length !== window.__notes[i % 2].length) throw new Error("note not set");
+      await frame();
+    }
+    return out;
+  }, runs);
+  // Replacing one 1 MB note by another (opening a different note).
+  const swapTimes = await page.evaluate(async (runs) => {
+    const out = [];
+    for (let i = 0; i < runs; i++) {
+      await new Promise((r) => requestAnimationFrame(() => setTimeout(r, 0)));
+      const t0 = performance.now();
+      window.setMarkdown(window.__notes[(i + 1) % 2]);
+      document.querySelector(".cm-content").getBoundingClientRect();
+      await new Promise((r) => requestAnimationFrame(r));
+      out.push(performance.now() - t0);
+    }
+    return out;
+  }, runs);
+
+  // Typing: real key events into the middle and the end of a 1 MB note. A keystroke's
+  // page work is keydown until its text is in the document and laid out; reporting the
+  // whole text to the host follows as its own task and is shown separately.
+  await page.evaluate(() => window.setMarkdown(window.__notes[0]));
+  await page.focus(".cm-content");
+  const keyTimes = [];
+  const postTimes = [];
+  for (const where of ["middle", "end"]) {
+    if (where === "end") await page.keyboard.press("Control+End");
+    else await page.evaluate(() => {
+      const c = document.querySelector(".cm-content");
+      const lines = c.querySelectorAll(".cm-line");
+      const line = lines[Math.floor(lines.length / 2)];
+      const sel = getSelection();
+      sel.collapse(line.firstChild ?? line, 0);
+    });
+    await page.waitForTimeout(100);
+    await page.evaluate(() => {
+      window.__round++;
+      window.__posted.length = 0;
+      window.__keydowns.length = 0;
+      window.__keysDone.length = 0;
+    });
+    for (let i = 0; i < keys / 2; i++) {
+      await page.keyboard.type("abcdefghij"[i % 10]);
+      await page.waitForTimeout(30);
+    }
+    const { downs, drawn, posts } = await page.evaluate(() => ({
+      downs: window.__keydowns.slice(),
+      drawn: window.__keysDone.slice(),
+      posts: window.__posted.filter((m) => m.name === "didChange").map((m) => m.at),
+    }));
+    if (drawn.length !== downs.length || drawn.includes(undefined) || posts.length === 0) {
+      throw new Error(`keystrokes were not handled: ${downs.length} keys, ${drawn.length} done, ${posts.length} reports`);
+    }
+    downs.forEach((d, i) => {
+      keyTimes.push(drawn[i] - d);
+      // Keys that land while a report is pending are reported together by the next one.
+      const reported = posts.find((at) => at >= drawn[i]);
+      if (reported === undefined) throw new Error(`key ${i} was never reported`);
+      postTimes.push(reported - d);
+    });
+  }
+  const finalLength = await page.evaluate(() => window.getMarkdown().length);
+  if (finalLength !== notes[0].length + keys) throw new Error("keystrokes went missing");
+
+  const { raw, gz } = sizeOfPage();
+  console.log(`editor page (Chromium ${browser.version()}, ${notes[0].length} character notes)`);
+  report("page script + style, minified", `${(raw / 1024).toFixed(0)} KiB`, "1 MB", raw < budgets.bytes);
+  console.log(`${"  (gzip, for reference)".padEnd(44)} ${(gz / 1024).toFixed(0).padStart(10)} KiB`);
+  report(`setMarkdown 1 MB, median of ${runs}`, ms(median(setTimes)), "300 ms", median(setTimes) < budgets.setMs);
+  console.log(`${"  worst".padEnd(44)} ${ms(Math.max(...setTimes)).padStart(14)}`);
+  report(`setMarkdown 1 MB over another 1 MB, median`, ms(median(swapTimes)), "300 ms", median(swapTimes) < budgets.setMs);
+  report(`keystroke in 1 MB note, median of ${keyTimes.length}`, ms(median(keyTimes)), "16 ms", median(keyTimes) < budgets.keyMs);
+  console.log(`${"  95th percentile / worst".padEnd(44)} ${ms(pct(keyTimes, 95)).padStart(14)} / ${ms(Math.max(...keyTimes))}`);
+  console.log(`${"  then the whole text posted (didChange), median".padEnd(44)} ${ms(median(postTimes)).padStart(14)}`);
+  console.log(`${"  95th percentile / worst".padEnd(44)} ${ms(pct(postTimes, 95)).padStart(14)} / ${ms(Math.max(...postTimes))}`);
+} finally {
+  await browser.close();
+}
+process.exit(failed ? 1 : 0);
