@@ -175,6 +175,13 @@ try {
       await page.keyboard.type("abcdefghij"[i % 10]);
       await page.waitForTimeout(30);
     }
+    // Let every task the last key queued run before reading the figures.
+    await page.waitForTimeout(100);
+    await page.evaluate(() => new Promise((r) => {
+      const c = new MessageChannel();
+      c.port1.onmessage = () => r();
+      c.port2.postMessage(null);
+    }));
     const { downs, drawn, posts } = await page.evaluate(() => ({
       downs: window.__keydowns.slice(),
       drawn: window.__keysDone.slice(),
