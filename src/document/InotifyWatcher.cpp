@@ -13,6 +13,7 @@
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace flintly {
@@ -103,44 +104,65 @@ private:
         return wd_ >= 0;
     }
 
+    // A writer that truncates and then writes would otherwise be read in between,
+    // and the half-written (often empty) file taken for the note. So changes are
+    // reported when the writer closes the file, or once writes have been quiet for a
+    // moment (for writers that keep the file open); renames, deletions and attribute
+    // changes are complete at once.
+    static constexpr int kQuietMs = 100;
+
     void run()
     {
         pthread_setname_np(pthread_self(), "FileMonitor-io");
         alignas(struct inotify_event) char buffer[16384];
         pollfd fds[2] = {{inotifyFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        unsigned pending = 0;
         for (;;) {
-            if (::poll(fds, 2, -1) < 0) {
+            const int ready = ::poll(fds, 2, pending ? kQuietMs : -1);
+            if (ready < 0) {
                 if (errno == EINTR)
                     continue;
                 return;
+            }
+            if (ready == 0) {
+                deliver(std::exchange(pending, 0u));
+                continue;
             }
             if (fds[1].revents)
                 return;
             const ssize_t len = ::read(inotifyFd_, buffer, sizeof buffer);
             if (len <= 0)
                 continue;
-            unsigned events = 0;
+            bool complete = false;
             {
                 std::lock_guard lock(mutex_);
                 for (ssize_t off = 0; off < len;) {
                     const auto* ev = reinterpret_cast<const inotify_event*>(buffer + off);
                     off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-                    if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+                    if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
                         // The folder itself went away or moved: the file is gone from
                         // its path. Should the folder come back, the note's next save
-                        // re-arms the watch.
-                        if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF))
-                            events |= FileEventDelete;
+                        // watches again.
+                        pending |= FileEventDelete;
+                        complete = true;
                         continue;
                     }
                     if (ev->len == 0 || name_ != QByteArray(ev->name))
                         continue;
-                    events |= translate(ev->mask);
+                    pending |= translate(ev->mask);
+                    if (ev->mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB))
+                        complete = true;
                 }
             }
-            if (events)
-                queue_.async([callback = onEvents_, events] { callback(events); });
+            if (complete)
+                deliver(std::exchange(pending, 0u));
         }
+    }
+
+    void deliver(unsigned events)
+    {
+        if (events)
+            queue_.async([callback = onEvents_, events] { callback(events); });
     }
 
     const int inotifyFd_;

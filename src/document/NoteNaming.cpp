@@ -79,8 +79,7 @@ QString sanitize(const QString& name)
     }
     out = out.trimmed();
     while (out.startsWith(QLatin1Char('.')))
-        out.remove(0, 1);
-    out = out.trimmed();
+        out = out.mid(1).trimmed();
     return out.isEmpty() ? kFallbackName : out;
 }
 

@@ -8,11 +8,11 @@
 
 namespace flintly::test {
 
-// Answers file choosers from a queue of prepared answers (nothing = cancel), and
-// remembers what was asked.
+// Answers file choosers from a queue of prepared paths (a null string, or an empty
+// queue, answers "cancel"), and remembers what was asked.
 class FakeFileChooser final : public FileChooser {
 public:
-    std::deque<std::optional<QString>> answers;
+    std::deque<QString> answers;
     QList<FolderRequest> folderRequests;
     QList<FileRequest> fileRequests;
 
@@ -32,8 +32,10 @@ private:
     {
         if (answers.empty())
             return std::nullopt;
-        auto a = answers.front();
+        const QString a = answers.front();
         answers.pop_front();
+        if (a.isNull())
+            return std::nullopt;
         return a;
     }
 };
