@@ -60,15 +60,9 @@ Name GlobalShortcuts::bindKeyUp(const QString& rawName, std::optional<Shortcut> 
 std::optional<Shortcut> GlobalShortcuts::getShortcut(const Name& name) const
 {
     const QVariant value = settings_.value(name.settingsKey());
-    QString text;
-    if (value.typeId() == QMetaType::QString)
-        text = value.toString();
-    else if (value.typeId() == QMetaType::QStringList)
-        // An unquoted JSON text written into the file by hand: INI splits it at commas.
-        text = value.toStringList().join(QLatin1Char(','));
-    else
+    if (value.typeId() != QMetaType::QString)
         return std::nullopt;
-    return Shortcut::fromJson(text.toUtf8());
+    return Shortcut::fromJson(value.toString().toUtf8());
 }
 
 void GlobalShortcuts::setShortcut(const std::optional<Shortcut>& shortcut, const Name& name)
