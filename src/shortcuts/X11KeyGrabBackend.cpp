@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
@@ -253,6 +254,14 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
         return false;
 
     const bool pressed = type == XCB_KEY_PRESS;
+    if (pressed && pendingRelease_) {
+        if (pendingRelease_->keycode == key->detail && pendingRelease_->time == key->time) {
+            pendingRelease_.reset();  // a repeat: the key never went up
+            return true;
+        }
+        deliverPendingRelease();
+    }
+
     std::optional<quint32> id;
     if (!pressed && pressedIds_.contains(key->detail)) {
         id = pressedIds_.take(key->detail);
@@ -265,11 +274,28 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
     }
     if (!id)
         return false;
-    if (pressed)
-        pressedIds_.insert(key->detail, *id);
+    if (!pressed) {
+        deliverPendingRelease();
+        pendingRelease_ = PendingRelease{key->detail, key->time, *id};
+        pressedIds_.insert(key->detail, *id);  // until we know it really went up
+        QTimer::singleShot(0, &timerContext_, [this] { deliverPendingRelease(); });
+        return true;
+    }
+    pressedIds_.insert(key->detail, *id);
     // Copy: the handler may ungrab and so replace this object's state.
     const Handler handler = handler_;
-    return handler(*id, pressed);
+    return handler(*id, true);
+}
+
+void X11KeyGrabBackend::deliverPendingRelease()
+{
+    if (!pendingRelease_)
+        return;
+    const PendingRelease release = *pendingRelease_;
+    pendingRelease_.reset();
+    pressedIds_.remove(release.keycode);
+    if (const Handler handler = handler_)
+        handler(release.id, false);
 }
 
 }  // namespace flintly::shortcuts
