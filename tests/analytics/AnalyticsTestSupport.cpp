@@ -69,6 +69,7 @@ TestServer::TestServer()
             response.set_header(name, value);
         response.set_content(answer.body, "text/plain");
     });
+    server_.set_tcp_nodelay(true);  // else each reply waits ~40 ms on delayed ACKs
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
 }
