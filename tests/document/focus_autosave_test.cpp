@@ -19,8 +19,9 @@ TEST_F(FocusTime, SessionsAddWholeSecondsAndReportTheirOrigin)
     EXPECT_FALSE(settings->contains(QStringLiteral("statsSessionStart")));
     EXPECT_FALSE(m.sessionStart());
     m.endFocusSession();  // no session: nothing
-    ASSERT_EQ(tracker.named("focus_session_end").size(), 1u);
-    const auto& props = tracker.named("focus_session_end")[0].properties;
+    const auto ended = tracker.named("focus_session_end");
+    ASSERT_EQ(ended.size(), 1u);
+    const auto& props = ended[0].properties;
     EXPECT_EQ(std::get<std::int64_t>(props.at("durationSec")), 59);
     EXPECT_EQ(toString(props.at("origin")), "internal");
 
