@@ -275,10 +275,19 @@ void GlobalShortcuts::dispatch(EventType type, const Shortcut& pressed)
         // The recorder has the keyboard focus but the grab took the key; hand it over
         // as if typed. Posted, because the grab arrives inside X event processing and
         // the recorder may open an alert.
-        if (QWindow* window = QGuiApplication::focusWindow(); window && type == EventType::keyDown)
-            QCoreApplication::postEvent(window, pressed.makeKeyEvent(true));
+        if (type == EventType::keyDown) {
+            heldSincePause_.insert(pressed);
+            if (QWindow* window = QGuiApplication::focusWindow())
+                QCoreApplication::postEvent(window, pressed.makeKeyEvent(true));
+        }
         return;
     }
+    // A key pressed while paused belongs to the recorder, its release too: recording
+    // Ctrl+J ends on the press, and the release must not then toggle the window.
+    if (type == EventType::keyUp && heldSincePause_.remove(pressed))
+        return;
+    if (type == EventType::keyDown)
+        heldSincePause_.remove(pressed);
     QPointer<GlobalShortcuts> self(this);
     const auto& table = type == EventType::keyDown ? keyDownHandlers_ : keyUpHandlers_;
     QList<Action> toRun;

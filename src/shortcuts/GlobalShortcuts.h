@@ -132,6 +132,7 @@ private:
     StreamTable streamKeyDownHandlers_;
     StreamTable streamKeyUpHandlers_;
     bool isPaused_ = false;
+    QSet<Shortcut> heldSincePause_;
     QPointer<QWidget> mainMenu_;
 };
 

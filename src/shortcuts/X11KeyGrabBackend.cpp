@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
@@ -254,16 +253,10 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
         return false;
 
     const bool pressed = type == XCB_KEY_PRESS;
-    if (pressed && pendingRelease_) {
-        if (pendingRelease_->keycode == key->detail && pendingRelease_->time == key->time) {
-            pendingRelease_.reset();  // a repeat: the key never went up
-            return true;
-        }
-        deliverPendingRelease();
-    }
-
     std::optional<quint32> id;
-    if (!pressed && pressedIds_.contains(key->detail)) {
+    if (pressedIds_.contains(key->detail)) {
+        if (pressed || isKeyDown(key->detail))
+            return true;  // a repeat: the key never went up
         id = pressedIds_.take(key->detail);
     } else {
         const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
@@ -274,28 +267,18 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
     }
     if (!id)
         return false;
-    if (!pressed) {
-        deliverPendingRelease();
-        pendingRelease_ = PendingRelease{key->detail, key->time, *id};
-        pressedIds_.insert(key->detail, *id);  // until we know it really went up
-        QTimer::singleShot(0, &timerContext_, [this] { deliverPendingRelease(); });
-        return true;
-    }
-    pressedIds_.insert(key->detail, *id);
+    if (pressed)
+        pressedIds_.insert(key->detail, *id);
     // Copy: the handler may ungrab and so replace this object's state.
     const Handler handler = handler_;
-    return handler(*id, true);
+    return handler(*id, pressed);
 }
 
-void X11KeyGrabBackend::deliverPendingRelease()
+bool X11KeyGrabBackend::isKeyDown(quint8 keycode)
 {
-    if (!pendingRelease_)
-        return;
-    const PendingRelease release = *pendingRelease_;
-    pendingRelease_.reset();
-    pressedIds_.remove(release.keycode);
-    if (const Handler handler = handler_)
-        handler(release.id, false);
+    std::unique_ptr<xcb_query_keymap_reply_t, FreeDeleter> reply(
+        xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr));
+    return reply && (reply->keys[keycode / 8] & (1 << (keycode % 8)));
 }
 
 }  // namespace flintly::shortcuts

@@ -4,7 +4,6 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QHash>
-#include <QObject>
 
 #include <xcb/xcb.h>
 
@@ -51,17 +50,10 @@ private:
     // The release of a hotkey belongs to its press even when a modifier was let go
     // first (Ctrl up, then J up): X then reports the release without Ctrl.
     QHash<quint8, quint32> pressedIds_;
-    // X repeats a held key as release-press pairs with one timestamp. A release waits
-    // one turn of the event loop, so the press of a repeat can cancel it; otherwise a
-    // held Ctrl+J would toggle the note window on and off until let go.
-    struct PendingRelease {
-        quint8 keycode;
-        xcb_timestamp_t time;
-        quint32 id;
-    };
-    std::optional<PendingRelease> pendingRelease_;
-    void deliverPendingRelease();
-    QObject timerContext_;
+    // X repeats a held key as release-press pairs. A release the server already sees
+    // undone (the key is down again) is a repeat; so is a press of a key still down.
+    // Otherwise a held Ctrl+J would toggle the note window on and off until let go.
+    bool isKeyDown(quint8 keycode);
 };
 
 }  // namespace flintly::shortcuts
