@@ -1,0 +1,46 @@
+#pragma once
+
+#include "document/MarkdownModel.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QStackedLayout;
+
+namespace flintly {
+
+class MarkdownModel;
+
+// The note's name in the middle of the toolbar. A click turns it into a field: Return
+// renames the file (trimmed; an empty name changes nothing), Escape discards the draft.
+class FileTitleView : public QWidget {
+    Q_OBJECT
+public:
+    explicit FileTitleView(MarkdownModel* model, QWidget* parent = nullptr);
+
+    bool isEditing() const { return isEditing_; }
+    QString draft() const;
+    QString shownName() const;
+    QLineEdit* field() const { return field_; }
+
+    void beginEditing();
+    void commit();
+    void cancel();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setEditing(bool editing);
+
+    QPointer<MarkdownModel> model_;
+    bool isEditing_ = false;
+    QLabel* label_ = nullptr;
+    QLineEdit* field_ = nullptr;
+    QStackedLayout* stack_ = nullptr;
+};
+
+}  // namespace flintly
