@@ -27,16 +27,6 @@ TEST(Modifiers, FiveBitsSurviveTheRoundTripAndNothingElseDoes)
     EXPECT_EQ(Shortcut(38, 0xFFFFFFFF).carbonModifiers(), kAllCarbon);
 }
 
-TEST(Modifiers, QtConventionIsCommandCtrlControlMetaOptionAlt)
-{
-    EXPECT_EQ(carbonToQtModifiers(CarbonModifier::command), Qt::ControlModifier);
-    EXPECT_EQ(carbonToQtModifiers(CarbonModifier::control), Qt::MetaModifier);
-    EXPECT_EQ(carbonToQtModifiers(CarbonModifier::option), Qt::AltModifier);
-    EXPECT_EQ(qtToCarbonModifiers(Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier),
-              CarbonModifier::command | CarbonModifier::shift);
-    EXPECT_EQ(carbonToQtModifiers(CarbonModifier::function), Qt::NoModifier);
-}
-
 struct DescriptionRow {
     const char* name;
     int keyCode;

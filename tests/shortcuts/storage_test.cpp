@@ -122,15 +122,6 @@ TEST_F(Storage, GarbageStoredUnderANameReadsAsNoShortcut)
     EXPECT_EQ(shortcuts->getShortcut(name), std::nullopt);
 }
 
-TEST_F(Storage, OneShortcutOnTwoNamesIsOneHotkey)
-{
-    const Name a = shortcuts->declare(QStringLiteral("a"), kCommandJ);
-    const Name b = shortcuts->declare(QStringLiteral("b"));
-    shortcuts->setShortcut(kCommandJ, b);
-    EXPECT_EQ(backend.grabs.size(), 1);
-    EXPECT_EQ(shortcuts->registry().hotKeys().size(), 1u);
-}
-
 TEST_F(Storage, MovingOneOfTwoNamesOffASharedShortcutKeepsItForTheOther)
 {
     const Name a = shortcuts->declare(QStringLiteral("a"), kCommandJ);
