@@ -29,6 +29,8 @@ int main(int argc, char** argv)
     server.set_tcp_nodelay(true);
     const int port = server.bind_to_any_port("127.0.0.1");
     std::thread serverThread([&] { server.listen_after_bind(); });
+    while (!server.is_running())  // stop() is ignored before the accept loop runs
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     std::string dbPath;
     std::string sample;

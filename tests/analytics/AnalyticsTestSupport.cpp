@@ -72,6 +72,10 @@ TestServer::TestServer()
     server_.set_tcp_nodelay(true);  // else each reply waits ~40 ms on delayed ACKs
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() is ignored until the accept loop runs, and a server stopped too early
+    // would then accept forever.
+    while (!server_.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TestServer::~TestServer()
