@@ -1,0 +1,158 @@
+#include "editor/Coordinator.h"
+
+#include "document/MarkdownModel.h"
+#include "document/TextDecoding.h"
+#include "editor/ScriptText.h"
+#include "editor/UpdateController.h"
+#include "editor/WebViewBridge.h"
+#include "platform/Dialogs.h"
+#include "platform/Log.h"
+#include "platform/MainThread.h"
+
+#include <array>
+
+namespace flintly {
+
+namespace {
+
+// Links the page asks us to open: the order is the one the log readers know.
+constexpr std::array<QLatin1String, 4> kLinkSchemes{
+    QLatin1String("http"), QLatin1String("https"), QLatin1String("mailto"), QLatin1String("tel")};
+
+bool isLinkScheme(const QString& scheme)
+{
+    for (const auto& s : kLinkSchemes)
+        if (scheme == s)
+            return true;
+    return false;
+}
+
+bool isWebScheme(const QString& scheme)
+{
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+QString absolute(const QUrl& url) { return url.toString(QUrl::FullyEncoded); }
+
+}  // namespace
+
+Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge)
+    : parent_(parent)
+    , model_(model)
+    , urlOpener_(urlOpener)
+    , bridge_(bridge)
+{
+    // Debounced so that a burst of outside changes (a reload, a template) costs the page
+    // one replacement, and so that the page's own edit, stored meanwhile, is recognised
+    // by lastHTMLFromJS when the timer fires.
+    cancellable_ = new Debouncer(kTextDebounceMs, [this] { textSettled(); }, this);
+    connect(&model_, &MarkdownModel::textChanged, cancellable_, [this] { cancellable_->trigger(); });
+}
+
+Coordinator::~Coordinator() = default;
+
+void Coordinator::textSettled()
+{
+    const QString text = model_.text();
+    if (isUpdatingFromJS_ || text == lastHTMLFromJS_ || !web_)
+        return;
+    lastHTMLFromJS_ = text;
+    evaluate(ScriptText::setMarkdown(text));
+}
+
+void Coordinator::didFinishNavigation()
+{
+    if (!web_)
+        return;
+    evaluate(ScriptText::setMarkdown(model_.text()));
+    web_->setFocus(Qt::OtherFocusReason);
+}
+
+void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& body)
+{
+    if (name == QLatin1String("didChange")) {
+        if (body.isString())
+            didChange(body.toString());
+    } else if (name == QLatin1String("openLink")) {
+        if (body.isString())
+            openLink(body.toString());
+    } else if (name == QLatin1String("saveNote")) {
+        if (body.isString())
+            log("🔖 saveNote received –", graphemeCount(body.toString()), "chars");
+    } else if (name == QLatin1String("installUpdate")) {
+        installUpdate();
+    }
+}
+
+void Coordinator::didChange(const QString& text)
+{
+    runOn(this, [this, text] {
+        isUpdatingFromJS_ = true;
+        lastHTMLFromJS_ = text;
+        // Queued before the assignment, so it still runs after this task: a text
+        // observer may tear the editor (and us) down, after which `this` is gone.
+        runOn(this, [this] { isUpdatingFromJS_ = false; });
+        model_.setText(text);
+    });
+}
+
+void Coordinator::openLink(const QString& body)
+{
+    log("[Native] 🔗 링크 열기 요청 수신:", body);
+    const QUrl url(body, QUrl::StrictMode);
+    if (!url.isValid()) {
+        log("[Native] ❌ 유효하지 않은 URL:", body);
+        evaluate(ScriptText::invalidUrlError(body));
+        return;
+    }
+    const QString scheme = url.scheme().toLower();
+    if (!isLinkScheme(scheme)) {
+        log("[Native] ❌ 허용되지 않은 프로토콜:", scheme.isEmpty() ? QStringLiteral("nil") : scheme);
+        evaluate(ScriptText::unsupportedLinkError());
+        return;
+    }
+    log("[Native] ✅ URL 검증 완료, 브라우저에서 열기 시도:", absolute(url));
+    const bool opened = urlOpener_.openUrl(url);
+    log("[Native] 🌐 브라우저 열기 결과:", opened ? "성공" : "실패");
+    if (!opened) {
+        log("[Native] ❌ 브라우저에서 링크 열기 실패");
+        evaluate(ScriptText::linkOpenFailedError());
+    }
+}
+
+void Coordinator::installUpdate()
+{
+    log("[Native] installUpdate requested from JS");
+    if (auto* updater = bridge_.updateController())
+        updater->checkForUpdates();
+}
+
+bool Coordinator::decidePolicyForNavigation(const QUrl& url, QWebEnginePage::NavigationType type)
+{
+    if (type != QWebEnginePage::NavigationTypeLinkClicked || url.isEmpty())
+        return true;
+    if (!isWebScheme(url.scheme().toLower()))
+        return true;
+    log("[Native] decidePolicyFor link →", absolute(url));
+    log("[Native] NSWorkspace.open returned", openWithWorkspace(url));
+    return false;
+}
+
+void Coordinator::divertNewWindow(const std::optional<QUrl>& url)
+{
+    log("[Native] createWebViewWith for target=_blank →", url ? absolute(*url) : QStringLiteral("nil"));
+    if (url)
+        log("[Native] NSWorkspace.open returned", openWithWorkspace(*url));
+}
+
+bool Coordinator::openWithWorkspace(const QUrl& url) { return urlOpener_.openUrl(url); }
+
+void Coordinator::evaluate(const QString& script)
+{
+    // Results and errors of these scripts are of no use to us: a page that has not
+    // defined a function yet simply ignores the call.
+    if (web_)
+        web_->page()->runJavaScript(script);
+}
+
+}  // namespace flintly

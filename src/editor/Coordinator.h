@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <optional>
+
+namespace flintly {
+
+class Debouncer;
+class MarkdownModel;
+class UrlOpener;
+class WebView;
+class WebViewBridge;
+
+// The native end of the page protocol for one editor web view: takes the page's
+// messages, decides its navigations, and pushes the model's text into the page when it
+// changed anywhere but in the page itself.
+class Coordinator : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kTextDebounceMs = 150;
+
+    Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge);
+    ~Coordinator() override;
+
+    WebView* parentView() const { return parent_; }
+    QWebEngineView* web() const { return web_.data(); }
+    void setWeb(QWebEngineView* web) { web_ = web; }
+
+    bool isUpdatingFromJS() const { return isUpdatingFromJS_; }
+    QString lastHTMLFromJS() const { return lastHTMLFromJS_; }
+
+    // A message posted by the page through window.webkit.messageHandlers.NAME.
+    void receiveScriptMessage(const QString& name, const QJsonValue& body);
+    // The page finished loading: it gets the note and the keyboard.
+    void didFinishNavigation();
+    // Whether the page may navigate itself; web links go to the browser instead.
+    bool decidePolicyForNavigation(const QUrl& url, QWebEnginePage::NavigationType type);
+    // A blank-target link or window.open(): diverted to the browser, never a window.
+    void divertNewWindow(const std::optional<QUrl>& url);
+
+private:
+    void textSettled();
+    void didChange(const QString& text);
+    void openLink(const QString& body);
+    void installUpdate();
+    void evaluate(const QString& script);
+    bool openWithWorkspace(const QUrl& url);
+
+    WebView* const parent_;
+    MarkdownModel& model_;
+    UrlOpener& urlOpener_;
+    WebViewBridge& bridge_;
+    QPointer<QWebEngineView> web_;
+    Debouncer* cancellable_ = nullptr;  // the text subscription; a child, dies with us
+    bool isUpdatingFromJS_ = false;
+    QString lastHTMLFromJS_;
+};
+
+}  // namespace flintly

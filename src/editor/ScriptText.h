@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace flintly::ScriptText {
+
+// Note text travels into the page inside JavaScript source, so it must never be able
+// to end the literal it sits in or be read as code. Everything a template literal
+// would interpret is escaped ("\", "`", "${"), and so is everything the JavaScript
+// source reader would change on the way: CR and CRLF become LF inside a template
+// literal, U+2028/U+2029 are line terminators, and control characters and lone
+// surrogates do not survive the UTF-8 trip to the engine unescaped.
+QString escapeForTemplateLiteral(const QString& text);
+
+// The same guarantees for a single-quoted string literal (the link in an error message).
+QString escapeForSingleQuoted(const QString& text);
+
+QString setMarkdown(const QString& text);
+QString appendMarkdown(const QString& piece);
+
+QString invalidUrlError(const QString& link);
+QString unsupportedLinkError();
+QString linkOpenFailedError();
+
+}  // namespace flintly::ScriptText

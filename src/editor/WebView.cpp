@@ -1,0 +1,202 @@
+#include "editor/WebView.h"
+
+#include "editor/Coordinator.h"
+#include "editor/EditorWebPage.h"
+#include "editor/ScriptMessageEndpoint.h"
+#include "editor/WebViewBridge.h"
+#include "document/MarkdownModel.h"
+#include "platform/AppPaths.h"
+#include "platform/Log.h"
+#include "platform_widgets/DesktopUrlOpener.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+
+namespace flintly {
+
+namespace {
+
+// The page posts these names and no others; the shim offers exactly these handlers.
+constexpr auto kEndpointName = "flintlyNative";
+
+// Gives the page window.webkit.messageHandlers.NAME.postMessage(body) before any of
+// its scripts run. Messages posted before the channel has finished its handshake wait
+// in order and go out once it has, so the first keystroke is never lost.
+constexpr auto kShim = R"JS(
+;(function () {
+  'use strict';
+  var names = ['didChange', 'openLink', 'saveNote', 'installUpdate'];
+  var endpoint = null;
+  var waiting = [];
+  // Qt drops a byte-order mark that starts a string on its way out of the engine, so
+  // a note beginning with one would lose it; every string goes with a one-character
+  // marker in front, which the endpoint takes off again.
+  function deliver(name, body) {
+    if (typeof body === 'string') body = '=' + body;
+    endpoint.post(name, body === undefined ? null : body);
+  }
+  var handlers = {};
+  names.forEach(function (name) {
+    handlers[name] = Object.freeze({
+      postMessage: function (body) {
+        if (endpoint) deliver(name, body); else waiting.push([name, body]);
+      }
+    });
+  });
+  Object.defineProperty(window, 'webkit', {
+    value: Object.freeze({ messageHandlers: Object.freeze(handlers) }),
+    writable: false, configurable: false, enumerable: false
+  });
+  var tries = 0;
+  function connect() {
+    if (typeof qt === 'undefined' || !qt.webChannelTransport) {
+      if (++tries < 500) setTimeout(connect, 10);
+      return;
+    }
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+      endpoint = channel.objects.%1;
+      waiting.splice(0).forEach(function (m) { deliver(m[0], m[1]); });
+    });
+  }
+  connect();
+})();
+)JS";
+
+QString qwebchannelSource()
+{
+    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+}  // namespace
+
+QString WebView::messageHandlerScript()
+{
+    static const QString script = qwebchannelSource() + QString::fromLatin1(kShim).arg(QLatin1String(kEndpointName));
+    return script;
+}
+
+WebView::WebView(MarkdownModel& model, QWidget* parent)
+    : WebView(model, Options{}, parent)
+{
+}
+
+WebView::WebView(MarkdownModel& model, Options options, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+    , bridge_(options.bridge ? *options.bridge : WebViewBridge::shared())
+{
+    UrlOpener* opener = options.urlOpener;
+    if (!opener) {
+        ownUrlOpener_ = std::make_unique<DesktopUrlOpener>();
+        opener = ownUrlOpener_.get();
+    }
+    coordinator_ = std::make_unique<Coordinator>(this, model_, *opener, bridge_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    // Transparent, so the note view's own background shows through the page.
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+WebView::~WebView()
+{
+    // The page must go before the coordinator it reports to.
+    delete web_.data();
+    delete devTools_.data();
+}
+
+void WebView::showEvent(QShowEvent* event)
+{
+    ensureWebView();
+    QWidget::showEvent(event);
+}
+
+void WebView::ensureWebView()
+{
+    if (!web_)
+        makeWebView();
+}
+
+void WebView::makeWebView()
+{
+    auto* web = new QWebEngineView(this);
+    auto* page = new EditorWebPage(coordinator_.get(), web);
+
+    auto* endpoint = new ScriptMessageEndpoint(
+        [coordinator = coordinator_.get()](const QString& name, const QJsonValue& body) {
+            coordinator->receiveScriptMessage(name, body);
+        },
+        page);
+    auto* channel = new QWebChannel(page);
+    channel->registerObject(QLatin1String(kEndpointName), endpoint);
+    page->setWebChannel(channel);
+
+    QWebEngineScript handlers;
+    handlers.setName(QStringLiteral("flintly-message-handlers"));
+    handlers.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    handlers.setWorldId(QWebEngineScript::MainWorld);
+    handlers.setRunsOnSubFrames(false);
+    handlers.setSourceCode(messageHandlerScript());
+    page->scripts().insert(handlers);
+
+    // The page's stylesheet and script sit beside index.html and load as file URLs.
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    web->setPage(page);
+    layout()->addWidget(web);
+
+    bridge_.setWebView(web);
+    // Template insertion reaches the page through the bridge, which outlives this view.
+    model_.setEditorBridge(&bridge_);
+    installDeveloperTools(web);
+    page->setBackgroundColor(Qt::transparent);
+    // No scroll area wraps the view here; the page scrolls its own content.
+
+    connect(page, &QWebEnginePage::loadFinished, coordinator_.get(), [coordinator = coordinator_.get()](bool ok) {
+        if (ok)
+            coordinator->didFinishNavigation();
+    });
+
+    const QString index = AppPaths::resource(QStringLiteral("dist/index.html"));
+    if (QFileInfo(index).isFile()) {
+        log("🔍 loading:", index);
+        web->load(QUrl::fromLocalFile(index));
+    } else {
+        log("❌ index.html not found – check Copy Bundle Resources.");
+    }
+
+    web_ = web;
+    coordinator_->setWeb(web);
+    bridge_.announceWebViewCreated(web);
+}
+
+void WebView::installDeveloperTools(QWebEngineView* web)
+{
+    // The inspector opens in a window of its own, on demand, so a user never meets it
+    // by accident and a developer needs no rebuild to debug the page.
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+I")), web);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        if (!web_)
+            return;
+        if (!devTools_) {
+            devTools_ = new QWebEngineView;
+            devTools_->setAttribute(Qt::WA_DeleteOnClose);
+            devTools_->setWindowTitle(QStringLiteral("Flintly Editor Inspector"));
+            devTools_->resize(900, 600);
+            web_->page()->setDevToolsPage(devTools_->page());
+        }
+        devTools_->show();
+        devTools_->raise();
+    });
+}
+
+}  // namespace flintly
