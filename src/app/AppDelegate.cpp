@@ -1,0 +1,166 @@
+#include "app/AppDelegate.h"
+
+#include "app/OnboardingController.h"
+#include "app/QuickGuide.h"
+#include "app/StartupDecision.h"
+#include "app/Updater.h"
+#include "app/WhatsNewNotice.h"
+#include "document/AutosaveService.h"
+#include "document/MarkdownModel.h"
+#include "panels/FloatingPanelWindow.h"
+#include "panels/SearchPanelController.h"
+#include "platform/AppInfo.h"
+#include "platform/Log.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QShortcut>
+
+namespace flintly {
+
+AppDelegate::AppDelegate(Dependencies deps, QObject* parent) : QObject(parent), deps_(std::move(deps)) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    const QString feed = AppInfo::feedUrl();
+    log("👉 SUFeedURL =", feed.isEmpty() ? QStringLiteral("nil") : feed);
+    const QString arbitrary = AppInfo::allowArbitraryLoads();
+    log("👉 ArbitraryLoads =", arbitrary.isEmpty() ? QStringLiteral("nil") : arbitrary);
+
+    NotificationCenter::defaultCenter().observe(QStringLiteral("flintlyDidPickFolder"), this,
+                                                [this](const Notification&) { didPickFolder(); });
+
+    const QString token = AppInfo::analyticsToken();
+    log("🚩 Analytics token:", token);
+    if (deps_.startAnalytics)
+        deps_.startAnalytics(token, deps_.model->debugIDString());
+
+    std::optional<QUrl> folder = deps_.model->resolveSaveFolderBookmark();
+    if (!folder)
+        folder = deps_.settings->fileUrlValue(QStringLiteral("flintlySaveFolder"));
+    if (folder)
+        deps_.model->setSaveFolder(*folder);
+
+    switch (decideStartup(*deps_.settings, runningVersion())) {
+    case StartupOutcome::onboarding:
+        onboarding_ = std::make_unique<OnboardingController>(*deps_.settings, *deps_.model, runningVersion());
+        onboarding_->show();
+        break;
+    case StartupOutcome::whatsNew:
+        if (deps_.alerts)
+            showWhatsNewNotice(*deps_.alerts, *deps_.settings);
+        setUpPanel();
+        break;
+    case StartupOutcome::normal:
+        setUpPanel();
+        break;
+    }
+
+    if (deps_.makeUpdater)
+        updaterController_ = deps_.makeUpdater();
+    if (updaterController_) {
+        updaterController_->checkForUpdatesInBackground();
+        log("🟢 SPUUpdater created =", updaterController_->description());
+        log("🟢 canCheckForUpdates =", updaterController_->canCheckForUpdates());
+        log("🟢 automaticallyChecksForUpdates =", updaterController_->automaticallyChecksForUpdates());
+    } else {
+        log("🔴 updaterController is nil!");
+    }
+
+    if (deps_.bindShowNote) {
+        QPointer<AppDelegate> self(this);
+        deps_.bindShowNote(this, [self] {
+            if (self)
+                self->togglePanel();
+        });
+    }
+}
+
+void AppDelegate::didPickFolder() { setUpPanel(); }
+
+void AppDelegate::setUpPanel()
+{
+    if (panel_)
+        return;
+    panel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
+    // Ctrl+Q quits from the note even where the desktop has no tray to quit from.
+    auto* quit = new QShortcut(QKeySequence::Quit, panel_->window());
+    connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
+    panel_->showWindow();
+    SearchPanelController::shared().configure(deps_.model);
+    autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
+    deps_.model->startFocusSession();
+    runAfter(500, this, [this] { firstThemeSynchronisation(); });
+
+    if (deps_.model->saveFolder().isEmpty())
+        return;
+    if (deps_.settings->boolValue(QStringLiteral("didInsertQuickGuide")).value_or(false))
+        return;
+    placeQuickGuide(*deps_.model, *deps_.settings, deps_.model->saveFolder().toLocalFile(), deps_.guidePath);
+}
+
+void AppDelegate::registerWebView(QObject* webView, ScriptEvaluator evaluate)
+{
+    webView_ = webView;
+    evaluate_ = std::move(evaluate);
+}
+
+void AppDelegate::firstThemeSynchronisation()
+{
+    if (!webView_ || !evaluate_) {
+        log("🚨 WebView 참조가 없어 초기 동기화를 건너뜁니다");
+        return;
+    }
+    applyTheme(1);
+}
+
+void AppDelegate::applyTheme(int attempt)
+{
+    if (!webView_ || !evaluate_)
+        return;
+    const qint64 theme = deps_.settings->intValue(QStringLiteral("appTheme")).value_or(0);
+    const QString script = theme == 2 ? QStringLiteral("window.setThemeMode?.('manual', 'dark')")
+        : theme == 1                  ? QStringLiteral("window.setThemeMode?.('manual', 'light')")
+                                      : QStringLiteral("window.setThemeMode?.('auto')");
+    const QString themeName = theme == 2 ? QStringLiteral("dark") : theme == 1 ? QStringLiteral("light") : QStringLiteral("system");
+    QPointer<AppDelegate> self(this);
+    evaluate_(script, [self, attempt, themeName](const QString& error) {
+        if (!self)
+            return;
+        if (error.isEmpty()) {
+            log(QStringLiteral("🎨 초기 테마 동기화 완료 (시도 %1):").arg(attempt), themeName);
+            return;
+        }
+        log(QStringLiteral("🚨 초기 테마 동기화 실패 (시도 %1/%2):").arg(attempt).arg(kThemeSyncAttempts), error);
+        if (attempt >= kThemeSyncAttempts)
+            return;
+        runAfter(attempt * 500, self, [self, attempt] {
+            if (self)
+                self->applyTheme(attempt + 1);
+        });
+    });
+}
+
+void AppDelegate::togglePanel()
+{
+    if (!panel_)
+        return;
+    if (panel_->isVisible())
+        panel_->close();
+    else
+        panel_->showWindow();
+}
+
+void AppDelegate::showPanel()
+{
+    if (panel_)
+        panel_->showWindow();
+    else if (onboarding_ && onboarding_->window())
+        onboarding_->window()->raise();
+}
+
+}  // namespace flintly

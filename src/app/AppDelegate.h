@@ -1,0 +1,76 @@
+#pragma once
+
+#include "panels/FloatingPanelController.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+namespace flintly {
+
+class AlertPresenter;
+class AutosaveService;
+class MarkdownModel;
+class OnboardingController;
+class SettingsStore;
+class Updater;
+
+// Runs start-up and owns what lives for the whole run: the note panel (created once),
+// the autosave service, the update controller, and a weak hold on the editor's web view.
+// Everything it talks to comes in through Dependencies, so a test builds one against a
+// temporary settings file with fakes for the dialogs.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    // Evaluates a script in the editor page; `done` gets an empty string on success and
+    // the error otherwise.
+    using ScriptEvaluator = std::function<void(const QString& script, std::function<void(const QString& error)> done)>;
+
+    struct Dependencies {
+        SettingsStore* settings = nullptr;
+        MarkdownModel* model = nullptr;
+        AlertPresenter* alerts = nullptr;
+        FloatingPanelController::ContentFactory panelContent;
+        // initialise, logging on, identify with the model's id, "app_launch"
+        std::function<void(const QString& token, const QString& debugId)> startAnalytics;
+        // Binds the key-up of the "showNote" shortcut (default Ctrl+J) to `toggle`.
+        std::function<void(QObject* context, std::function<void()> toggle)> bindShowNote;
+        std::function<std::unique_ptr<Updater>()> makeUpdater;
+        QString guidePath;  // the bundled "Guide.md"
+    };
+
+    static constexpr int kThemeSyncAttempts = 10;
+
+    explicit AppDelegate(Dependencies deps, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void didPickFolder();
+    void togglePanel();
+    // Brings the panel forward (a second launch of the app asks for this).
+    void showPanel();
+
+    void registerWebView(QObject* webView, ScriptEvaluator evaluate);
+    void applyTheme(int attempt);
+
+    FloatingPanelController* panel() const { return panel_.get(); }
+    OnboardingController* onboarding() const { return onboarding_.get(); }
+    Updater* updater() const { return updaterController_.get(); }
+    AutosaveService* autosave() const { return autosave_.get(); }
+
+private:
+    void setUpPanel();
+    void firstThemeSynchronisation();
+
+    Dependencies deps_;
+    std::unique_ptr<FloatingPanelController> panel_;
+    std::unique_ptr<OnboardingController> onboarding_;
+    std::unique_ptr<AutosaveService> autosave_;
+    std::unique_ptr<Updater> updaterController_;
+    QPointer<QObject> webView_;
+    ScriptEvaluator evaluate_;
+};
+
+}  // namespace flintly

@@ -1,0 +1,86 @@
+#include "app/OnboardingController.h"
+
+#include "app/OnboardingWindow.h"
+#include "document/MarkdownModel.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsStore.h"
+
+namespace flintly {
+
+OnboardingController::OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
+                                           QObject* parent)
+    : QObject(parent), settings_(settings), model_(&model), currentVersion_(std::move(currentVersion))
+{
+}
+
+OnboardingController::~OnboardingController() { delete window_; }
+
+void OnboardingController::show()
+{
+    const bool onboarded = settings_.boolValue(hasOnboardedKey).value_or(false);
+    const bool folderStored = settings_.fileUrlValue(QStringLiteral("flintlySaveFolder")).has_value();
+    if (onboarded && folderStored)
+        return;
+    QPointer<OnboardingController> self(this);
+    window_ = new OnboardingWindow([self] {
+        if (self)
+            self->pickFolder();
+    });
+    // The welcome was seen already; only the folder is missing.
+    if (onboarded)
+        window_->setStep(OnboardingWindow::Step::chooseFolder);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    window_->fade(0.0, 1.0);
+}
+
+void OnboardingController::pickFolder()
+{
+    if (!window_ || !model_)
+        return;
+    window_->hide();
+    QPointer<OnboardingController> self(this);
+    model_->chooseSaveFolder([self](std::optional<QUrl> folder) {
+        if (self)
+            self->folderPicked(folder);
+    });
+}
+
+void OnboardingController::folderPicked(const std::optional<QUrl>& folder)
+{
+    if (!folder) {
+        if (window_) {
+            window_->show();
+            window_->raise();
+            window_->activateWindow();
+            window_->fade(0.0, 1.0);
+        }
+        return;
+    }
+    settings_.setFileUrl(QStringLiteral("flintlySaveFolder"), *folder);
+    if (model_)
+        model_->setSaveFolder(*folder);
+    NotificationCenter::defaultCenter().post(QStringLiteral("flintlyDidPickFolder"));
+    finish();
+}
+
+void OnboardingController::finish()
+{
+    settings_.setValue(hasOnboardedKey, true);
+    settings_.setValue(lastSeenKey, currentVersion_);
+    if (!window_)
+        return;
+    QPointer<OnboardingWindow> window = window_;
+    window->fade(window->windowOpacity(), 0.0);
+    runAfter(150, this, [this, window] {
+        if (window) {
+            window->close();
+            window->deleteLater();
+        }
+        window_ = nullptr;
+    });
+}
+
+}  // namespace flintly

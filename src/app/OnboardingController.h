@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/OnboardingWindow.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <optional>
+
+namespace flintly {
+
+class MarkdownModel;
+
+class SettingsStore;
+
+// Runs the first-run flow: shows the window, asks for the notes folder, records that
+// onboarding is done and posts "flintlyDidPickFolder" so the app creates the note panel.
+class OnboardingController : public QObject {
+    Q_OBJECT
+public:
+    OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
+                         QObject* parent = nullptr);
+    ~OnboardingController() override;
+
+    const QString hasOnboardedKey = QStringLiteral("flintlyHasOnboarded");
+    const QString lastSeenKey = QStringLiteral("flintlyLastSeenVersion");
+
+    // Does nothing once onboarding is done, unless the folder has to be asked for again
+    // (onboarded, but no notes folder stored): then it opens at the folder card.
+    void show();
+    void pickFolder();
+    void folderPicked(const std::optional<QUrl>& folder);
+    void finish();
+
+    OnboardingWindow* window() const { return window_; }
+
+private:
+    SettingsStore& settings_;
+    QPointer<MarkdownModel> model_;
+    const QString currentVersion_;
+    QPointer<OnboardingWindow> window_;
+};
+
+}  // namespace flintly

@@ -1,0 +1,71 @@
+#include "app/QuitGuard.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace flintly {
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &byte, 1);
+}
+}  // namespace
+
+QuitGuard::QuitGuard(std::function<void()> beforeQuit, QObject* parent)
+    : QObject(parent), beforeQuit_(std::move(beforeQuit))
+{
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { runOnce(); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+            ran_ = false;  // the session may go on after committing; save again at quit
+            runOnce();
+            ran_ = false;
+        });
+    // A signal handler may only write a byte; the quit itself happens in the event loop.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        notifier_ = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [] {
+            char byte;
+            [[maybe_unused]] auto n = ::read(g_signalPipe[0], &byte, 1);
+            QCoreApplication::quit();
+        });
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            ::sigaction(sig, &action, nullptr);
+    }
+}
+
+QuitGuard::~QuitGuard()
+{
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(sig, SIG_DFL);
+    if (g_signalPipe[0] >= 0) {
+        ::close(g_signalPipe[0]);
+        ::close(g_signalPipe[1]);
+        g_signalPipe[0] = g_signalPipe[1] = -1;
+    }
+}
+
+void QuitGuard::runOnce()
+{
+    if (ran_)
+        return;
+    ran_ = true;
+    if (beforeQuit_)
+        beforeQuit_();
+}
+
+}  // namespace flintly

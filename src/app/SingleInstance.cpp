@@ -1,0 +1,63 @@
+#include "app/SingleInstance.h"
+
+#include "platform/Log.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace flintly {
+
+SingleInstance::SingleInstance(QString socketName, QObject* parent) : QObject(parent), name_(std::move(socketName)) {}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultSocketName() { return QStringLiteral("flintly-%1").arg(::getuid()); }
+
+bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(name_);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(request.toUtf8() + '\n');
+    socket.flush();
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    // Wait for the running instance to take it, so the request is not lost if we exit first.
+    socket.waitForReadyRead(timeoutMs);
+    return true;
+}
+
+bool SingleInstance::listen()
+{
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(name_)) {
+        // A socket left by a crashed instance answers nobody: remove it and try again.
+        if (sendToRunning(QStringLiteral("ping"), 300))
+            return false;
+        QLocalServer::removeServer(name_);
+        if (!server_->listen(name_)) {
+            log("⚠️ Could not listen for other launches:", server_->errorString());
+            return true;  // run anyway; only the hand-over to this instance is lost
+        }
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+                while (socket->canReadLine()) {
+                    const QString line = QString::fromUtf8(socket->readLine()).trimmed();
+                    socket->write("ok\n");
+                    if (line == u"show" || line == u"toggle")
+                        emit requested(line);
+                }
+            });
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+}  // namespace flintly

@@ -1,0 +1,132 @@
+// Wires the modules into the app; behaviour lives in them.
+#include "analytics/AppEvents.h"
+#include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/Fonts.h"
+#include "app/QuitGuard.h"
+#include "app/SingleInstance.h"
+#include "app/StartupDecision.h"
+#include "app/TrayIcon.h"
+#include "app/UpdatePrompts.h"
+#include "app/Updater.h"
+#include "document/MarkdownModel.h"
+#include "editor/ScriptRunner.h"
+#include "editor/ThemedRootView.h"
+#include "editor/WebViewBridge.h"
+#include "panels/SymbolIcon.h"
+#include "platform/AppInfo.h"
+#include "platform/AppPaths.h"
+#include "platform/SettingsStore.h"
+#include "platform_widgets/DesktopUrlOpener.h"
+#include "platform_widgets/QtAlertPresenter.h"
+#include "platform_widgets/QtFileChooser.h"
+#include "shortcuts/GlobalShortcuts.h"
+
+#include <QApplication>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <cstdio>
+
+using namespace flintly;
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine cl = parseCommandLine(args);
+    switch (cl.action) {
+    case CommandLine::Action::version:
+        std::printf("%s\n", qPrintable(versionText()));
+        return 0;
+    case CommandLine::Action::help:
+        std::printf("%s", qPrintable(helpText()));
+        return 0;
+    case CommandLine::Action::error:
+        std::fprintf(stderr, "%s\n", qPrintable(cl.error));
+        return 2;
+    default:
+        break;
+    }
+
+    // Global shortcuts are X11 grabs; under Wayland the app runs through XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Flintly"));
+    QApplication::setApplicationVersion(runningVersion());
+    QApplication::setDesktopFileName(QStringLiteral("flintly"));
+    QApplication::setWindowIcon(appIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance;
+    const QString request = cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle") : QStringLiteral("show");
+    if (instance.sendToRunning(request))
+        return 0;
+    instance.listen();
+
+    loadBundledFonts(AppPaths::resource(QStringLiteral("fonts")));
+
+    SettingsStore& settings = SettingsStore::standard();
+    QtFileChooser chooser;
+    QtAlertPresenter alerts;
+    DesktopUrlOpener opener;
+    MarkdownModel::configureShared({&settings, nullptr, &chooser, nullptr, {}});
+    MarkdownModel& model = MarkdownModel::shared();
+    model.setEditorBridge(&WebViewBridge::shared());
+
+    AppDelegate::Dependencies deps;
+    deps.settings = &settings;
+    deps.model = &model;
+    deps.alerts = &alerts;
+    deps.guidePath = AppPaths::resource(QStringLiteral("Guide.md"));
+    deps.panelContent = [](SettingsStore& store, MarkdownModel* m, QWidget* parent) -> QWidget* {
+        return new ThemedRootView(store, *m, parent);
+    };
+    deps.startAnalytics = [](const QString&, const QString& debugId) {
+        analytics::startAppAnalytics(debugId.toStdString());
+    };
+    deps.bindShowNote = [](QObject* context, std::function<void()> toggle) {
+        shortcuts::GlobalShortcuts::shared().bindKeyUp(
+            QStringLiteral("showNote"), shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command), context,
+            std::move(toggle));
+    };
+    deps.makeUpdater = [&alerts, &opener] {
+        auto updater = std::make_unique<Updater>(AppInfo::feedUrl(), runningVersion());
+        connectUpdatePrompts(*updater, alerts, opener);
+        WebViewBridge::shared().setUpdateController(updater.get());
+        return updater;
+    };
+    AppDelegate delegate(std::move(deps));
+
+    QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate](QWebEngineView* view) {
+        QPointer<QWebEngineView> weak(view);
+        delegate.registerWebView(view, [weak](const QString& script, std::function<void(const QString&)> done) {
+            if (!weak) {
+                done(QStringLiteral("the editor is gone"));
+                return;
+            }
+            evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
+        });
+    });
+    QObject::connect(&instance, &SingleInstance::requested, &delegate, [&delegate](const QString& what) {
+        if (what == u"toggle")
+            delegate.togglePanel();
+        else
+            delegate.showPanel();
+    });
+
+    QuitGuard quitGuard([&model] {
+        model.flushPendingEdits();
+        model.endFocusSession();
+    });
+    std::unique_ptr<TrayIcon> tray;
+    if (TrayIcon::isAvailable())
+        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); });
+
+    delegate.applicationDidFinishLaunching();
+    const int code = app.exec();
+    WebViewBridge::shared().setUpdateController(nullptr);
+    return code;
+}
