@@ -75,9 +75,17 @@ QString editorScript(AppTheme theme)
     return QStringLiteral("window.setThemeMode?.('auto')");
 }
 
+QString editorScript(AppTheme theme, ColorScheme desktop)
+{
+    if (theme != AppTheme::system)
+        return editorScript(theme);
+    return desktop == ColorScheme::dark ? QStringLiteral("window.setThemeMode?.('auto', 'dark')")
+                                        : QStringLiteral("window.setThemeMode?.('auto', 'light')");
+}
+
 void applyThemeToWebView(QWebEngineView* web, AppTheme theme, std::function<void(const ScriptOutcome&)> done)
 {
-    evaluateScript(web ? web->page() : nullptr, editorScript(theme), std::move(done));
+    evaluateScript(web ? web->page() : nullptr, editorScript(theme, systemColorScheme()), std::move(done));
 }
 
 void applyThemeToEditor(QWebEngineView* web, const SettingsStore& settings)

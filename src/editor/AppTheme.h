@@ -32,6 +32,10 @@ QString caseName(AppTheme theme);  // "system", "light", "dark"
 // None: follow the desktop.
 std::optional<ColorScheme> preferredColorScheme(AppTheme theme);
 QString editorScript(AppTheme theme);
+// The script actually sent. Qt WebEngine does not learn the desktop's scheme (its
+// prefers-color-scheme stays light), so automatic mode also names the scheme the
+// desktop has now; the page then still follows it as 'auto'.
+QString editorScript(AppTheme theme, ColorScheme desktop);
 
 // Runs the theme's script in the editor and reports whether the page took it. The
 // start-up synchronisation retries on failure; the root view does not.

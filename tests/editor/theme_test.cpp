@@ -168,6 +168,9 @@ TEST_F(RootViewFixture, ADesktopSchemeChangeIsPostedOnceAndFollowedInAutomaticMo
     EXPECT_EQ(posted, 1);
     EXPECT_EQ(root->noteView()->colorScheme(), ColorScheme::dark);
     EXPECT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("🎨 CodeMirror 자동 테마 모드 설정 완료")); }));
+    // The engine cannot see the desktop's scheme; automatic mode is told it.
+    EXPECT_EQ(evaluateJs(rootPage(), QStringLiteral("document.documentElement.dataset.themeMode + '/' + document.documentElement.dataset.theme")).toString(),
+              "auto/dark");
 
     // Another dark palette is no change of scheme.
     QPalette darker = darkDesktop();
