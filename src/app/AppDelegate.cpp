@@ -123,9 +123,10 @@ void AppDelegate::applyTheme(int attempt)
     if (!webView_ || !evaluate_)
         return;
     const qint64 theme = deps_.settings->intValue(QStringLiteral("appTheme")).value_or(0);
-    const QString script = theme == 2 ? QStringLiteral("window.setThemeMode?.('manual', 'dark')")
-        : theme == 1                  ? QStringLiteral("window.setThemeMode?.('manual', 'light')")
-                                      : QStringLiteral("window.setThemeMode?.('auto')");
+    const QString script = deps_.themeScript ? deps_.themeScript(theme)
+        : theme == 2                         ? QStringLiteral("window.setThemeMode?.('manual', 'dark')")
+        : theme == 1                         ? QStringLiteral("window.setThemeMode?.('manual', 'light')")
+                                             : QStringLiteral("window.setThemeMode?.('auto')");
     const QString themeName = theme == 2 ? QStringLiteral("dark") : theme == 1 ? QStringLiteral("light") : QStringLiteral("system");
     QPointer<AppDelegate> self(this);
     evaluate_(script, [self, attempt, themeName](const QString& error) {
@@ -138,7 +139,7 @@ void AppDelegate::applyTheme(int attempt)
         log(QStringLiteral("🚨 초기 테마 동기화 실패 (시도 %1/%2):").arg(attempt).arg(kThemeSyncAttempts), error);
         if (attempt >= kThemeSyncAttempts)
             return;
-        runAfter(attempt * 500, self, [self, attempt] {
+        runAfter(attempt * self->deps_.themeRetryUnitMs, self, [self, attempt] {
             if (self)
                 self->applyTheme(attempt + 1);
         });

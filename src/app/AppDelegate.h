@@ -39,6 +39,9 @@ public:
         std::function<void(QObject* context, std::function<void()> toggle)> bindShowNote;
         std::function<std::unique_ptr<Updater>()> makeUpdater;
         QString guidePath;  // the bundled "Guide.md"
+        int themeRetryUnitMs = 500;  // attempt n waits n units before the next
+        // The page script for a stored theme; null gives the plain "auto"/"manual" forms.
+        std::function<QString(qint64 storedTheme)> themeScript;
     };
 
     static constexpr int kThemeSyncAttempts = 10;

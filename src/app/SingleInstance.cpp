@@ -22,8 +22,9 @@ bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(request.toUtf8() + '\n');
-    socket.flush();
-    if (!socket.waitForBytesWritten(timeoutMs))
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {
+    }
+    if (socket.bytesToWrite() > 0)
         return false;
     // Wait for the running instance to take it, so the request is not lost if we exit first.
     socket.waitForReadyRead(timeoutMs);
@@ -32,17 +33,17 @@ bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
 
 bool SingleInstance::listen()
 {
+    // Qt binds a socket with access options elsewhere and renames it into place, which
+    // would silently take the name from a running instance: ask first.
+    if (sendToRunning(QStringLiteral("ping"), 300))
+        return false;
+    // Whatever is left at the name answers nobody (a crashed instance's socket).
+    QLocalServer::removeServer(name_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(name_)) {
-        // A socket left by a crashed instance answers nobody: remove it and try again.
-        if (sendToRunning(QStringLiteral("ping"), 300))
-            return false;
-        QLocalServer::removeServer(name_);
-        if (!server_->listen(name_)) {
-            log("⚠️ Could not listen for other launches:", server_->errorString());
-            return true;  // run anyway; only the hand-over to this instance is lost
-        }
+        log("⚠️ Could not listen for other launches:", server_->errorString());
+        return true;  // run anyway; only the hand-over to this instance is lost
     }
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {

@@ -10,6 +10,8 @@
 #include "app/UpdatePrompts.h"
 #include "app/Updater.h"
 #include "document/MarkdownModel.h"
+#include "editor/AppTheme.h"
+#include "editor/ColorScheme.h"
 #include "editor/ScriptRunner.h"
 #include "editor/ThemedRootView.h"
 #include "editor/WebViewBridge.h"
@@ -84,8 +86,12 @@ int main(int argc, char** argv)
     deps.panelContent = [](SettingsStore& store, MarkdownModel* m, QWidget* parent) -> QWidget* {
         return new ThemedRootView(store, *m, parent);
     };
-    deps.startAnalytics = [](const QString&, const QString& debugId) {
-        analytics::startAppAnalytics(debugId.toStdString());
+    // The embedded engine cannot see the desktop's scheme, so "auto" carries it along.
+    deps.themeScript = [](qint64 stored) { return editorScript(appThemeForStored(stored), systemColorScheme()); };
+    deps.startAnalytics = [](const QString& token, const QString& debugId) {
+        // Without a token there is no project to report to: no client, nothing stored.
+        if (!token.isEmpty())
+            analytics::startAppAnalytics(debugId.toStdString());
     };
     deps.bindShowNote = [](QObject* context, std::function<void()> toggle) {
         shortcuts::GlobalShortcuts::shared().bindKeyUp(
