@@ -37,7 +37,7 @@ fi
 # npm packages of the editor page (and its browser tests); skipped when the lock file
 # has not changed since the last install.
 root="$(cd "$(dirname "$0")/.." && pwd)"
-for dir in "$root/web/editor"; do
+for dir in "$root/web/editor" "$root/resources/fonts"; do
   [ -f "$dir/package.json" ] || continue
   stamp="$dir/node_modules/.flintly-stamp"
   want="$(cat "$dir/package.json" "$dir/package-lock.json" 2>/dev/null | sha256sum | cut -d' ' -f1)"

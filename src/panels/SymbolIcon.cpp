@@ -4,11 +4,22 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+// Resources compiled into a static library are only registered when asked for.
+static void ensureResources()
+{
+    static const bool once = [] {
+        Q_INIT_RESOURCE(symbols);
+        return true;
+    }();
+    (void)once;
+}
+
 namespace flintly {
 
 namespace {
 QByteArray readResource(const QString& path)
 {
+    ensureResources();
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
