@@ -1,5 +1,7 @@
 // Wires the modules into the app; behaviour lives in them.
+#include "analytics/AnalyticsUsageTracker.h"
 #include "analytics/AppEvents.h"
+#include "analytics/AutomaticProperties.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
@@ -25,6 +27,8 @@
 #include "shortcuts/GlobalShortcuts.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QScreen>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -88,10 +92,27 @@ int main(int argc, char** argv)
     };
     // The embedded engine cannot see the desktop's scheme, so "auto" carries it along.
     deps.themeScript = [](qint64 stored) { return editorScript(appThemeForStored(stored), systemColorScheme()); };
-    deps.startAnalytics = [](const QString& token, const QString& debugId) {
+    deps.startAnalytics = [&app](const QString& token, const QString& debugId) {
         // Without a token there is no project to report to: no client, nothing stored.
-        if (!token.isEmpty())
-            analytics::startAppAnalytics(debugId.toStdString());
+        if (token.isEmpty())
+            return;
+        analytics::InstanceOptions options;
+        analytics::DeviceInfo device = analytics::readDeviceInfo();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            device.screenWidth = screen->size().width();
+            device.screenHeight = screen->size().height();
+        }
+        device.appVersion = runningVersion().toStdString();
+        device.appBuildNumber = AppInfo::buildVersion().toStdString();
+        options.device = device;
+        analytics::AnalyticsUsageTracker& tracker = analytics::startAppAnalytics(debugId.toStdString(), options);
+        // Uploads are flushed when the app goes to the background and timed while active.
+        QObject::connect(&app, &QGuiApplication::applicationStateChanged, &app, [&tracker](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                tracker.applicationDidBecomeActive();
+            else if (state == Qt::ApplicationInactive)
+                tracker.applicationWillResignActive();
+        });
     };
     deps.bindShowNote = [](QObject* context, std::function<void()> toggle) {
         shortcuts::GlobalShortcuts::shared().bindKeyUp(
@@ -108,6 +129,12 @@ int main(int argc, char** argv)
 
     QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate](QWebEngineView* view) {
         QPointer<QWebEngineView> weak(view);
+        // For the start-up benchmark: when the editor page is ready, on standard error.
+        if (qEnvironmentVariableIsSet("FLINTLY_TRACE_STARTUP"))
+            QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
+                std::fprintf(stderr, "flintly-trace editor-loaded %lld %d\n",
+                             static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), ok ? 1 : 0);
+            });
         delegate.registerWebView(view, [weak](const QString& script, std::function<void(const QString&)> done) {
             if (!weak) {
                 done(QStringLiteral("the editor is gone"));
