@@ -210,36 +210,33 @@ void MarkdownModel::setLastUserEditTime(const QDateTime& t)
 
 // --- Folders ---------------------------------------------------------------------
 
-std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark()
+namespace {
+// A folder stored as a bookmark, or nothing (logged) when it no longer resolves.
+std::optional<QUrl> resolveFolderBookmark(const SettingsStore& settings, const QString& key, const char* failure)
 {
-    const auto bytes = deps_.settings->bytesValue(kSavedFolderBookmark);
+    const auto bytes = settings.bytesValue(key);
     if (!bytes)
         return std::nullopt;
     QString error;
     const auto resolved = Bookmark::resolve(*bytes, &error);
     if (!resolved) {
-        log("❌ Failed to load bookmark:", error);
+        log(failure, error);
         return std::nullopt;
     }
     if (!Bookmark::startAccessing(resolved->path))
         return std::nullopt;
     return QUrl::fromLocalFile(resolved->path);
 }
+}  // namespace
+
+std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark()
+{
+    return resolveFolderBookmark(*deps_.settings, kSavedFolderBookmark, "❌ Failed to load bookmark:");
+}
 
 std::optional<QUrl> MarkdownModel::resolveTemplateFolderBookmark()
 {
-    const auto bytes = deps_.settings->bytesValue(kTemplateFolderBookmark);
-    if (!bytes)
-        return std::nullopt;
-    QString error;
-    const auto resolved = Bookmark::resolve(*bytes, &error);
-    if (!resolved) {
-        log("❌ Failed to load template bookmark:", error);
-        return std::nullopt;
-    }
-    if (!Bookmark::startAccessing(resolved->path))
-        return std::nullopt;
-    return QUrl::fromLocalFile(resolved->path);
+    return resolveFolderBookmark(*deps_.settings, kTemplateFolderBookmark, "❌ Failed to load template bookmark:");
 }
 
 void MarkdownModel::runSaveFolderChangeHandler()
