@@ -275,3 +275,23 @@ TEST_F(DurableSaving, AnOutsideVersionAboutToBeOverwrittenIsKeptAsAConflictCopy)
     m.save();
     EXPECT_EQ(filesIn(notes).size(), 2);
 }
+
+TEST_F(Naming, HostileTitlesNeverWriteOutsideTheNotesFolder)
+{
+    auto& m = makeModel();
+    const QStringList titles = {QStringLiteral("../../escaped"), QStringLiteral("/etc/passwd"), QStringLiteral("a:b"),
+                                QStringLiteral("..\\..\\win"), QStringLiteral(".hidden"), QStringLiteral("👩‍👩‍👧‍👦 가족 مرحبا"),
+                                QStringLiteral("e\u0301\u0301\u0301 accents"), QStringLiteral("\u202Eevil.md")};
+    for (const QString& title : titles) {
+        m.newNote();
+        m.setText(title + QStringLiteral("\nbody"));
+        m.save();
+        EXPECT_EQ(QFileInfo(m.filePath()).absolutePath(), notes) << title.toStdString();
+        EXPECT_FALSE(QFileInfo(m.filePath()).fileName().startsWith(QLatin1Char('.'))) << title.toStdString();
+    }
+    EXPECT_EQ(filesIn(notes).size(), titles.size());
+    QStringList outside = QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    outside.removeAll(QStringLiteral("Notes"));
+    outside.removeAll(QStringLiteral("Flintly.conf"));
+    EXPECT_TRUE(outside.isEmpty()) << outside.join(QLatin1Char(',')).toStdString();
+}
