@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -13,7 +14,15 @@ SingleInstance::SingleInstance(QString socketName, QObject* parent) : QObject(pa
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultSocketName() { return QStringLiteral("flintly-%1").arg(::getuid()); }
+QString SingleInstance::defaultSocketName()
+{
+    // In the session's runtime folder, so each login session (and each test's private
+    // XDG_RUNTIME_DIR) has its own Flintly; /tmp with the user id where there is none.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/flintly.instance");
+    return QStringLiteral("flintly-%1").arg(::getuid());
+}
 
 bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
 {
