@@ -9,6 +9,7 @@ import { codeLanguages } from "./languages";
 import { detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines } from "./lineEnds";
 import { linkAt, type LinkHit } from "./links";
 import { presentation, taskBoxAt, toggleTask } from "./presentation";
+import { parseAhead, sectioned } from "./sections";
 import { documentText } from "./serialize";
 
 /** Marks transactions that carry text from the host; those are never echoed back. */
@@ -120,7 +121,8 @@ export function createEditor(parent: HTMLElement): NoteEditor {
         historySlot.of(history()),
         commands,
         keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, indentWithTab]),
-        markdown({ base: markdownLanguage, codeLanguages, addKeymap: true }),
+        sectioned(markdown({ base: markdownLanguage, codeLanguages, addKeymap: true })),
+        parseAhead,
         indentUnit.of("    "),
         presentation,
         highlightSpecialChars(),

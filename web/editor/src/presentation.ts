@@ -1,5 +1,8 @@
-import { HighlightStyle, syntaxHighlighting, syntaxTree } from "@codemirror/language";
-import { RangeSetBuilder, type Extension } from "@codemirror/state";
+import { HighlightStyle, syntaxTree } from "@codemirror/language";
+import { Prec, RangeSetBuilder, type Extension } from "@codemirror/state";
+import { highlightTree } from "@lezer/highlight";
+import type { Tree } from "@lezer/common";
+import { eachPart } from "./sections";
 import { Decoration, type DecorationSet, EditorView, ViewPlugin, type ViewUpdate, WidgetType } from "@codemirror/view";
 import { tags as t } from "@lezer/highlight";
 
@@ -154,4 +157,56 @@ export function toggleTask(view: EditorView, pos: number): boolean {
   return true;
 }
 
-export const presentation: Extension = [syntaxHighlighting(highlight), decorations];
+// Syntax highlighting as the library's own plugin does it, except that the walk to
+// the visible text starts at the section holding it: the library's walk steps through
+// every top-level block before the viewport, milliseconds per keystroke near the end
+// of a large note.
+const marks = new Map<string, Decoration>();
+const markFor = (cls: string) => {
+  let mark = marks.get(cls);
+  if (!mark) marks.set(cls, (mark = Decoration.mark({ class: cls })));
+  return mark;
+};
+
+class Highlighter {
+  tree: Tree;
+  decorations: DecorationSet;
+  decoratedTo: number;
+  constructor(view: EditorView) {
+    this.tree = syntaxTree(view.state);
+    this.decorations = this.build(view);
+    this.decoratedTo = view.viewport.to;
+  }
+  update(u: ViewUpdate) {
+    const tree = syntaxTree(u.state);
+    const { viewport } = u.view;
+    const decoratedTo = u.changes.mapPos(this.decoratedTo, 1);
+    if (tree.length < viewport.to && tree.type === this.tree.type && decoratedTo >= viewport.to) {
+      // The parser has not reached the viewport's end yet; keep the old colours
+      // rather than flashing the unparsed rest plain.
+      this.decorations = this.decorations.map(u.changes);
+      this.decoratedTo = decoratedTo;
+    } else if (tree !== this.tree || u.viewportChanged) {
+      this.tree = tree;
+      this.decorations = this.build(u.view);
+      this.decoratedTo = viewport.to;
+    }
+  }
+  build(view: EditorView): DecorationSet {
+    if (!this.tree.length) return Decoration.none;
+    const builder = new RangeSetBuilder<Decoration>();
+    for (const { from, to } of view.visibleRanges) {
+      eachPart(this.tree, from, to, (part, offset) => {
+        highlightTree(part, highlight, (a, b, cls) => builder.add(a + offset, b + offset, markFor(cls)), from - offset, to - offset);
+      });
+    }
+    return builder.finish();
+  }
+}
+
+const syntaxColours: Extension = [
+  Prec.high(ViewPlugin.fromClass(Highlighter, { decorations: (v) => v.decorations })),
+  highlight.module ? EditorView.styleModule.of(highlight.module) : [],
+];
+
+export const presentation: Extension = [syntaxColours, decorations];

@@ -199,3 +199,65 @@ describe("link error messages", () => {
     assert.equal(await page.locator("#fl-toast.fl-visible").textContent(), "링크를 열 수 없습니다");
   });
 });
+
+describe("large notes", () => {
+  // Past 64 KB the note is parsed in sections and only the visible part is styled; a
+  // fence opened at the top must still reach the bottom, and styles must follow the
+  // view there.
+  const big = [
+    ...Array.from({ length: 1500 }, (_, i) => `Paragraph ${i} with **bold** words and a [link](https://x.y/${i}).`),
+    "```js\nfunction last() {\n  return 1;\n}\n```",
+    "## Final heading",
+  ].join("\n\n");
+
+  const lastLine = () =>
+    page.evaluate(() => {
+      const lines = document.querySelectorAll(".cm-content .cm-line");
+      return lines[lines.length - 1].className;
+    });
+  // Ctrl+End scrolls by estimated heights; keep scrolling until the end is drawn.
+  const endStyled = (cls: string) =>
+    page.waitForFunction(
+      (cls) => {
+        const scroller = document.querySelector(".cm-scroller")!;
+        scroller.scrollTop = scroller.scrollHeight;
+        const lines = document.querySelectorAll(".cm-content .cm-line");
+        return lines[lines.length - 1].className.includes(cls);
+      },
+      cls,
+      { polling: 50, timeout: 10_000 },
+    );
+
+  test("a fence opened at the top swallows the end, and styles follow the view", async () => {
+    await page.evaluate((t) => window.setMarkdown(t), big);
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+End");
+    await endStyled("cm-fl-h2");
+    // The code's language is loaded on first use, then the block is parsed again.
+    await page.waitForFunction(() => [...document.querySelectorAll(".cm-content span")].some((s) => s.textContent === "return"));
+    const keyword = await page.evaluate(() => {
+      const probe = document.createElement("span");
+      probe.style.color = "var(--fl-code-keyword)";
+      document.querySelector(".cm-content")!.append(probe);
+      const want = getComputedStyle(probe).color;
+      probe.remove();
+      const word = [...document.querySelectorAll(".cm-content span")].find((s) => s.textContent === "return");
+      return { want, got: word ? getComputedStyle(word).color : null };
+    });
+    assert.equal(keyword.got, keyword.want, "code far down is highlighted in its language");
+
+    await page.keyboard.press("Control+Home");
+    await page.keyboard.type("~~~");
+    await page.keyboard.press("Enter");
+    await endStyled("cm-fl-code");
+    assert.doesNotMatch(await lastLine(), /cm-fl-h/);
+
+    // The fence and the line break may be one undo step or two.
+    for (let i = 0; i < 3 && (await page.evaluate(() => window.getMarkdown())) !== big; i++) {
+      await page.keyboard.press("Control+z");
+    }
+    assert.equal(await page.evaluate(() => window.getMarkdown()), big);
+    await endStyled("cm-fl-h2");
+    assert.doesNotMatch(await lastLine(), /cm-fl-code/);
+  });
+});
