@@ -15,6 +15,9 @@ const dist = join(web, "dist");
 const budgets = { bytes: 1_000_000, setMs: 300, keyMs: 16 };
 const runs = Number(process.env.BENCH_RUNS ?? 7);
 const keys = Number(process.env.BENCH_KEYS ?? 60);
+// BENCH_SIZE=2000 shows what a keystroke costs in a small note, for comparison.
+const size = Number(process.env.BENCH_SIZE ?? 1_000_000);
+const sizeLabel = size >= 1_000_000 ? `${size / 1_000_000} MB` : `${Math.round(size / 1000)} kB`;
 
 const median = (xs) => {
   const s = [...xs].sort((a, b) => a - b);
@@ -76,14 +79,48 @@ const host = `
     done.port1.onmessage = ({ data }) => {
       document.querySelector(".cm-content").getBoundingClientRect();
       // Messages from keys of an earlier round (cleared since) are dropped.
-      if (data.round === window.__round) window.__keysDone[data.index] = performance.now();
+      if (data.round === window.__round) {
+        window.__keysDone[data.index] = performance.now();
+        performance.mark("flintly-key-done");
+      }
     };
     addEventListener("keydown", () => {
+      performance.mark("flintly-key");
       const index = window.__keydowns.push(performance.now()) - 1;
       done.port2.postMessage({ round: window.__round, index });
     }, true);
   })();
 `;
+
+// For each key, the page's main-thread busy time from its keydown mark to its done
+// mark: the union of the thread's tasks and microtask checkpoints (the editor handles
+// typing in one) that fall in that span.
+const busyEvents = new Set(["ThreadControllerImpl::RunTask", "BlinkScheduler_PerformMicrotaskCheckpoint", "RunTask"]);
+function busyTimes(trace) {
+  const events = trace.traceEvents ?? trace;
+  const marks = events.filter((e) => e.name === "flintly-key" || e.name === "flintly-key-done");
+  if (!marks.length) return [];
+  const { pid, tid } = marks[0];
+  const spans = events
+    .filter((e) => e.pid === pid && e.tid === tid && e.ph === "X" && busyEvents.has(e.name))
+    .map((e) => [e.ts, e.ts + e.dur])
+    .sort((a, b) => a[0] - b[0]);
+  const merged = [];
+  for (const [from, to] of spans) {
+    const last = merged[merged.length - 1];
+    if (last && from <= last[1]) last[1] = Math.max(last[1], to);
+    else merged.push([from, to]);
+  }
+  const downs = marks.filter((e) => e.name === "flintly-key").map((e) => e.ts);
+  const dones = marks.filter((e) => e.name === "flintly-key-done").map((e) => e.ts);
+  if (downs.length !== dones.length) return [];
+  return downs.map((from, i) => {
+    const to = dones[i];
+    let us = 0;
+    for (const [a, b] of merged) us += Math.max(0, Math.min(to, b) - Math.max(from, a));
+    return us / 1000;
+  });
+}
 
 function sizeOfPage() {
   const assets = join(dist, "assets");
@@ -114,7 +151,7 @@ try {
   await page.goto(pathToFileURL(join(dist, "index.html")).href);
   await page.waitForFunction(() => typeof window.setMarkdown === "function");
 
-  const notes = [makeNote(1), makeNote(2)];
+  const notes = [makeNote(1, size), makeNote(2, size)];
   await page.evaluate((n) => { window.__notes = n; }, notes);
 
   // setMarkdown: from the call until the replaced note is laid out and a frame has run.
@@ -149,11 +186,17 @@ try {
   }, runs);
 
   // Typing: real key events into the middle and the end of a 1 MB note. A keystroke's
-  // page work is keydown until its text is in the document and laid out; reporting the
-  // whole text to the host follows as its own task and is shown separately.
+  // page work is what the page's main thread does from keydown until its text is in
+  // the document and laid out; reporting the whole text to the host follows as its own
+  // task and is shown separately. Chromium runs the task queued at keydown only after
+  // the next frame, and frames wait for the display's tick, so keydown-to-laid-out wall
+  // time holds up to a frame of idle waiting, the same for a two-line note as for a
+  // megabyte. The work is therefore the main thread's busy time in that span, read from
+  // a trace; the wall time is shown too.
   await page.evaluate(() => window.setMarkdown(window.__notes[0]));
   await page.focus(".cm-content");
   const keyTimes = [];
+  const wallTimes = [];
   const postTimes = [];
   for (const where of ["middle", "end"]) {
     if (where === "end") await page.keyboard.press("Control+End");
@@ -165,6 +208,7 @@ try {
       sel.collapse(line.firstChild ?? line, 0);
     });
     await page.waitForTimeout(100);
+    await browser.startTracing(page, { categories: ["toplevel", "blink.user_timing"] });
     await page.evaluate(() => {
       window.__round++;
       window.__posted.length = 0;
@@ -182,16 +226,18 @@ try {
       c.port1.onmessage = () => r();
       c.port2.postMessage(null);
     }));
+    const busy = busyTimes(JSON.parse((await browser.stopTracing()).toString()));
     const { downs, drawn, posts } = await page.evaluate(() => ({
       downs: window.__keydowns.slice(),
       drawn: window.__keysDone.slice(),
       posts: window.__posted.filter((m) => m.name === "didChange").map((m) => m.at),
     }));
-    if (drawn.length !== downs.length || drawn.includes(undefined) || posts.length === 0) {
+    if (drawn.length !== downs.length || drawn.includes(undefined) || posts.length === 0 || busy.length !== downs.length) {
       throw new Error(`keystrokes were not handled: ${downs.length} keys, ${drawn.length} done, ${posts.length} reports`);
     }
     downs.forEach((d, i) => {
-      keyTimes.push(drawn[i] - d);
+      keyTimes.push(busy[i]);
+      wallTimes.push(drawn[i] - d);
       // Keys that land while a report is pending are reported together by the next one.
       const reported = posts.find((at) => at >= drawn[i]);
       if (reported === undefined) throw new Error(`key ${i} was never reported`);
@@ -205,11 +251,13 @@ try {
   console.log(`editor page (Chromium ${browser.version()}, ${notes[0].length} character notes)`);
   report("page script + style, minified", `${(raw / 1024).toFixed(0)} KiB`, "1 MB", raw < budgets.bytes);
   console.log(`${"  (gzip, for reference)".padEnd(44)} ${(gz / 1024).toFixed(0).padStart(10)} KiB`);
-  report(`setMarkdown 1 MB, median of ${runs}`, ms(median(setTimes)), "300 ms", median(setTimes) < budgets.setMs);
+  report(`setMarkdown ${sizeLabel}, median of ${runs}`, ms(median(setTimes)), "300 ms", median(setTimes) < budgets.setMs);
   console.log(`${"  worst".padEnd(44)} ${ms(Math.max(...setTimes)).padStart(14)}`);
-  report(`setMarkdown 1 MB over another 1 MB, median`, ms(median(swapTimes)), "300 ms", median(swapTimes) < budgets.setMs);
-  report(`keystroke in 1 MB note, median of ${keyTimes.length}`, ms(median(keyTimes)), "16 ms", median(keyTimes) < budgets.keyMs);
+  report(`setMarkdown ${sizeLabel} over another, median`, ms(median(swapTimes)), "300 ms", median(swapTimes) < budgets.setMs);
+  report(`keystroke in ${sizeLabel} note, median of ${keyTimes.length}`, ms(median(keyTimes)), "16 ms", median(keyTimes) < budgets.keyMs);
   console.log(`${"  95th percentile / worst".padEnd(44)} ${ms(pct(keyTimes, 95)).padStart(14)} / ${ms(Math.max(...keyTimes))}`);
+  console.log(`${"  wall time incl. waiting for a frame, median".padEnd(44)} ${ms(median(wallTimes)).padStart(14)}`);
+  console.log(`${"  95th percentile / worst".padEnd(44)} ${ms(pct(wallTimes, 95)).padStart(14)} / ${ms(Math.max(...wallTimes))}`);
   console.log(`${"  then the whole text posted (didChange), median".padEnd(44)} ${ms(median(postTimes)).padStart(14)}`);
   console.log(`${"  95th percentile / worst".padEnd(44)} ${ms(pct(postTimes, 95)).padStart(14)} / ${ms(Math.max(...postTimes))}`);
 } finally {

@@ -252,10 +252,11 @@ export function sectioned(support: LanguageSupport): LanguageSupport {
 
 // The editor parses only a little past what is on screen. In a large note, jumping to
 // its end (or searching) then leaves the first keystrokes there to parse everything
-// in between, tens of milliseconds each. Parsing the rest in small idle slices means
-// the whole tree is usually ready before the user gets there, and with sections a
-// complete tree is cheap to keep up to date.
-const sliceMs = 6;
+// in between, tens of milliseconds each. Parsing the rest in idle time means the whole
+// tree is usually ready before the user gets there, and with sections a complete tree
+// is cheap to keep up to date. Each slice takes the idle time the browser offers,
+// capped so that a keystroke arriving meanwhile waits little.
+const maxSliceMs = 20;
 
 class ParseAhead {
   private pending: number | null = null;
@@ -270,16 +271,17 @@ class ParseAhead {
 
   private schedule(): void {
     if (this.pending !== null) return;
-    const run = () => {
+    const run = (deadline?: IdleDeadline) => {
       this.pending = null;
       const { state } = this.view;
       if (state.doc.length < minSectioned) return;
-      const tree = ensureSyntaxTree(state, state.doc.length, sliceMs);
+      const budget = deadline ? Math.min(maxSliceMs, Math.max(2, deadline.timeRemaining() - 1)) : 5;
+      const tree = ensureSyntaxTree(state, state.doc.length, budget);
       if (!tree) this.schedule();
       // A finished tree reaches the view (and its highlighting) like any other.
       else if (tree !== syntaxTree(state)) this.view.dispatch({});
     };
-    this.pending = typeof requestIdleCallback === "function" ? requestIdleCallback(run, { timeout: 500 }) : window.setTimeout(run, 20);
+    this.pending = typeof requestIdleCallback === "function" ? requestIdleCallback(run, { timeout: 500 }) : window.setTimeout(() => run(), 20);
   }
 
   destroy(): void {
