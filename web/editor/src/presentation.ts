@@ -57,14 +57,14 @@ class TaskBox extends WidgetType {
   }
 }
 
-const lineClass = (cls: string) => Decoration.line({ class: cls });
-const headingLines = [1, 2, 3, 4, 5, 6].map((n) => lineClass(`cm-fl-h cm-fl-h${n}`));
-const quoteLine = lineClass("cm-fl-quote");
-const codeLine = lineClass("cm-fl-code");
-const codeFirst = lineClass("cm-fl-code cm-fl-code-first");
-const codeLast = lineClass("cm-fl-code cm-fl-code-last");
-const codeOnly = lineClass("cm-fl-code cm-fl-code-first cm-fl-code-last");
-const taskDoneLine = lineClass("cm-fl-task-line-done");
+// Line classes; the lines of one position are merged into a single decoration below.
+const headingLines = [1, 2, 3, 4, 5, 6].map((n) => `cm-fl-h cm-fl-h${n}`);
+const quoteLine = "cm-fl-quote";
+const codeLine = "cm-fl-code";
+const codeFirst = "cm-fl-code cm-fl-code-first";
+const codeLast = "cm-fl-code cm-fl-code-last";
+const codeOnly = "cm-fl-code cm-fl-code-first cm-fl-code-last";
+const taskDoneLine = "cm-fl-task-line-done";
 const boxes = [new TaskBox(false), new TaskBox(true)].map((widget) => Decoration.replace({ widget }));
 
 function build(view: EditorView): DecorationSet {
@@ -77,14 +77,14 @@ function build(view: EditorView): DecorationSet {
   // whole of a large note, and every keystroke rebuilds this set.
   let visFrom = 0;
   let visTo = 0;
-  const addLines = (from: number, to: number, pick: (i: number, n: number) => Decoration) => {
+  const addLines = (from: number, to: number, pick: (i: number, n: number) => string) => {
     const first = state.doc.lineAt(from).number;
     const last = state.doc.lineAt(to).number;
     const start = state.doc.lineAt(Math.max(from, visFrom)).number;
     const end = state.doc.lineAt(Math.min(to, visTo)).number;
     for (let n = start; n <= end; n++) {
       const line = state.doc.line(n);
-      const cls = pick(n - first, last - first).spec.class as string;
+      const cls = pick(n - first, last - first);
       const list = lines.get(line.from);
       if (list) list.push(cls);
       else lines.set(line.from, [cls]);
