@@ -73,6 +73,11 @@ size_t collect(char* data, size_t size, size_t count, void* out)
     buffer->append(data, static_cast<qsizetype>(size * count));
     return size * count;
 }
+
+int abortWhenCancelled(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<std::atomic<bool>*>(cancelled)->load() ? 1 : 0;
+}
 }  // namespace
 
 Updater::Updater(QString feedUrl, QString runningVersion, QObject* parent)
@@ -83,6 +88,7 @@ Updater::Updater(QString feedUrl, QString runningVersion, QObject* parent)
 
 Updater::~Updater()
 {
+    cancelled_->store(true);
     if (worker_.joinable())
         worker_.join();
 }
@@ -113,7 +119,7 @@ void Updater::check(bool userInitiated)
     QPointer<Updater> self(this);
     const QByteArray url = feedUrl_.toUtf8();
     const QString running = runningVersion_;
-    worker_ = std::thread([self, url, running, userInitiated] {
+    worker_ = std::thread([self, url, running, userInitiated, cancelled = cancelled_] {
         QByteArray body;
         CURL* curl = curl_easy_init();
         CURLcode code = CURLE_FAILED_INIT;
@@ -125,6 +131,9 @@ void Updater::check(bool userInitiated)
             curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
             curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
             curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+            curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);
+            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, cancelled.get());
             code = curl_easy_perform(curl);
             curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
             curl_easy_cleanup(curl);

@@ -50,6 +50,9 @@ private:
     const QString feedUrl_;
     const QString runningVersion_;
     std::atomic<bool> checking_{false};
+    // Set when the updater goes away, so a check stuck on a silent server ends at once
+    // instead of holding up quitting.
+    std::shared_ptr<std::atomic<bool>> cancelled_ = std::make_shared<std::atomic<bool>>(false);
     std::thread worker_;
 };
 
