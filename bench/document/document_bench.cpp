@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     setLogObserver({});
     std::freopen("/dev/null", "w", stdout);  // the model logs every save; keep the figures readable
 
-    MarkdownModel model({&settings, nullptr, nullptr, nullptr, {}});
+    MarkdownModel model{MarkdownModel::Dependencies(&settings)};
 
     // 1. A keystroke at the end of a 5 MB note (native side: model, title, debounce).
     QString text = bulk(5 << 20);

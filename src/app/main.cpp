@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     QtFileChooser chooser;
     QtAlertPresenter alerts;
     DesktopUrlOpener opener;
-    MarkdownModel::configureShared({&settings, nullptr, &chooser, nullptr, {}});
+    MarkdownModel::configureShared(MarkdownModel::Dependencies(&settings, &chooser));
     MarkdownModel& model = MarkdownModel::shared();
     model.setEditorBridge(&WebViewBridge::shared());
 

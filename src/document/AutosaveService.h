@@ -7,6 +7,7 @@ namespace flintly {
 
 class Debouncer;
 class MarkdownModel;
+class TimeSource;
 
 // A second, slower save trigger beside the model's own: saves once the text has been
 // still for the interval and, unlike the model's pipeline, reports failures in the
@@ -14,7 +15,7 @@ class MarkdownModel;
 class AutosaveService : public QObject {
     Q_OBJECT
 public:
-    AutosaveService(MarkdownModel* model, double intervalSeconds, QObject* parent = nullptr);
+    AutosaveService(MarkdownModel* model, double intervalSeconds, QObject* parent = nullptr, TimeSource* time = nullptr);
 
 private:
     void fire();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/DurableWrite.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -10,36 +12,42 @@ namespace flintly {
 
 // What the note's file held when we last read or wrote it. Before a save overwrites
 // the file, the file on disk is compared with this; if another program changed it in
-// between (say, a sync that landed while the user was typing, whose reload the
-// typing cool-down skipped), its version is kept as a conflict copy first, so no
-// outside write is ever silently lost.
+// between (say, a sync that landed while the user was typing), its version is kept as
+// a conflict copy first, so no outside write is ever silently lost.
 class DiskState {
 public:
-    void remember(const QString& path, const QByteArray& bytes);
+    // `stamp` is the file's as it was when `bytes` were read or written, taken from the
+    // same descriptor: a stamp taken later could belong to a newer outside version.
+    void remember(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp);
     // Our own move of the file (a rename) keeps its content.
     void moved(const QString& newPath);
     void forget();
+    // Whatever the file holds now is no longer known to be ours: the text it came from
+    // was replaced under an edit the user had already made.
+    void distrust();
 
     // True when the file at `path` exists and holds something other than what we last
     // saw there. Cheap when nothing changed: the file's identity, size and time are
     // compared before any byte is read.
     bool changedOnDisk(const QString& path) const;
+    // Only the stamp: whether the file may have changed since (no read).
+    bool stampChanged(const QString& path) const;
+    bool isKnown() const { return !path_.isEmpty(); }
 
 private:
-    struct Stamp {
-        quint64 device = 0, inode = 0;
-        qint64 size = -1, mtimeNs = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-    static std::optional<Stamp> stampOf(const QString& path);
-
     QString path_;
     QByteArray digest_;
-    std::optional<Stamp> stamp_;
+    std::optional<FileStamp> stamp_;
 };
 
-// Copies the file to "{name} (conflict YYYY-MM-DD HHMMSS).md" beside it (a free name)
-// and returns the copy's path; throws FileError when it cannot.
+// Copies the file to "{name} (conflict YYYY-MM-DD HHMMSS).md" beside it (a free name,
+// shortened to fit the file-name limit) and returns the copy's path; throws FileError
+// when it cannot.
 QString keepConflictCopy(const QString& path, const QDateTime& when);
+// Writes `bytes` as such a copy of the note at `notePath`.
+QString writeConflictCopy(const QString& notePath, const QByteArray& bytes, const QDateTime& when);
+
+// The same hash DiskState keeps, for comparing a file with bytes about to be written.
+QByteArray contentDigest(const QByteArray& bytes);
 
 }  // namespace flintly

@@ -29,6 +29,9 @@ public:
     virtual ~FileWatch() = default;
     // Keep watching the same file after it was moved to `newPath` by us.
     virtual void follow(const QString& newPath) = 0;
+    // False once the watched folder itself was deleted or moved away: nothing at the
+    // path is seen any more, even when a folder of that name comes back.
+    virtual bool isLive() const { return true; }
 };
 
 class FileWatcher {

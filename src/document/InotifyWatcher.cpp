@@ -79,6 +79,8 @@ public:
         return addFolderWatchLocked();
     }
 
+    bool isLive() const override { return live_.load(); }
+
     void follow(const QString& newPath) override
     {
         std::lock_guard lock(mutex_);
@@ -139,10 +141,13 @@ private:
                 for (ssize_t off = 0; off < len;) {
                     const auto* ev = reinterpret_cast<const inotify_event*>(buffer + off);
                     off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-                    if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+                    if (ev->wd != wd_)
+                        continue;  // the folder we watched before follow()
+                    if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
                         // The folder itself went away or moved: the file is gone from
                         // its path. Should the folder come back, the note's next save
                         // watches again.
+                        live_.store(false);
                         pending |= FileEventDelete;
                         complete = true;
                         continue;
@@ -173,6 +178,7 @@ private:
     QString folder_;
     QByteArray name_;
     int wd_ = -1;
+    std::atomic<bool> live_{true};
     std::thread thread_;
 };
 

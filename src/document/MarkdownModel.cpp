@@ -5,13 +5,16 @@
 #include "document/DocumentErrors.h"
 #include "document/DurableWrite.h"
 #include "document/EditorBridge.h"
+#include "document/LogDate.h"
 #include "document/NoteNaming.h"
+#include "document/RecoveryStore.h"
 #include "document/TextDecoding.h"
 #include "platform/Bookmark.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
 #include "platform/SettingsStore.h"
+#include "platform/TimeSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,9 +41,14 @@ std::unique_ptr<MarkdownModel::Dependencies>& sharedDependencies()
 }
 
 QString pathOrNil(const QString& path) { return path.isEmpty() ? QStringLiteral("nil") : path; }
-}  // namespace
 
-QString formatLogDate(const QDateTime& t);  // FileMonitor.cpp
+const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+
+QString conflictNotice(const QString& copy)
+{
+    return QStringLiteral("Another version of this note was kept as “%1”.").arg(QFileInfo(copy).fileName());
+}
+}  // namespace
 
 const QDateTime& MarkdownModel::distantPast()
 {
@@ -67,12 +75,25 @@ MarkdownModel::MarkdownModel(Dependencies deps, QObject* parent)
     Q_ASSERT(deps_.settings);
     if (!deps_.watcher)
         deps_.watcher = makePlatformFileWatcher();
+    time_ = deps_.time ? deps_.time : &TimeSource::system();
     state_->model = this;
-    state_->clock = deps_.clock;
-    state_->lastSaveTime = distantPast();
-    state_->lastUserEditTime = distantPast();
+    lastSaveTime_ = distantPast();
+    lastUserEditTime_ = distantPast();
     fileMonitorQueue_ = std::make_unique<SerialQueue>("FileMonitor", SerialQueue::Priority::Utility);
     state_->queue = fileMonitorQueue_.get();
+    recovery_ = std::make_unique<RecoveryStore>(deps_.recoveryFolder.isEmpty() ? RecoveryStore::defaultFolder()
+                                                                               : deps_.recoveryFolder);
+    ceilingTimer_ = time_->createTimer([this] {
+        if (hasUnsavedEdits()) {
+            try {
+                save();
+            } catch (const std::exception&) {
+                // saveFailed() has scheduled the retry.
+            }
+        }
+    });
+    retryTimer_ = time_->createTimer([this] { retrySave(); });
+    lookAgainTimer_ = time_->createTimer([this] { lookAgain(); });
 
     // Assignments during creation do not run the change handlers by themselves, so
     // they are run here explicitly.
@@ -107,7 +128,7 @@ MarkdownModel::~MarkdownModel()
 
 QString MarkdownModel::debugIDString() const { return debugID_.toString(QUuid::WithoutBraces).toUpper(); }
 
-QDateTime MarkdownModel::now() const { return deps_.clock ? deps_.clock() : QDateTime::currentDateTimeUtc(); }
+QDateTime MarkdownModel::now() const { return time_->now(); }
 
 void MarkdownModel::track(const std::string& event, const TrackProperties& props)
 {
@@ -120,14 +141,88 @@ void MarkdownModel::setText(const QString& text)
 {
     if (text == text_)
         return;
+    // The typing cool-down of the watcher counts from the last keystroke; the save
+    // pipeline's own stamp comes only once typing pauses.
+    lastUserEditTime_ = now();
+    changeFromUser_ = true;
     text_ = text;
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->text = text;
-    }
     emit textChanged(text_);
     onTitleSource();
     saveDebouncer_->trigger();
+    // Typing without a half-second pause would otherwise never be written.
+    if (!ceilingTimer_->isActive())
+        ceilingTimer_->start(kSaveCeilingMs);
+}
+
+void MarkdownModel::replaceText(const QString& text, Replacement why)
+{
+    ++generation_;
+    if (why == Replacement::note)
+        noteGeneration_ = generation_;
+    changeFromUser_ = false;
+    if (text != text_) {
+        text_ = text;
+        emit textChanged(text_);
+        onTitleSource();
+        saveDebouncer_->trigger();
+    }
+    emit generationChanged(generation_);
+}
+
+bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneration)
+{
+    if (baseGeneration < noteGeneration_) {
+        // Typed into the note that was open before; it was written when we left it.
+        log("🗑️ 이전 노트에 대한 편집 보고 무시 - 세대", baseGeneration, "<", noteGeneration_);
+        return false;
+    }
+    if (baseGeneration < generation_) {
+        if (text == text_)
+            return true;
+        // The user typed into text that has since been replaced (another program's
+        // version, reloaded): their typing stays, and the replaced text is kept aside.
+        log("⚠️ 교체되기 전 내용에 대한 편집 - 사용자 편집 유지, 교체된 내용은 사본으로 보관");
+        if (hasUnsavedEdits())
+            keepTextAside();
+        else
+            diskState_.distrust();  // the file holds the replaced text: the next save copies it
+        setText(text);
+        ++generation_;  // the page shows the replaced text; it gets the user's back
+        emit generationChanged(generation_);
+        return false;
+    }
+    setText(text);
+    return true;
+}
+
+void MarkdownModel::keepTextAside()
+{
+    if (filePath_.isEmpty()) {
+        keepInRecoveryFile(QStringLiteral("replaced before it had a file"));
+        return;
+    }
+    try {
+        const QString copy = writeConflictCopy(filePath_, bytesToWrite(), now());
+        log("⚠️ 외부 변경과 충돌 - 사본 보관:", QFileInfo(copy).fileName());
+        emit notice(conflictNotice(copy));
+    } catch (const FileError& e) {
+        keepInRecoveryFile(e.message());
+    }
+}
+
+bool MarkdownModel::hasUnsavedEdits() const
+{
+    if (filePath_.isEmpty())
+        return !text_.isEmpty();
+    return text_.size() != savedText_.size() || text_ != savedText_;
+}
+
+void MarkdownModel::setSaveFailing(bool failing)
+{
+    if (failing == saveFailing_)
+        return;
+    saveFailing_ = failing;
+    emit saveFailingChanged(failing);
 }
 
 void MarkdownModel::setCurrentFileName(const QString& name)
@@ -151,10 +246,6 @@ void MarkdownModel::setFilePath(const QString& path)
     if (path == filePath_)
         return;
     filePath_ = path;
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->filePath = path;
-    }
     emit urlChanged(url());
 }
 
@@ -163,6 +254,9 @@ void MarkdownModel::setSaveFolder(const QUrl& folder)
     saveFolder_ = folder;
     runSaveFolderChangeHandler();
     emit saveFolderChanged(folder);
+    // Text typed while there was nowhere to save it goes there now.
+    if (!folder.isEmpty() && hasUnsavedEdits())
+        saveDebouncer_->trigger();
 }
 
 void MarkdownModel::setTemplateFolder(const QUrl& folder)
@@ -170,42 +264,6 @@ void MarkdownModel::setTemplateFolder(const QUrl& folder)
     templateFolder_ = folder;
     runTemplateFolderChangeHandler();
     emit templateFolderChanged(folder);
-}
-
-bool MarkdownModel::isSaving() const
-{
-    std::lock_guard lock(state_->mutex);
-    return state_->isSaving;
-}
-
-QDateTime MarkdownModel::lastSaveTime() const
-{
-    std::lock_guard lock(state_->mutex);
-    return state_->lastSaveTime;
-}
-
-QDateTime MarkdownModel::lastUserEditTime() const
-{
-    std::lock_guard lock(state_->mutex);
-    return state_->lastUserEditTime;
-}
-
-void MarkdownModel::setIsSavingFlag(bool saving)
-{
-    std::lock_guard lock(state_->mutex);
-    state_->isSaving = saving;
-}
-
-void MarkdownModel::setLastSaveTime(const QDateTime& t)
-{
-    std::lock_guard lock(state_->mutex);
-    state_->lastSaveTime = t;
-}
-
-void MarkdownModel::setLastUserEditTime(const QDateTime& t)
-{
-    std::lock_guard lock(state_->mutex);
-    state_->lastUserEditTime = t;
 }
 
 // --- Folders ---------------------------------------------------------------------
@@ -317,24 +375,27 @@ void MarkdownModel::loadNote(const QUrl& fileUrl, const std::optional<QByteArray
         target = resolved->path;
         access = Bookmark::startAccessing(target);
     }
+    // Leaving the current note, or reading it again: what is not on disk yet is
+    // written first, so neither switching notes nor re-opening drops the last typing.
+    flushPendingEdits();
+
     QFile file(target);
     if (!file.open(QIODevice::ReadOnly))
         throw FileError(QStringLiteral("%1: %2").arg(target, file.errorString()));
     const QByteArray bytes = file.readAll();
+    const auto stamp = stampOfDescriptor(file.handle());
     const auto content = decodeUtf8(bytes);
     if (!content)
         throw FileError(QStringLiteral("%1: the file is not valid UTF-8 text").arg(target));
 
-    // Leaving the current note: what the save pipeline has not written yet goes to the
-    // current file first, so switching notes never drops the last half-second of typing.
-    if (QFileInfo(target).absoluteFilePath() != QFileInfo(filePath_).absoluteFilePath())
-        flushPendingEdits();
-
     securityAccess_ = access;
     setFilePath(QFileInfo(target).absoluteFilePath());
     setIsScratch(false);
-    diskState_.remember(filePath_, bytes);
-    setText(*content);
+    forgetSaveTrouble();
+    hadByteOrderMark_ = bytes.startsWith(kByteOrderMark);
+    savedText_ = *content;
+    diskState_.remember(filePath_, bytes, stamp);
+    replaceText(*content, Replacement::note);
     setCurrentFileName(leftGraphemes(QFileInfo(target).fileName(), NoteNaming::kNameLength));
     startFileMonitoring();
 }
@@ -388,8 +449,11 @@ void MarkdownModel::newNote()
     securityAccess_ = false;
     stopFileMonitoring();
     diskState_.forget();
+    forgetSaveTrouble();
+    savedText_.clear();
+    hadByteOrderMark_ = false;
     setFilePath(QString());
-    setText(QString());
+    replaceText(QString(), Replacement::note);
     setCurrentFileName(NoteNaming::kFallbackName);
     setIsScratch(true);
     startFocusSession();
@@ -408,7 +472,7 @@ void MarkdownModel::appendText(const QString& markdown)
 
 void MarkdownModel::setUpPipelines()
 {
-    saveDebouncer_ = new Debouncer(kSaveDebounceMs, [this] { onTextSettled(); }, this);
+    saveDebouncer_ = new Debouncer(kSaveDebounceMs, [this] { onTextSettled(); }, this, time_);
     titlePipelineActive_ = true;
     // Both pipelines see the current text at once.
     onTitleSource();
@@ -424,9 +488,9 @@ void MarkdownModel::onTitleSource()
 
 void MarkdownModel::onTextSettled()
 {
-    if (!isSaving() && !isReloadingFromExternal_) {
+    if (!isSaving_ && !isReloadingFromExternal_ && changeFromUser_) {
         const QDateTime t = now();
-        setLastUserEditTime(t);
+        lastUserEditTime_ = t;
         log("⏰ 사용자 편집 시간 업데이트:", formatLogDate(t));
     } else {
         log("⏸️ 저장/리로드 중이므로 편집 시간 업데이트 건너뜀");
@@ -440,15 +504,67 @@ void MarkdownModel::onTextSettled()
 
 void MarkdownModel::flushPendingEdits()
 {
-    if (!saveDebouncer_ || !saveDebouncer_->isPending())
-        return;
-    saveDebouncer_->cancel();
-    if (filePath_.isEmpty() && text_.isEmpty())
-        return;  // an untouched new note: nothing to lose
+    const bool pending = (saveDebouncer_ && saveDebouncer_->isPending()) || hasUnsavedEdits();
+    if (saveDebouncer_)
+        saveDebouncer_->cancel();
+    if (!pending || (filePath_.isEmpty() && text_.isEmpty()))
+        return;  // nothing typed that the file lacks
     try {
         save();
     } catch (const std::exception& e) {
         log("❌ Saving before switching notes failed:", e.what());
+        keepInRecoveryFile(QString::fromUtf8(e.what()));
+    }
+}
+
+void MarkdownModel::keepInRecoveryFile(const QString& why)
+{
+    if (!hasUnsavedEdits())
+        return;
+    const QString name = filePath_.isEmpty() ? NoteNaming::baseNameOf(text_) : QFileInfo(filePath_).completeBaseName();
+    try {
+        const QString path = recovery_->keep(name, text_, now());
+        log("🛟 저장하지 못한 내용을 복구 파일에 보관:", path, "-", why);
+    } catch (const FileError& e) {
+        log("❌ 복구 파일도 쓸 수 없음:", e.message());
+    }
+}
+
+void MarkdownModel::forgetSaveTrouble()
+{
+    retryTimer_->stop();
+    ceilingTimer_->stop();
+    nextRetryMs_ = kFirstRetryMs;
+    setSaveFailing(false);
+}
+
+void MarkdownModel::saveFailed(const std::exception& error)
+{
+    // Without a folder there is nothing to retry until one is chosen; a note with
+    // nothing unsaved has nothing to lose.
+    if (dynamic_cast<const ModelError*>(&error) || !hasUnsavedEdits())
+        return;
+    const bool first = !saveFailing_;
+    setSaveFailing(true);
+    if (!retryTimer_->isActive()) {
+        log(QStringLiteral("❌ 저장 실패 - %1초 후 다시 시도:").arg(nextRetryMs_ / 1000), error.what());
+        retryTimer_->start(nextRetryMs_);
+        nextRetryMs_ = std::min(nextRetryMs_ * 2, kLongestRetryMs);
+    }
+    if (first)
+        emit notice(QStringLiteral("Not saved: %1. Flintly keeps trying.").arg(QString::fromUtf8(error.what())));
+}
+
+void MarkdownModel::retrySave()
+{
+    if (!hasUnsavedEdits()) {
+        forgetSaveTrouble();
+        return;
+    }
+    try {
+        save();
+    } catch (const std::exception&) {
+        // saveFailed() has scheduled the next try.
     }
 }
 
@@ -465,13 +581,17 @@ bool MarkdownModel::moveNoteFile(const QString& from, const QString& to)
     return false;
 }
 
-void MarkdownModel::guardAgainstOverwritingOutsideChange()
+void MarkdownModel::guardAgainstOverwritingOutsideChange(const QByteArray& bytes)
 {
     if (filePath_.isEmpty() || !diskState_.changedOnDisk(filePath_))
         return;
+    QFile current(filePath_);
+    if (current.open(QIODevice::ReadOnly) && current.size() == bytes.size() && current.readAll() == bytes)
+        return;  // someone wrote exactly what we are about to write
     try {
         const QString copy = keepConflictCopy(filePath_, now());
         log("⚠️ 외부 변경과 충돌 - 사본 보관:", QFileInfo(copy).fileName());
+        emit notice(conflictNotice(copy));
     } catch (const FileError& e) {
         // Without the copy, writing would destroy the outside version: refuse.
         log("❌ 충돌 사본을 만들 수 없어 저장을 건너뜀:", e.message());
@@ -479,11 +599,20 @@ void MarkdownModel::guardAgainstOverwritingOutsideChange()
     }
 }
 
+QByteArray MarkdownModel::bytesToWrite() const
+{
+    const QByteArray utf8 = text_.toUtf8();
+    return hadByteOrderMark_ ? kByteOrderMark + utf8 : utf8;
+}
+
+bool MarkdownModel::watchIsLive() const { return fileWatch_ && fileWatch_->isLive(); }
+
 void MarkdownModel::save()
 {
     const bool wasNew = filePath_.isEmpty();
     const QString previousPath = filePath_;
     setIsSavingFlag(true);
+    const quint64 serial = ++saveSerial_;
     log("💾 save() start — current url:", pathOrNil(filePath_), " | saveFolder:", pathOrNil(saveFolderPath()));
     if (saveFolder_.isEmpty()) {
         setIsSavingFlag(false);
@@ -492,33 +621,52 @@ void MarkdownModel::save()
     if (!securityAccess_)
         securityAccess_ = Bookmark::startAccessing(saveFolderPath());
 
+    // The file already holds the text (a note just opened or reloaded, or saved a
+    // moment ago): writing it back would only touch the file, and an outside version
+    // that arrived meanwhile is the watcher's to pick up, not ours to overwrite.
+    const QString base = NoteNaming::baseNameOf(text_);
+    const bool renameDue = isScratch_ && !NoteNaming::nameFollowsBase(QFileInfo(filePath_).completeBaseName(), base);
+    if (!wasNew && !renameDue && !hasUnsavedEdits() && QFileInfo::exists(filePath_)) {
+        setIsSavingFlag(false);
+        forgetSaveTrouble();
+        return;
+    }
+
+    const bool folderWasMissing = !QFileInfo(saveFolderPath()).isDir();
     try {
-        guardAgainstOverwritingOutsideChange();
-        const QString base = NoteNaming::baseNameOf(text_);
+        const QByteArray bytes = bytesToWrite();
+        guardAgainstOverwritingOutsideChange(bytes);
         bool urlChanged = false;
         if (wasNew) {
             setFilePath(NoteNaming::uniqueFilePath(saveFolderPath(), base));
             log("📝 첫 저장: 새 URL 생성 -", QFileInfo(filePath_).fileName());
             urlChanged = true;
-        } else if (isScratch_) {
-            const QString current = NoteNaming::withoutCounterSuffix(QFileInfo(filePath_).completeBaseName());
-            if (current != base) {
-                const QString target = NoteNaming::uniqueFilePath(saveFolderPath(), base);
-                // A move that fails keeps the note in its file, so no second copy appears.
-                if (moveNoteFile(filePath_, target)) {
-                    setFilePath(target);
-                    log("📝 파일 이름 변경:", QFileInfo(previousPath).fileName(), "→", QFileInfo(target).fileName());
-                    urlChanged = true;
-                }
+        } else if (renameDue) {
+            const QString target = NoteNaming::uniqueFilePath(saveFolderPath(), base);
+            // A move that fails keeps the note in its file, so no second copy appears.
+            if (moveNoteFile(filePath_, target)) {
+                setFilePath(target);
+                log("📝 파일 이름 변경:", QFileInfo(previousPath).fileName(), "→", QFileInfo(target).fileName());
+                urlChanged = true;
             }
         }
 
-        const QByteArray bytes = text_.toUtf8();
-        writeFileDurably(filePath_, bytes);
-        diskState_.remember(filePath_, bytes);
+        FileStamp stamp;
+        try {
+            stamp = writeFileDurably(filePath_, bytes);
+        } catch (const NotDurableError& e) {
+            // The bytes are ours, so the retry must not take them for an outside change.
+            diskState_.remember(filePath_, bytes, e.written());
+            throw;
+        }
+        savedText_ = text_;
+        diskState_.remember(filePath_, bytes, stamp);
+        if (folderWasMissing)
+            log("📁 노트 폴더가 없어서 다시 만듦:", saveFolderPath());
         const QDateTime t = now();
-        setLastSaveTime(t);
+        lastSaveTime_ = t;
         log("💾 저장 시간 업데이트:", formatLogDate(t));
+        forgetSaveTrouble();
 
         if (wasNew || urlChanged) {
             log("🔄 URL 변경 감지 - 파일 모니터링 재시작");
@@ -526,20 +674,23 @@ void MarkdownModel::save()
             if (wasNew)
                 track("first_save", {{"noteId", debugIDString().toStdString()},
                                      {"chars", static_cast<std::int64_t>(graphemeCount(text_))}});
-        } else if (!fileWatch_) {
-            // The folder may have vanished and come back with this save; watch again.
+        } else if (!watchIsLive()) {
+            // The folder vanished (and this save made it again): watch the new one.
             startFileMonitoring();
         }
-    } catch (...) {
+    } catch (const std::exception& e) {
         setIsSavingFlag(false);
         // A first save that wrote nothing leaves the note new, so the next try is
         // again its first save (and names and reports it as one).
         if (wasNew && !QFileInfo::exists(filePath_))
             setFilePath(QString());
+        saveFailed(e);
         throw;
     }
     recomputeStatistics();
-    runAfter(kSavingFlagReleaseMs, this, [this] {
+    time_->runAfter(kSavingFlagReleaseMs, this, [this, serial] {
+        if (serial != saveSerial_)
+            return;  // a later save holds the flag now
         setIsSavingFlag(false);
         log("🔓 저장 완료 - 플래그 해제");
     });

@@ -2,6 +2,7 @@
 
 #include "document/ConflictCopy.h"
 #include "document/FileWatcher.h"
+#include "document/OutsideChange.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -20,8 +21,11 @@ namespace flintly {
 class Debouncer;
 class EditorBridge;
 class FileChooser;
+class OneShotTimer;
+class RecoveryStore;
 class SerialQueue;
 class SettingsStore;
+class TimeSource;
 class UsageTracker;
 
 // The one open note: its text (the single source of truth the editor mirrors), the
@@ -36,17 +40,29 @@ class MarkdownModel : public QObject {
     Q_PROPERTY(bool isScratch READ isScratch WRITE setIsScratch NOTIFY isScratchChanged)
     Q_PROPERTY(QUrl saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
     Q_PROPERTY(QUrl templateFolder READ templateFolder WRITE setTemplateFolder NOTIFY templateFolderChanged)
+    Q_PROPERTY(bool saveFailing READ saveFailing NOTIFY saveFailingChanged)
 
 public:
-    using Clock = std::function<QDateTime()>;
-
     struct Dependencies {
+        Dependencies() = default;
+        explicit Dependencies(SettingsStore* store, FileChooser* chooser = nullptr)
+            : settings(store), fileChooser(chooser)
+        {
+        }
+
         SettingsStore* settings = nullptr;       // required
         UsageTracker* tracker = nullptr;         // null: the process-wide tracker
         FileChooser* fileChooser = nullptr;      // null: folder and file panels answer "cancel"
         std::shared_ptr<FileWatcher> watcher;    // null: the platform's (inotify)
-        Clock clock;                             // null: the system clock (UTC)
+        TimeSource* time = nullptr;              // null: the system clock (UTC) and Qt timers
+        QString recoveryFolder;                  // empty: $XDG_DATA_HOME/Flintly/Recovery
     };
+
+    // While edits are pending, a write at least this often, pause or no pause.
+    static constexpr int kSaveCeilingMs = 5000;
+    // A failed save is tried again after 1 s, then 2, 4, ... up to 30 s.
+    static constexpr int kFirstRetryMs = 1000;
+    static constexpr int kLongestRetryMs = 30000;
 
     explicit MarkdownModel(Dependencies deps, QObject* parent = nullptr);
     ~MarkdownModel() override;
@@ -62,7 +78,17 @@ public:
     QString debugIDString() const;
 
     QString text() const { return text_; }
+    // A change made by the user (typing, a template): the note will be saved.
     void setText(const QString& text);
+    // The editor page's whole text, built on the text of `baseGeneration`. A report
+    // older than the last replacement of the text (another note opened, another
+    // program's version reloaded) is not taken as it stands: a report about another
+    // note is dropped, and one about this note keeps the user's text and the replaced
+    // version both. Returns whether the page's text is now the note's text.
+    bool setTextFromEditor(const QString& text, quint64 baseGeneration);
+    // Counts replacements of the text that did not come from the editor; the editor
+    // is sent each new text with its generation and reports edits against it.
+    quint64 generation() const { return generation_; }
     QUrl url() const { return filePath_.isEmpty() ? QUrl() : QUrl::fromLocalFile(filePath_); }
     QString filePath() const { return filePath_; }
     QString currentFileName() const { return currentFileName_; }
@@ -74,10 +100,14 @@ public:
     QUrl templateFolder() const { return templateFolder_; }
     void setTemplateFolder(const QUrl& folder);
 
-    bool isSaving() const;
+    bool isSaving() const { return isSaving_; }
     bool isReloadingFromExternal() const { return isReloadingFromExternal_; }
-    QDateTime lastSaveTime() const;
-    QDateTime lastUserEditTime() const;
+    QDateTime lastSaveTime() const { return lastSaveTime_; }
+    QDateTime lastUserEditTime() const { return lastUserEditTime_; }
+    // Edits the note's file does not hold yet.
+    bool hasUnsavedEdits() const;
+    // True from a failed save until a save lands.
+    bool saveFailing() const { return saveFailing_; }
     std::optional<QDateTime> sessionStart() const { return sessionStart_; }
     bool isFileMonitoring() const { return fileWatch_ != nullptr; }
 
@@ -96,8 +126,9 @@ public:
     // Saving and naming.
     void save();  // throws ModelError or FileError
     void rename(const QString& proposedName);
-    // Writes edits the save pipeline has not written yet (before switching notes or
-    // quitting). Failures are logged, never thrown.
+    // Writes edits that are not on disk yet (before switching notes or quitting). When
+    // the note's file cannot be written, the text goes to a recovery file instead.
+    // Failures are logged, never thrown.
     void flushPendingEdits();
 
     // Outside changes.
@@ -118,48 +149,63 @@ signals:
     void templateFolderChanged(const QUrl& folder);
     // A statistics pass finished and stored its figures.
     void statisticsUpdated();
+    void generationChanged(quint64 generation);
+    void saveFailingChanged(bool failing);
+    // Something the user should know about their text (a conflict copy was kept, saving
+    // fails); the editor shows it briefly.
+    void notice(const QString& message);
 
 private:
-    // Fields the "FileMonitor" thread reads while the GUI thread writes them. The GUI
-    // thread is the only writer; it takes the lock to write, the monitor to read.
+    // What the "FileMonitor" thread needs of the model: whether it still exists. Events
+    // and file reads hop from there to the GUI thread, which alone decides.
     struct SharedState {
         mutable std::mutex mutex;
         MarkdownModel* model = nullptr;  // reset at teardown; dereferenced on the GUI thread only
         SerialQueue* queue = nullptr;    // the "FileMonitor" queue; outlives every task on it
-        Clock clock;
-        QString filePath;
+    };
+    // A file read on the monitor queue, with the stamp of the descriptor it came from.
+    struct OutsideRead {
+        QString path;
+        QByteArray bytes;
+        std::optional<FileStamp> stamp;
         QString text;
-        bool isSaving = false;
-        QDateTime lastSaveTime;
-        QDateTime lastUserEditTime;
     };
-    struct Snapshot {
-        QString filePath, text;
-        bool isSaving = false;
-        QDateTime lastSaveTime, lastUserEditTime;
-    };
+    enum class Replacement { note, outside };
 
     QDateTime now() const;
     void setFilePath(const QString& path);
-    void setIsSavingFlag(bool saving);
-    void setLastSaveTime(const QDateTime& t);
-    void setLastUserEditTime(const QDateTime& t);
+    void setIsSavingFlag(bool saving) { isSaving_ = saving; }
+    void setSaveFailing(bool failing);
     void runSaveFolderChangeHandler();
     void runTemplateFolderChangeHandler();
     void setUpPipelines();
     void onTextSettled();
     void onTitleSource();
+    void replaceText(const QString& text, Replacement why);
+    void markSaved(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp);
     void track(const std::string& event, const std::map<std::string, std::variant<std::string, std::int64_t>>& props);
     QString saveFolderPath() const { return saveFolder_.isEmpty() ? QString() : saveFolder_.toLocalFile(); }
     bool moveNoteFile(const QString& from, const QString& to);
-    void guardAgainstOverwritingOutsideChange();
+    void guardAgainstOverwritingOutsideChange(const QByteArray& bytes);
+    QByteArray bytesToWrite() const;
+    void saveFailed(const std::exception& error);
+    void forgetSaveTrouble();
+    void keepTextAside();
+    void retrySave();
+    void keepInRecoveryFile(const QString& why);
+    bool watchIsLive() const;
 
-    // File monitor internals (run on the "FileMonitor" queue).
-    static void handleFileEvents(const std::weak_ptr<SharedState>& weak, unsigned events);
+    // File monitor internals.
+    static void deliverFileEvents(const std::weak_ptr<SharedState>& weak, unsigned events);
     static void readChangedFile(const std::weak_ptr<SharedState>& weak, const QString& path);
-    void applyExternalChange(const QString& newText, const QByteArray& bytes);
+    void decideOnFileEvent(bool lookingAgain);
+    void lookAgainAt(const QDateTime& when);
+    void lookAgain();
+    void applyOutsideRead(const OutsideRead& read);
+    void applyExternalChange(const OutsideRead& read);
 
     Dependencies deps_;
+    TimeSource* time_ = nullptr;
     const QUuid debugID_ = QUuid::createUuid();
     std::shared_ptr<SharedState> state_;
 
@@ -169,14 +215,33 @@ private:
     bool isScratch_ = true;
     bool securityAccess_ = false;
     bool isReloadingFromExternal_ = false;
+    bool isSaving_ = false;
+    QDateTime lastSaveTime_;
+    QDateTime lastUserEditTime_;
     QUrl saveFolder_;
     QUrl templateFolder_;
     std::optional<QDateTime> sessionStart_;
 
+    // What the file holds as far as we know: the text last read from or written to it,
+    // and whether it began with a byte-order mark (kept when writing it back).
+    QString savedText_;
+    bool hadByteOrderMark_ = false;
+    bool changeFromUser_ = false;  // the text the save pipeline will see was typed
+    quint64 generation_ = 0;
+    quint64 noteGeneration_ = 0;  // the generation at which the open note was opened or started
+    bool saveFailing_ = false;
+    quint64 saveSerial_ = 0;  // the saving flag's release belongs to the latest save
+    int nextRetryMs_ = kFirstRetryMs;
+
     Debouncer* saveDebouncer_ = nullptr;  // saveCancellable
     bool titlePipelineActive_ = false;    // titleCancellable
+    std::unique_ptr<OneShotTimer> ceilingTimer_;
+    std::unique_ptr<OneShotTimer> retryTimer_;
+    std::unique_ptr<OneShotTimer> lookAgainTimer_;
+    QDateTime lookAgainAt_;
     EditorBridge* editorBridge_ = nullptr;
     DiskState diskState_;
+    std::unique_ptr<RecoveryStore> recovery_;
     std::shared_ptr<std::atomic<quint64>> statisticsGeneration_ = std::make_shared<std::atomic<quint64>>(0);
 
     std::unique_ptr<SerialQueue> fileMonitorQueue_;

@@ -40,6 +40,8 @@ QString fitted(QString base, int counter)
         base = dropLastGrapheme(base);
     return base.isEmpty() ? kFallbackName : base;
 }
+
+bool isBidiControl(char16_t u) { return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069); }
 }  // namespace
 
 QString titleOf(const QString& text)
@@ -65,7 +67,7 @@ QString sanitize(const QString& name)
     out.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
-        if (removed.contains(c) || c.category() == QChar::Other_Control)
+        if (removed.contains(c) || c.category() == QChar::Other_Control || isBidiControl(c.unicode()))
             continue;
         // A lone surrogate has no UTF-8 form; keep only complete pairs.
         if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
@@ -97,6 +99,27 @@ QString withoutCounterSuffix(const QString& completeBaseName)
     QString s = completeBaseName;
     s.remove(suffix);
     return s;
+}
+
+bool nameFollowsBase(const QString& completeBaseName, const QString& baseName)
+{
+    static const QRegularExpression suffix(QStringLiteral("-(\\d+)$"));
+    const auto match = suffix.match(completeBaseName);
+    const QString stem = match.hasMatch() ? completeBaseName.left(match.capturedStart()) : completeBaseName;
+    if (stem == baseName)
+        return true;
+    // A name cut to fit was cut with the counter it got; without one it is counter 0.
+    bool ok = false;
+    const int counter = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
+    return stem == fitted(baseName, ok ? counter : 0) || stem == fitted(baseName, 0);
+}
+
+QString fitFileName(const QString& stem, const QString& tail)
+{
+    QString s = stem;
+    while (!s.isEmpty() && (s + tail).toUtf8().size() > kMaxFileNameBytes)
+        s = dropLastGrapheme(s);
+    return (s.isEmpty() ? kFallbackName : s) + tail;
 }
 
 QString uniqueFilePath(const QString& folder, const QString& baseName)

@@ -12,9 +12,10 @@ inline const QString kExtension = QStringLiteral("md");
 QString titleOf(const QString& text);
 
 // A name that is safe as a file name in the notes folder: no path separators or the
-// other characters some file systems refuse, no control characters, no leading dots
-// (a hidden note would vanish from the browser and the statistics), trimmed, and
-// "Untitled" when nothing is left.
+// other characters some file systems refuse, no control characters, no bidirectional
+// overrides or isolates (which make a name display as something it is not), no
+// leading dots (a hidden note would vanish from the browser and the statistics),
+// trimmed, and "Untitled" when nothing is left.
 QString sanitize(const QString& name);
 
 // The sanitised title cut to its first 20 characters.
@@ -26,6 +27,15 @@ QString displayNameOf(const QString& text);
 
 // The name without its extension and without a trailing "-<digits>" counter.
 QString withoutCounterSuffix(const QString& completeBaseName);
+
+// Whether a file named `completeBaseName` (extension removed) is a name this app gives
+// a note whose base name is `baseName`: the base itself, or the base shortened to fit
+// the file-name limit, either with a "-<n>" counter.
+bool nameFollowsBase(const QString& completeBaseName, const QString& baseName);
+
+// `stem` + `tail`, with `stem` cut by whole characters until the name fits the 255-byte
+// limit of Linux file systems ("Untitled" when nothing of it fits).
+QString fitFileName(const QString& stem, const QString& tail);
 
 // "<folder>/<base>.md", or "<base>-<n>.md" for the first n that is free. Creates the
 // folder when missing (throws FileError when it cannot). The base is shortened by

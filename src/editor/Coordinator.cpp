@@ -9,7 +9,11 @@
 #include "platform/Log.h"
 #include "platform/MainThread.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <array>
+#include <optional>
 
 namespace flintly {
 
@@ -47,6 +51,11 @@ Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOp
     // by lastHTMLFromJS when the timer fires.
     cancellable_ = new Debouncer(kTextDebounceMs, [this] { textSettled(); }, this);
     connect(&model_, &MarkdownModel::textChanged, cancellable_, [this] { cancellable_->trigger(); });
+    // A replacement that leaves the text as it was still gives the page a new generation.
+    connect(&model_, &MarkdownModel::generationChanged, cancellable_, [this] { cancellable_->trigger(); });
+    connect(&model_, &MarkdownModel::notice, this, [this](const QString& message) {
+        evaluate(ScriptText::showNotice(message));
+    });
 }
 
 Coordinator::~Coordinator() = default;
@@ -54,25 +63,67 @@ Coordinator::~Coordinator() = default;
 void Coordinator::textSettled()
 {
     const QString text = model_.text();
-    if (isUpdatingFromJS_ || text == lastHTMLFromJS_ || !web_)
+    if (isUpdatingFromJS_ || !web_ || (text == lastHTMLFromJS_ && model_.generation() == sentGeneration_))
         return;
     lastHTMLFromJS_ = text;
-    evaluate(ScriptText::setMarkdown(text));
+    pushText();
+}
+
+void Coordinator::pushText()
+{
+    sentGeneration_ = model_.generation();
+    evaluate(ScriptText::setMarkdown(model_.text(), sentGeneration_));
 }
 
 void Coordinator::didFinishNavigation()
 {
     if (!web_)
         return;
-    evaluate(ScriptText::setMarkdown(model_.text()));
+    pushText();
     web_->setFocus(Qt::OtherFocusReason);
 }
 
-void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& body)
+bool Coordinator::pullLatestText(int timeoutMs)
+{
+    if (!web_)
+        return false;
+    // The marker keeps a leading byte-order mark, which Qt drops from strings it
+    // hands out of the engine.
+    static const QString script = QStringLiteral(
+        "(function () { if (typeof window.getMarkdown !== 'function') return null;"
+        " return [typeof window.editorGeneration === 'number' ? window.editorGeneration : 0,"
+        " '=' + window.getMarkdown()]; })()");
+    // The answer may come after we gave up waiting; it must not touch this frame then.
+    struct Pull {
+        std::optional<QVariantList> answer;
+        QEventLoop* loop = nullptr;
+    };
+    auto pull = std::make_shared<Pull>();
+    QEventLoop loop;
+    pull->loop = &loop;
+    QPointer<Coordinator> self(this);
+    web_->page()->runJavaScript(script, [pull](const QVariant& v) {
+        pull->answer = v.toList();
+        if (pull->loop)
+            pull->loop->quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!pull->answer)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    pull->loop = nullptr;
+    const auto& answer = pull->answer;
+    if (!self || !answer || answer->size() != 2)
+        return false;
+    const QString marked = answer->at(1).toString();
+    model_.setTextFromEditor(marked.mid(1), answer->at(0).toULongLong());
+    return true;
+}
+
+void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& body, quint64 generation)
 {
     if (name == QLatin1String("didChange")) {
         if (body.isString())
-            didChange(body.toString());
+            didChange(body.toString(), generation);
     } else if (name == QLatin1String("openLink")) {
         if (body.isString())
             openLink(body.toString());
@@ -84,15 +135,23 @@ void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& bo
     }
 }
 
-void Coordinator::didChange(const QString& text)
+void Coordinator::didChange(const QString& text, quint64 generation)
 {
-    runOn(this, [this, text] {
+    runOn(this, [this, text, generation] {
         isUpdatingFromJS_ = true;
+        const QString before = lastHTMLFromJS_;
         lastHTMLFromJS_ = text;
         // Queued before the assignment, so it still runs after this task: a text
         // observer may tear the editor (and us) down, after which `this` is gone.
         runOn(this, [this] { isUpdatingFromJS_ = false; });
-        model_.setText(text);
+        QPointer<Coordinator> self(this);
+        const bool taken = model_.setTextFromEditor(text, generation);
+        if (!self || taken)
+            return;
+        // The report predates the text the page was given since: the page and the
+        // model must end up agreeing, so the model's text goes to the page again.
+        lastHTMLFromJS_ = before;
+        cancellable_->trigger();
     });
 }
 

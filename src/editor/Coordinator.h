@@ -36,8 +36,13 @@ public:
     bool isUpdatingFromJS() const { return isUpdatingFromJS_; }
     QString lastHTMLFromJS() const { return lastHTMLFromJS_; }
 
-    // A message posted by the page through window.webkit.messageHandlers.NAME.
-    void receiveScriptMessage(const QString& name, const QJsonValue& body);
+    // A message posted by the page through window.webkit.messageHandlers.NAME, while
+    // it had the text of `generation`.
+    void receiveScriptMessage(const QString& name, const QJsonValue& body, quint64 generation = 0);
+    // Takes the page's text as it is now into the model, waiting at most `timeoutMs`
+    // (quitting must not lose what the page has not reported yet). Returns whether the
+    // page answered.
+    bool pullLatestText(int timeoutMs);
     // The page finished loading: it gets the note and the keyboard.
     void didFinishNavigation();
     // Whether the page may navigate itself; web links go to the browser instead.
@@ -47,7 +52,8 @@ public:
 
 private:
     void textSettled();
-    void didChange(const QString& text);
+    void didChange(const QString& text, quint64 generation);
+    void pushText();
     void openLink(const QString& body);
     void installUpdate();
     void evaluate(const QString& script);
@@ -61,6 +67,7 @@ private:
     Debouncer* cancellable_ = nullptr;  // the text subscription; a child, dies with us
     bool isUpdatingFromJS_ = false;
     QString lastHTMLFromJS_;
+    quint64 sentGeneration_ = 0;  // the generation the page was last given
 };
 
 }  // namespace flintly

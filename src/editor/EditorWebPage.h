@@ -14,6 +14,8 @@ class EditorWebPage : public QWebEnginePage {
 public:
     EditorWebPage(Coordinator* coordinator, QObject* parent);
 
+    Coordinator* coordinator() const { return coordinator_.data(); }
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;

@@ -13,7 +13,8 @@ namespace flintly {
 class ScriptMessageEndpoint : public QObject {
     Q_OBJECT
 public:
-    using Receiver = std::function<void(const QString& name, const QJsonValue& body)>;
+    // `generation` is the text generation the page had when it posted (see the shim).
+    using Receiver = std::function<void(const QString& name, const QJsonValue& body, quint64 generation)>;
 
     explicit ScriptMessageEndpoint(Receiver receiver, QObject* parent = nullptr)
         : QObject(parent)
@@ -21,15 +22,20 @@ public:
     {
     }
 
-    // String bodies arrive behind a one-character marker (see the handler script).
+    // String bodies arrive behind a marker, "<generation>=" (see the handler script).
     Q_INVOKABLE void post(const QString& name, const QJsonValue& body)
     {
         if (!receiver_)
             return;
-        if (body.isString())
-            receiver_(name, QJsonValue(body.toString().mid(1)));
-        else
-            receiver_(name, body);
+        if (!body.isString()) {
+            receiver_(name, body, 0);
+            return;
+        }
+        const QString marked = body.toString();
+        const qsizetype cut = marked.indexOf(QLatin1Char('='));
+        if (cut < 0)
+            return;  // not from the shim
+        receiver_(name, QJsonValue(marked.mid(cut + 1)), marked.left(cut).toULongLong());
     }
 
 private:

@@ -61,9 +61,9 @@ QString escapeForTemplateLiteral(const QString& text) { return escape(text, u'`'
 
 QString escapeForSingleQuoted(const QString& text) { return escape(text, u'\''); }
 
-QString setMarkdown(const QString& text)
+QString setMarkdown(const QString& text, quint64 generation)
 {
-    return QStringLiteral("window.setMarkdown?.(`") + escapeForTemplateLiteral(text) + QStringLiteral("`);");
+    return QStringLiteral("window.setMarkdown?.(`") + escapeForTemplateLiteral(text) + QStringLiteral("`, %1);").arg(generation);
 }
 
 QString appendMarkdown(const QString& piece)
@@ -77,6 +77,11 @@ QString invalidUrlError(const QString& link)
 }
 
 QString unsupportedLinkError() { return QStringLiteral("showLinkError('지원하지 않는 링크 형식입니다');"); }
+
+QString showNotice(const QString& message)
+{
+    return QStringLiteral("window.showNotice?.('%1');").arg(escapeForSingleQuoted(message));
+}
 
 QString linkOpenFailedError() { return QStringLiteral("showLinkError('링크를 열 수 없습니다');"); }
 

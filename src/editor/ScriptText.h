@@ -15,11 +15,15 @@ QString escapeForTemplateLiteral(const QString& text);
 // The same guarantees for a single-quoted string literal (the link in an error message).
 QString escapeForSingleQuoted(const QString& text);
 
-QString setMarkdown(const QString& text);
+// The page reports its edits against `generation`, so that a report it made before
+// this text arrived is recognised as such.
+QString setMarkdown(const QString& text, quint64 generation);
 QString appendMarkdown(const QString& piece);
 
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();
 QString linkOpenFailedError();
+// A short notice about the note itself (a conflict copy kept, saving failing).
+QString showNotice(const QString& message);
 
 }  // namespace flintly::ScriptText

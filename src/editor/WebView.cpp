@@ -35,16 +35,22 @@ constexpr auto kShim = R"JS(
   var endpoint = null;
   var waiting = [];
   // Qt drops a byte-order mark that starts a string on its way out of the engine, so
-  // a note beginning with one would lose it; every string goes with a one-character
-  // marker in front, which the endpoint takes off again.
+  // a note beginning with one would lose it; every string goes with a marker in front,
+  // which the endpoint takes off again. The marker carries the generation of the text
+  // the page was last given, so a report made before a newer text arrived is known.
+  function mark(body) {
+    if (typeof body !== 'string') return body;
+    var generation = typeof window.editorGeneration === 'number' ? window.editorGeneration : 0;
+    return generation + '=' + body;
+  }
   function deliver(name, body) {
-    if (typeof body === 'string') body = '=' + body;
     endpoint.post(name, body === undefined ? null : body);
   }
   var handlers = {};
   names.forEach(function (name) {
     handlers[name] = Object.freeze({
       postMessage: function (body) {
+        body = mark(body);
         if (endpoint) deliver(name, body); else waiting.push([name, body]);
       }
     });
@@ -132,8 +138,8 @@ void WebView::makeWebView()
     auto* page = new EditorWebPage(coordinator_.get(), web);
 
     auto* endpoint = new ScriptMessageEndpoint(
-        [coordinator = coordinator_.get()](const QString& name, const QJsonValue& body) {
-            coordinator->receiveScriptMessage(name, body);
+        [coordinator = coordinator_.get()](const QString& name, const QJsonValue& body, quint64 generation) {
+            coordinator->receiveScriptMessage(name, body, generation);
         },
         page);
     auto* channel = new QWebChannel(page);

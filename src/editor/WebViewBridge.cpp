@@ -1,5 +1,7 @@
 #include "editor/WebViewBridge.h"
 
+#include "editor/Coordinator.h"
+#include "editor/EditorWebPage.h"
 #include "editor/ScriptText.h"
 
 #include <QWebEnginePage>
@@ -25,6 +27,15 @@ void WebViewBridge::appendMarkdown(const QString& piece)
     if (!webView_)
         return;
     webView_->page()->runJavaScript(ScriptText::appendMarkdown(piece));
+}
+
+bool WebViewBridge::pullLatestText(int timeoutMs)
+{
+    if (!webView_)
+        return false;
+    auto* page = qobject_cast<EditorWebPage*>(webView_->page());
+    Coordinator* coordinator = page ? page->coordinator() : nullptr;
+    return coordinator && coordinator->pullLatestText(timeoutMs);
 }
 
 void WebViewBridge::announceWebViewCreated(QWebEngineView* view) { emit webViewCreated(view); }

@@ -27,6 +27,11 @@ public:
     // Escapes the piece and appends it in the page; does nothing once the view is gone.
     void appendMarkdown(const QString& piece) override;
 
+    // Before quitting: the page's text as it is now goes into the model, whether or not
+    // the page has reported it yet. Waits at most `timeoutMs`; false when there was no
+    // page or it did not answer in time.
+    bool pullLatestText(int timeoutMs);
+
     // Not owned. The app sets it once its updater exists and clears it before
     // destroying the updater.
     void setUpdateController(UpdateController* controller) { updateController_ = controller; }

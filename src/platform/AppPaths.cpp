@@ -20,6 +20,8 @@ QString configDir() { return xdg("XDG_CONFIG_HOME", ".config") + QStringLiteral(
 
 QString cacheDir() { return xdg("XDG_CACHE_HOME", ".cache") + QStringLiteral("/Flintly"); }
 
+QString dataDir() { return xdg("XDG_DATA_HOME", ".local/share") + QStringLiteral("/Flintly"); }
+
 QString resourceDir()
 {
     const QString set = qEnvironmentVariable("FLINTLY_RESOURCE_DIR");

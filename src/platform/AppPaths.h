@@ -8,6 +8,8 @@ namespace flintly::AppPaths {
 QString configDir();
 // $XDG_CACHE_HOME/Flintly (default ~/.cache/Flintly).
 QString cacheDir();
+// $XDG_DATA_HOME/Flintly (default ~/.local/share/Flintly).
+QString dataDir();
 // share/flintly beside bin/ of the running executable, in the build tree and the
 // installed tree alike; FLINTLY_RESOURCE_DIR overrides it (tests, packagers).
 QString resourceDir();

@@ -1,5 +1,7 @@
 #include "platform/MainThread.h"
 
+#include "platform/TimeSource.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -27,17 +29,18 @@ void runAfter(int ms, QObject* context, std::function<void()> fn)
     QTimer::singleShot(ms, Qt::PreciseTimer, context, std::move(fn));
 }
 
-Debouncer::Debouncer(int intervalMs, std::function<void()> fire, QObject* parent)
-    : QObject(parent), fire_(std::move(fire))
+Debouncer::Debouncer(int intervalMs, std::function<void()> fire, QObject* parent, TimeSource* time)
+    : QObject(parent), intervalMs_(intervalMs)
 {
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(intervalMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { fire_(); });
+    timer_ = (time ? *time : TimeSource::system()).createTimer(std::move(fire));
 }
 
-void Debouncer::trigger() { timer_.start(); }
+Debouncer::~Debouncer() = default;
 
-void Debouncer::cancel() { timer_.stop(); }
+void Debouncer::trigger() { timer_->start(intervalMs_); }
+
+void Debouncer::cancel() { timer_->stop(); }
+
+bool Debouncer::isPending() const { return timer_->isActive(); }
 
 }  // namespace flintly

@@ -4,8 +4,12 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 namespace flintly {
+
+class OneShotTimer;
+class TimeSource;
 
 bool isMainThread();
 
@@ -20,20 +24,22 @@ void runAfter(int ms, QObject* context, std::function<void()> fn);
 
 // A restartable quiet-period timer: `trigger()` (re)starts it, and `fire` runs once the
 // triggers have stopped for the interval. A precise timer keeps the half-second save
-// within a few milliseconds of the pause instead of Qt's default ±5%.
+// within a few milliseconds of the pause instead of Qt's default ±5%. Time comes from
+// `time` (the system's when null), so tests can move it by hand.
 class Debouncer : public QObject {
     Q_OBJECT
 public:
-    Debouncer(int intervalMs, std::function<void()> fire, QObject* parent = nullptr);
+    Debouncer(int intervalMs, std::function<void()> fire, QObject* parent = nullptr, TimeSource* time = nullptr);
+    ~Debouncer() override;
 
     void trigger();
     void cancel();
-    bool isPending() const { return timer_.isActive(); }
-    int interval() const { return timer_.interval(); }
+    bool isPending() const;
+    int interval() const { return intervalMs_; }
 
 private:
-    QTimer timer_;
-    std::function<void()> fire_;
+    int intervalMs_;
+    std::unique_ptr<OneShotTimer> timer_;
 };
 
 }  // namespace flintly

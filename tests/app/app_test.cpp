@@ -45,7 +45,7 @@ protected:
 
     AppDelegate& launch()
     {
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, &chooser, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get(), &chooser));
         AppDelegate::Dependencies deps;
         deps.settings = settings.get();
         deps.model = model.get();

@@ -61,7 +61,7 @@ protected:
         QFile f(bundled);
         f.open(QIODevice::WriteOnly);
         f.write("# Guide\nhello\n");
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, nullptr, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
     }
     QString destination() const { return QDir(notes).filePath(kQuickGuideFileName); }
     QByteArray read(const QString& path)

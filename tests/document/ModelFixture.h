@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "support/FakeDialogs.h"
 #include "support/LogCapture.h"
+#include "support/ManualTime.h"
 #include "support/RecordingUsageTracker.h"
 #include "support/TestEnvironment.h"
 
@@ -46,9 +47,10 @@ inline bool setImmutable(const QString& path, bool on)
     return QProcess::execute(QStringLiteral("chattr"), {on ? QStringLiteral("+i") : QStringLiteral("-i"), path}) == 0;
 }
 
-// A model on its own settings file, notes folder and clock. The clock starts at a
-// fixed moment and moves only when the test advances it, so the 0.5 s and 0.8 s
-// windows of the watcher can be crossed without waiting.
+// A model on its own settings file, notes folder and time. Time starts at a fixed
+// moment and moves only when the test advances it, firing the model's timers on the
+// way, so the debounce, the watcher's windows and the retries run exactly when the
+// test says, however loaded the machine is.
 class ModelFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -69,22 +71,17 @@ protected:
         deps.settings = settings.get();
         deps.tracker = &tracker;
         deps.fileChooser = &chooser;
-        deps.clock = [this] { return clockNow; };
+        deps.time = &time;
+        deps.recoveryFolder = home.filePath(QStringLiteral("Recovery"));
         model = std::make_unique<MarkdownModel>(std::move(deps));
         return *model;
     }
 
-    void advance(int ms) { clockNow = clockNow.addMSecs(ms); }
+    void advance(int ms) { time.advance(ms); }
+    QDateTime clockNow() const { return time.now(); }
 
     // Lets the half-second save pipeline (and the 0.1 s flag release after it) run.
-    void settle(int ms = 700) { spin(ms); }
-
-    // Waits until the pipeline has saved at the current (fake) time and released its
-    // flag: on a loaded machine a fixed wait may end before it ran.
-    void waitForPipelineSave()
-    {
-        ASSERT_TRUE(waitUntil([this] { return model->lastSaveTime() == clockNow && !model->isSaving(); }, 5000));
-    }
+    void settle(int ms = 700) { time.advance(ms); }
 
     QString note(const QString& name) const { return QDir(notes).filePath(name); }
 
@@ -93,7 +90,7 @@ protected:
     std::unique_ptr<SettingsStore> settings;
     RecordingUsageTracker tracker;
     FakeFileChooser chooser;
-    QDateTime clockNow = QDateTime(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC);
+    ManualTime time;
     std::unique_ptr<MarkdownModel> model;
 };
 

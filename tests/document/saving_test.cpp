@@ -2,8 +2,6 @@
 
 #include "document/DocumentErrors.h"
 
-#include <QElapsedTimer>
-
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -146,16 +144,18 @@ TEST_F(SavePipeline, SavesHalfASecondAfterTypingPauses)
 {
     auto& m = makeModel();
     settle();
-    QElapsedTimer sinceLastKey;
     for (const char* t : {"H", "He", "Hel", "Hell", "Hello"}) {
         m.setText(QString::fromLatin1(t));
-        sinceLastKey.start();
-        spin(100);
+        advance(100);
         EXPECT_NE(readBytes(note(QStringLiteral("Untitled.md"))), QByteArray("Hello"));
     }
-    ASSERT_TRUE(waitUntil([&] { return readBytes(note(QStringLiteral("Hello.md"))) == "Hello"; }, 2000));
-    EXPECT_GE(sinceLastKey.elapsed(), 490);
-    EXPECT_EQ(m.lastUserEditTime(), clockNow);
+    const QDateTime lastKey = clockNow().addMSecs(-100);
+    advance(399);
+    EXPECT_FALSE(QFile::exists(note(QStringLiteral("Hello.md"))));
+    advance(1);
+    EXPECT_EQ(readBytes(note(QStringLiteral("Hello.md"))), QByteArray("Hello"));
+    EXPECT_EQ(m.lastSaveTime(), lastKey.addMSecs(500));
+    EXPECT_EQ(m.lastUserEditTime(), clockNow());
 }
 
 TEST_F(SavePipeline, SavingFlagCoversTheWriteAndATenthOfASecondAfter)
@@ -165,8 +165,11 @@ TEST_F(SavePipeline, SavingFlagCoversTheWriteAndATenthOfASecondAfter)
     m.setText(QStringLiteral("flag"));
     m.save();
     EXPECT_TRUE(m.isSaving());
-    EXPECT_EQ(m.lastSaveTime(), clockNow);
-    EXPECT_TRUE(waitUntil([&] { return !m.isSaving(); }, 1000));
+    EXPECT_EQ(m.lastSaveTime(), clockNow());
+    advance(99);
+    EXPECT_TRUE(m.isSaving());
+    advance(1);
+    EXPECT_FALSE(m.isSaving());
     EXPECT_TRUE(logs.contains(QStringLiteral("🔓 저장 완료 - 플래그 해제")));
     EXPECT_TRUE(logs.contains(QStringLiteral("💾 save() start — current url: nil  | saveFolder: ") + notes));
 }
@@ -265,7 +268,7 @@ TEST_F(DurableSaving, AnOutsideVersionAboutToBeOverwrittenIsKeptAsAConflictCopy)
     m.setText(QStringLiteral("Shared\nmine, more"));
     m.save();
     const QString copy = QStringLiteral("Shared (conflict %1).md")
-                             .arg(clockNow.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")));
+                             .arg(clockNow().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")));
     EXPECT_EQ(readBytes(note(copy)), QByteArray("Shared\ntheirs, synced in"));
     EXPECT_EQ(readBytes(note(QStringLiteral("Shared.md"))), QByteArray("Shared\nmine, more"));
     EXPECT_TRUE(logs.containsPrefix(QStringLiteral("⚠️ 외부 변경과 충돌 - 사본 보관:")));

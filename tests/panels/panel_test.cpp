@@ -37,7 +37,7 @@ protected:
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
         QDir().mkpath(home.filePath(QStringLiteral("Notes")));
         settings->setFileUrl(QStringLiteral("flintlySaveFolder"), QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, nullptr, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
         panel = FloatingPanelController::create(*settings, model.get(), [](SettingsStore&, MarkdownModel*, QWidget* parent) {
             auto* content = new QWidget(parent);
             content->setObjectName(QStringLiteral("content"));

@@ -24,7 +24,8 @@ function separatorFor(ends: LineEnds): Extension {
 
 export interface NoteEditor {
   view: EditorView;
-  setMarkdown(text: string): void;
+  /** `generation` counts the host's replacements; edits are reported against it. */
+  setMarkdown(text: string, generation?: number): void;
   appendMarkdown(piece: string): void;
   getMarkdown(): string;
 }
@@ -144,10 +145,12 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     view.dispatch({ effects: historySlot.reconfigure(history()), annotations: fromHost.of(true) });
   };
 
-  function setMarkdown(text: string): void {
+  function setMarkdown(text: string, generation?: number): void {
     if (typeof text !== "string") return;
-    // The user's last edit predates this text; the host must hear about it first.
+    // The user's last edit predates this text; the host must hear about it first, and
+    // with the generation it was made on, so it can tell it was made on older text.
     reportNow();
+    if (typeof generation === "number" && Number.isFinite(generation)) window.editorGeneration = generation;
     const next = detectLineEnds(text);
     const state = view.state;
     if (sameLineEnds(next, ends) && serialize(state) === text) return;

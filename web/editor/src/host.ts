@@ -12,6 +12,8 @@ interface Handler {
 declare global {
   interface Window {
     webkit?: { messageHandlers?: Partial<Record<string, Handler>> };
+    /** The generation of the last text the host set; its shim sends it with every post. */
+    editorGeneration?: number;
   }
 }
 

@@ -6,11 +6,12 @@ import { showMessage } from "./toast";
 
 declare global {
   interface Window {
-    setMarkdown(text: string): void;
+    setMarkdown(text: string, generation?: number): void;
     appendMarkdown(piece: string): void;
     getMarkdown(): string;
     setThemeMode(mode: string, scheme?: string): boolean;
     showLinkError(message: string): void;
+    showNotice(message: string): void;
     requestUpdate(): void;
   }
 }
@@ -19,11 +20,12 @@ initTheme();
 const editor = createEditor(document.getElementById("editor") ?? document.body);
 
 // The host calls these by name on `window`; they return nothing the host relies on.
-window.setMarkdown = (text) => editor.setMarkdown(text);
+window.setMarkdown = (text, generation) => editor.setMarkdown(text, generation);
 window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
 window.getMarkdown = () => editor.getMarkdown();
 window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
 window.showLinkError = (message) => showMessage(message);
+window.showNotice = (message) => showMessage(message);
 window.requestUpdate = () => post("installUpdate", "page");
 
 // A file dropped outside the text would make the engine navigate to it and lose the

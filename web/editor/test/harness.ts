@@ -10,6 +10,8 @@ export const pageUrl = pathToFileURL(resolve(import.meta.dirname ?? __dirname, "
 export interface Posted {
   name: string;
   body: unknown;
+  /** The host's text generation the page had when it posted. */
+  generation?: number;
 }
 
 // Written as source text: functions handed to the browser must not carry the name
@@ -20,7 +22,10 @@ const recorder = `
     window.__posted = posted;
     const handlers = {};
     for (const name of ["didChange", "openLink", "saveNote", "installUpdate"]) {
-      handlers[name] = { postMessage: (body) => void posted.push({ name, body, at: performance.now() }) };
+      handlers[name] = {
+        postMessage: (body) =>
+          void posted.push({ name, body, generation: window.editorGeneration, at: performance.now() }),
+      };
     }
     window.webkit = { messageHandlers: handlers };
     // Test code compiled by the loader refers to this helper in evaluated functions.

@@ -172,17 +172,21 @@ describe("edits reported to the host", () => {
     assert.equal(bodies.at(-1), "ab");
   });
 
-  test("an edit made just before the host sets a text is reported before it", async () => {
-    await setText("old");
+  test("an edit made just before the host sets a text is reported before it, on the older generation", async () => {
+    await page.evaluate(() => window.setMarkdown("old", 4));
     await clearPosted(page);
     // Same task: the edit's report is still pending when the host's text arrives.
     await page.evaluate(() => {
       window.appendMarkdown("!");
-      window.setMarkdown("new");
+      window.setMarkdown("new", 5);
     });
-    const bodies = (await posted(page, "didChange")).map((m) => m.body);
-    assert.deepEqual(bodies, ["old!"], "reported once, with the edit, and the host's text is not echoed");
+    const reports = (await posted(page, "didChange")).map((m) => [m.body, m.generation]);
+    assert.deepEqual(reports, [["old!", 4]], "reported once, with the edit, and the host's text is not echoed");
     assert.equal(await text(), "new");
+    await page.focus(".cm-content");
+    await cursorToEnd(page);
+    await page.keyboard.type("?");
+    assert.deepEqual((await posted(page, "didChange")).at(-1)?.generation, 5, "later edits are on the new text");
   });
 
   test("Enter continues a list", async () => {
