@@ -2,6 +2,8 @@
 
 #include "app/StartupDecision.h"
 
+#include <QFileInfo>
+
 namespace flintly {
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -17,6 +19,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
             cl.action = CommandLine::Action::toggle;
         else if (a.startsWith(u"-platform") || a.startsWith(u"--platform")) {
             ++i;  // Qt's own option and its value
+        } else if (!a.startsWith(u'-') && cl.file.isEmpty()) {
+            cl.file = QFileInfo(a).absoluteFilePath();
         } else {
             cl.action = CommandLine::Action::error;
             cl.error = QStringLiteral("flintly: unknown option '%1' (try --help)").arg(a);
@@ -31,7 +35,7 @@ QString versionText() { return QStringLiteral("Flintly %1").arg(runningVersion()
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: flintly [--toggle | --version | --help]\n"
+        "Usage: flintly [--toggle | --version | --help] [FILE]\n"
         "\n"
         "A floating Markdown note, shown and hidden with Ctrl+J from anywhere.\n"
         "\n"
@@ -40,6 +44,8 @@ QString helpText()
         "              settings where global hotkeys are not available (Wayland)\n"
         "  --version   print the version and exit\n"
         "  --help      print this help and exit\n"
+        "  FILE        open this Markdown file as the note (in the running Flintly,\n"
+        "              when there is one)\n"
         "\n"
         "Launching Flintly while it runs brings its note window forward.\n"
         "Notes are plain .md files in the folder you choose at first start;\n"

@@ -9,6 +9,7 @@ struct CommandLine {
     enum class Action { run, toggle, version, help, error };
     Action action = Action::run;
     QString error;
+    QString file;  // a note file to open (absolute), from "flintly FILE"
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

@@ -12,14 +12,17 @@
 #include "app/UpdatePrompts.h"
 #include "app/Updater.h"
 #include "document/MarkdownModel.h"
+#include "document/RecoveryStore.h"
 #include "editor/AppTheme.h"
 #include "editor/ColorScheme.h"
 #include "editor/ScriptRunner.h"
+#include "editor/ScriptText.h"
 #include "editor/ThemedRootView.h"
 #include "editor/WebViewBridge.h"
 #include "panels/SymbolIcon.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
+#include "platform/Log.h"
 #include "platform/SettingsStore.h"
 #include "platform_widgets/DesktopUrlOpener.h"
 #include "platform_widgets/QtAlertPresenter.h"
@@ -28,13 +31,38 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QScreen>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 using namespace flintly;
+
+namespace {
+constexpr int kQuitPullTimeoutMs = 4000;
+
+MarkdownModel* g_modelAtExit = nullptr;
+
+void flushAtExit()
+{
+    if (MarkdownModel* model = std::exchange(g_modelAtExit, nullptr))
+        model->flushPendingEdits();
+}
+
+// Text that could not be saved when the app last ended waits in recovery files; the
+// user hears about them once, in the log and in the editor.
+QStringList announceRecoveredText()
+{
+    const QStringList recovered = RecoveryStore(RecoveryStore::defaultFolder()).takeUnannounced();
+    for (const QString& path : recovered)
+        log("🛟 지난번에 저장하지 못한 내용이 복구 파일에 있습니다:", path);
+    return recovered;
+}
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -67,7 +95,9 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    const QString request = cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle") : QStringLiteral("show");
+    const QString request = !cl.file.isEmpty()                        ? QStringLiteral("open ") + cl.file
+                             : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
+                                                                        : QStringLiteral("show");
     if (instance.sendToRunning(request))
         return 0;
     instance.listen();
@@ -127,8 +157,19 @@ int main(int argc, char** argv)
     };
     AppDelegate delegate(std::move(deps));
 
-    QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate](QWebEngineView* view) {
+    const QStringList recovered = announceRecoveredText();
+    QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate, recovered](QWebEngineView* view) {
         QPointer<QWebEngineView> weak(view);
+        if (!recovered.isEmpty()) {
+            const QString notice = QStringLiteral("Text Flintly could not save last time is in %1")
+                                       .arg(QFileInfo(recovered.last()).absolutePath());
+            auto once = std::make_shared<QMetaObject::Connection>();
+            *once = QObject::connect(view, &QWebEngineView::loadFinished, view, [weak, notice, once](bool ok) {
+                QObject::disconnect(*once);
+                if (ok && weak)
+                    weak->page()->runJavaScript(ScriptText::showNotice(notice));
+            });
+        }
         // For the start-up benchmark: when the editor page is ready, on standard error.
         if (qEnvironmentVariableIsSet("FLINTLY_TRACE_STARTUP"))
             QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
@@ -143,23 +184,39 @@ int main(int argc, char** argv)
             evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
         });
     });
-    QObject::connect(&instance, &SingleInstance::requested, &delegate, [&delegate](const QString& what) {
+    auto openNote = [&delegate, &model](const QString& path) {
+        model.open(QUrl::fromLocalFile(path));
+        delegate.showPanel();
+    };
+    QObject::connect(&instance, &SingleInstance::requested, &delegate, [&delegate, openNote](const QString& what) {
         if (what == u"toggle")
             delegate.togglePanel();
+        else if (what.startsWith(u"open "))
+            openNote(what.mid(5));
         else
             delegate.showPanel();
     });
 
     QuitGuard quitGuard([&model] {
+        // The page may hold typing it has not reported yet: a large note's report takes
+        // a while. Its text is taken first, within a bound, so quitting never waits long.
+        WebViewBridge::shared().pullLatestText(kQuitPullTimeoutMs);
         model.flushPendingEdits();
         model.endFocusSession();
     });
+    // When the X server goes away, Qt ends the process with exit(1) from inside its event
+    // handling; the note is written on the way out.
+    g_modelAtExit = &model;
+    std::atexit(flushAtExit);
     std::unique_ptr<TrayIcon> tray;
     if (TrayIcon::isAvailable())
         tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); });
 
     delegate.applicationDidFinishLaunching();
+    if (!cl.file.isEmpty())
+        openNote(cl.file);
     const int code = app.exec();
+    g_modelAtExit = nullptr;
     WebViewBridge::shared().setUpdateController(nullptr);
     return code;
 }

@@ -141,6 +141,16 @@ void MarkdownModel::setText(const QString& text)
 {
     if (text == text_)
         return;
+    applyEdit(text);
+    // Not from the editor: the page must take this text even over its own latest edit.
+    ++generation_;
+    emit generationChanged(generation_);
+}
+
+void MarkdownModel::applyEdit(const QString& text)
+{
+    if (text == text_)
+        return;
     // The typing cool-down of the watcher counts from the last keystroke; the save
     // pipeline's own stamp comes only once typing pauses.
     lastUserEditTime_ = now();
@@ -186,12 +196,10 @@ bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneratio
             keepTextAside();
         else
             diskState_.distrust();  // the file holds the replaced text: the next save copies it
-        setText(text);
-        ++generation_;  // the page shows the replaced text; it gets the user's back
-        emit generationChanged(generation_);
+        setText(text);  // a new generation: the page shows the replaced text and gets the user's back
         return false;
     }
-    setText(text);
+    applyEdit(text);
     return true;
 }
 
@@ -463,7 +471,7 @@ void MarkdownModel::newNote()
 void MarkdownModel::appendText(const QString& markdown)
 {
     const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
-    setText(text_ + piece);
+    applyEdit(text_ + piece);  // the page gets the piece itself, below
     if (editorBridge_)
         editorBridge_->appendMarkdown(piece);
 }

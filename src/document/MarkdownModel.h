@@ -78,7 +78,8 @@ public:
     QString debugIDString() const;
 
     QString text() const { return text_; }
-    // A change made by the user (typing, a template): the note will be saved.
+    // A change of the text from anywhere but the editor page (which reports through
+    // setTextFromEditor): the note will be saved, and the page is given the text.
     void setText(const QString& text);
     // The editor page's whole text, built on the text of `baseGeneration`. A report
     // older than the last replacement of the text (another note opened, another
@@ -182,6 +183,7 @@ private:
     void onTextSettled();
     void onTitleSource();
     void replaceText(const QString& text, Replacement why);
+    void applyEdit(const QString& text);
     void markSaved(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp);
     void track(const std::string& event, const std::map<std::string, std::variant<std::string, std::int64_t>>& props);
     QString saveFolderPath() const { return saveFolder_.isEmpty() ? QString() : saveFolder_.toLocalFile(); }

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <array>
+#include <cstdio>
 #include <optional>
 
 namespace flintly {
@@ -63,7 +64,9 @@ Coordinator::~Coordinator() = default;
 void Coordinator::textSettled()
 {
     const QString text = model_.text();
-    if (isUpdatingFromJS_ || !web_ || (text == lastHTMLFromJS_ && model_.generation() == sentGeneration_))
+    // Until the page has loaded, a text sent would be lost; the load sends the latest.
+    if (isUpdatingFromJS_ || !web_ || !pageLoaded_
+        || (text == lastHTMLFromJS_ && model_.generation() == sentGeneration_))
         return;
     lastHTMLFromJS_ = text;
     pushText();
@@ -72,13 +75,24 @@ void Coordinator::textSettled()
 void Coordinator::pushText()
 {
     sentGeneration_ = model_.generation();
-    evaluate(ScriptText::setMarkdown(model_.text(), sentGeneration_));
+    const QString script = ScriptText::setMarkdown(model_.text(), sentGeneration_);
+    // Scripts that drive the built app (tests, benchmarks) learn when the page holds a text.
+    static const bool trace = qEnvironmentVariableIsSet("FLINTLY_TRACE");
+    if (trace && web_) {
+        web_->page()->runJavaScript(script + QStringLiteral(" true;"), [generation = sentGeneration_](const QVariant& done) {
+            if (done.toBool())
+                std::fprintf(stderr, "flintly-trace text-set %llu\n", static_cast<unsigned long long>(generation));
+        });
+        return;
+    }
+    evaluate(script);
 }
 
 void Coordinator::didFinishNavigation()
 {
     if (!web_)
         return;
+    pageLoaded_ = true;
     pushText();
     web_->setFocus(Qt::OtherFocusReason);
 }
@@ -112,8 +126,13 @@ bool Coordinator::pullLatestText(int timeoutMs)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     pull->loop = nullptr;
     const auto& answer = pull->answer;
-    if (!self || !answer || answer->size() != 2)
+    if (!self)
         return false;
+    if (!answer || answer->size() != 2) {
+        log("⚠️ 편집기가 제때 답하지 않아 마지막으로 받은 내용으로 저장");
+        return false;
+    }
+
     const QString marked = answer->at(1).toString();
     model_.setTextFromEditor(marked.mid(1), answer->at(0).toULongLong());
     return true;

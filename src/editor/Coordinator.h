@@ -45,6 +45,8 @@ public:
     bool pullLatestText(int timeoutMs);
     // The page finished loading: it gets the note and the keyboard.
     void didFinishNavigation();
+    // The page is being (re)loaded: texts wait for didFinishNavigation.
+    void didStartNavigation() { pageLoaded_ = false; }
     // Whether the page may navigate itself; web links go to the browser instead.
     bool decidePolicyForNavigation(const QUrl& url, QWebEnginePage::NavigationType type);
     // A blank-target link or window.open(): diverted to the browser, never a window.
@@ -68,6 +70,7 @@ private:
     bool isUpdatingFromJS_ = false;
     QString lastHTMLFromJS_;
     quint64 sentGeneration_ = 0;  // the generation the page was last given
+    bool pageLoaded_ = false;
 };
 
 }  // namespace flintly

@@ -166,6 +166,9 @@ void WebView::makeWebView()
     page->setBackgroundColor(Qt::transparent);
     // No scroll area wraps the view here; the page scrolls its own content.
 
+    connect(page, &QWebEnginePage::loadStarted, coordinator_.get(), [coordinator = coordinator_.get()] {
+        coordinator->didStartNavigation();
+    });
     connect(page, &QWebEnginePage::loadFinished, coordinator_.get(), [coordinator = coordinator_.get()](bool ok) {
         if (ok)
             coordinator->didFinishNavigation();

@@ -2,6 +2,7 @@
 
 #include "document/MarkdownModel.h"
 
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,14 +29,28 @@ FileTitleView::FileTitleView(MarkdownModel* model, QWidget* parent) : QWidget(pa
     field_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     field_->installEventFilter(this);
 
-    stack_ = new QStackedLayout(this);
-    stack_->setContentsMargins(4, 0, 4, 0);
+    // Shown while saves fail, so the user knows the text is only in memory for now.
+    marker_ = new QLabel(QStringLiteral("●"), this);
+    marker_->setFont(font);
+    marker_->setStyleSheet(QStringLiteral("QLabel { color: #d93a2b; }"));
+    marker_->setAccessibleName(QStringLiteral("Not saved"));
+    marker_->setToolTip(QStringLiteral("Not saved yet: Flintly keeps trying to save this note."));
+    marker_->hide();
+
+    stack_ = new QStackedLayout;
     stack_->addWidget(label_);
     stack_->addWidget(field_);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->setSpacing(4);
+    row->addWidget(marker_);
+    row->addLayout(stack_);
 
     if (model_) {
         label_->setText(model_->currentFileName());
         connect(model_, &MarkdownModel::currentFileNameChanged, label_, &QLabel::setText);
+        marker_->setVisible(model_->saveFailing());
+        connect(model_, &MarkdownModel::saveFailingChanged, marker_, &QLabel::setVisible);
     }
     connect(field_, &QLineEdit::returnPressed, this, &FileTitleView::commit);
     connect(field_, &QLineEdit::editingFinished, this, [this] {

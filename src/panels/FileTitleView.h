@@ -24,6 +24,8 @@ public:
     QString draft() const;
     QString shownName() const;
     QLineEdit* field() const { return field_; }
+    // The "not saved" mark beside the name, visible while saving fails.
+    QLabel* unsavedMarker() const { return marker_; }
 
     void beginEditing();
     void commit();
@@ -39,6 +41,7 @@ private:
     QPointer<MarkdownModel> model_;
     bool isEditing_ = false;
     QLabel* label_ = nullptr;
+    QLabel* marker_ = nullptr;
     QLineEdit* field_ = nullptr;
     QStackedLayout* stack_ = nullptr;
 };

@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         SanitiseCase{"lone_surrogate", QString(QChar(0xD800)) + QStringLiteral("ok"), QStringLiteral("ok")},
         SanitiseCase{"emoji_kept", QStringLiteral("👩‍👩‍👧 family"), QStringLiteral("👩‍👩‍👧 family")},
         SanitiseCase{"right_to_left_kept", QStringLiteral("שלום עולם"), QStringLiteral("שלום עולם")},
+        SanitiseCase{"bidirectional_overrides_dropped", QStringLiteral("invoice\u202Egpj.exe\u2066x\u2069"),
+                     QStringLiteral("invoicegpj.exex")},
         SanitiseCase{"trimmed", QStringLiteral("  \t spaced  "), QStringLiteral("spaced")}),
     [](const auto& info) { return std::string(info.param.label); });
 

@@ -113,7 +113,7 @@ protected:
             window.__setCalls = [];
             window.__linkErrors = [];
             const realSet = window.setMarkdown;
-            window.setMarkdown = (t) => { window.__setCalls.push(t); return realSet(t); };
+            window.setMarkdown = (t, g) => { window.__setCalls.push(t); return realSet(t, g); };
             const realError = window.showLinkError;
             window.showLinkError = (m) => { window.__linkErrors.push(m); return realError(m); };
             true;

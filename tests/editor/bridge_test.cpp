@@ -133,6 +133,37 @@ TEST_F(EditorFixture, OutsideChangesReachThePageOnceTheyHaveSettled)
     EXPECT_EQ(setCalls(), before + 1) << "a burst is sent once, with its last text";
 }
 
+TEST_F(EditorFixture, AReportMadeBeforeTheLastTextArrivedNeverLeavesPageAndModelApart)
+{
+    const QString a = home.filePath(QStringLiteral("Notes/A.md"));
+    const QString b = home.filePath(QStringLiteral("Notes/B.md"));
+    for (const auto& [path, text] : {std::pair{a, QByteArray("note A")}, std::pair{b, QByteArray("note B")}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    openEditor();
+    model->open(QUrl::fromLocalFile(a));
+    ASSERT_TRUE(pageTextBecomes(QStringLiteral("note A")));
+    const quint64 onA = model->generation();
+    model->open(QUrl::fromLocalFile(b));
+    // Typed into A, posted just before B reached the page.
+    view->coordinator().receiveScriptMessage(QStringLiteral("didChange"), QJsonValue(QStringLiteral("note A typed")), onA);
+    ASSERT_TRUE(pageTextBecomes(QStringLiteral("note B")));
+    spin(800);
+    EXPECT_EQ(model->text(), QStringLiteral("note B"));
+    EXPECT_EQ(pageText(), QStringLiteral("note B"));
+    QFile f(b);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("note B")) << "B never gets A's typing";
+
+    // Typing in the page is reported against the text it was given, and taken.
+    js(QStringLiteral("document.querySelector('.cm-content').focus(); true"));
+    QTest::keyClick(view->webView()->focusProxy(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(view->webView()->focusProxy(), QStringLiteral("!"));
+    EXPECT_TRUE(waitUntil([&] { return model->text() == QStringLiteral("note B!"); }));
+}
+
 TEST_F(EditorFixture, NonStringBodiesAndUnknownMessagesAreIgnored)
 {
     model->setText(QStringLiteral("kept"));

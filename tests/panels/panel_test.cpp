@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -157,4 +158,26 @@ TEST_F(Panel, TheTitleRenamesOnReturnAndDiscardsOnEscape)
     EXPECT_EQ(model->currentFileName(), QStringLiteral("Plans"));
     EXPECT_EQ(title->shownName(), QStringLiteral("Plans"));
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("Notes/Plans.md"))));
+}
+
+TEST_F(Panel, TheTitleMarksANoteThatCannotBeSaved)
+{
+    panel->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    auto* title = item<FileTitleView>(QStringLiteral("flintly.fileTitle"));
+    ASSERT_TRUE(title);
+    EXPECT_FALSE(title->unsavedMarker()->isVisible());
+    // Notes "folder" that is a file: nothing can be written there.
+    const QString blocked = home.filePath(QStringLiteral("Blocked"));
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    model->setSaveFolder(QUrl::fromLocalFile(blocked));
+    model->setText(QStringLiteral("typed"));
+    EXPECT_THROW(model->save(), std::exception);
+    EXPECT_TRUE(title->unsavedMarker()->isVisible());
+    EXPECT_EQ(title->shownName(), QStringLiteral("typed"));
+    model->setSaveFolder(QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
+    model->save();
+    EXPECT_FALSE(title->unsavedMarker()->isVisible());
 }

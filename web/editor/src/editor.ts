@@ -150,7 +150,16 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     // The user's last edit predates this text; the host must hear about it first, and
     // with the generation it was made on, so it can tell it was made on older text.
     reportNow();
-    if (typeof generation === "number" && Number.isFinite(generation)) window.editorGeneration = generation;
+    if (typeof generation === "number" && Number.isFinite(generation)) {
+      // A text of the generation the page already holds is the host catching up with
+      // edits the page made itself (or repeating itself): the page's text is at least as
+      // new, so it stays, and the host hears it again in case it missed a report.
+      if (window.editorGeneration === generation) {
+        if (serialize(view.state) !== text) post("didChange", serialize(view.state));
+        return;
+      }
+      window.editorGeneration = generation;
+    }
     const next = detectLineEnds(text);
     const state = view.state;
     if (sameLineEnds(next, ends) && serialize(state) === text) return;

@@ -187,6 +187,11 @@ describe("edits reported to the host", () => {
     await cursorToEnd(page);
     await page.keyboard.type("?");
     assert.deepEqual((await posted(page, "didChange")).at(-1)?.generation, 5, "later edits are on the new text");
+
+    // The host repeating a text of the same generation is behind the page: the typing stays.
+    await page.evaluate(() => window.setMarkdown("new", 5));
+    assert.equal(await text(), "new?");
+    assert.deepEqual((await posted(page, "didChange")).at(-1)?.body, "new?", "and the host hears it again");
   });
 
   test("Enter continues a list", async () => {

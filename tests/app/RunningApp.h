@@ -1,0 +1,187 @@
+#pragma once
+
+// The built app, run as a person would run it, on the test's X server.
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include <csignal>
+
+namespace flintly::test {
+
+// Polls `done` (without an event loop) until it holds or `ms` have passed.
+inline bool pollUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (done())
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+class RunningApp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs an X server";
+        if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("version")}) != 0)
+            GTEST_SKIP() << "needs xdotool";
+        QDir().mkpath(home.filePath(QStringLiteral("config/Flintly")));
+        QDir().mkpath(notes());
+        QFile conf(home.filePath(QStringLiteral("config/Flintly/Flintly.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=0.1.0\ndidInsertQuickGuide=true\n"
+                   "flintlySaveFolder=" + QUrl::fromLocalFile(notes()).toEncoded() + "\n");
+        conf.close();
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("FLINTLY_TRACE"), QStringLiteral("1"));
+        app.setProcessEnvironment(env);
+        app.setProcessChannelMode(QProcess::MergedChannels);
+    }
+
+    void TearDown() override
+    {
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(5000);
+        }
+    }
+
+    QString notes() const { return home.filePath(QStringLiteral("Notes")); }
+    QString note(const QString& name) const { return QDir(notes()).filePath(name); }
+
+    static QByteArray readFile(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    void start(const QStringList& args = {})
+    {
+        app.start(QStringLiteral(FLINTLY_BINARY), args);
+        ASSERT_TRUE(app.waitForStarted());
+    }
+
+    int run(const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(FLINTLY_BINARY), args);
+        p.waitForFinished(15000);
+        return p.exitCode();
+    }
+
+    int xdotool(const QStringList& args) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xdotool"), args);
+        p.waitForFinished(30000);
+        return p.exitCode();
+    }
+
+    // The note panel's window id while it is mapped; empty otherwise.
+    QString visiblePanel() const
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("^Flintly$")});
+        p.waitForFinished(5000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+    bool waitForPanel(bool visible, int ms = 30000)
+    {
+        return waitFor([&] { return visiblePanel().isEmpty() != visible; }, ms);
+    }
+
+    // Waits for `done`, reading the app's output meanwhile: an app whose output pipe is
+    // full stops at its next log line.
+    bool waitFor(const std::function<bool()>& done, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            output();
+            if (done())
+                return true;
+            if (app.state() == QProcess::Running)
+                app.waitForReadyRead(50);
+            else
+                QThread::msleep(50);
+        }
+        return false;
+    }
+
+    // Lets `ms` pass while the app's output is read.
+    void pause(int ms)
+    {
+        waitFor([] { return false; }, ms);
+    }
+
+    // Standard output and error of the app so far (kept, so later reads see all of it).
+    QString output()
+    {
+        pending_ += app.readAll();
+        // Only whole lines: a multi-byte character may be cut at the end of a read.
+        const qsizetype end = pending_.lastIndexOf('\n');
+        if (end >= 0) {
+            log_ += QString::fromUtf8(pending_.left(end + 1));
+            pending_.remove(0, end + 1);
+        }
+        return log_;
+    }
+
+    // Waits until the editor page holds the text of the given generation or a later one.
+    bool waitForPageText(int ms = 60000)
+    {
+        return waitFor([&] { return output().contains(QStringLiteral("flintly-trace text-set")); }, ms);
+    }
+
+    void focusPanel()
+    {
+        const QString id = visiblePanel().section(QLatin1Char('\n'), 0, 0);
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
+        pause(300);
+    }
+
+    // Types as a person does, a key every `delayMs`. (xdotool types a line feed as the
+    // Linefeed key, which editors do not take for Return, so lines are ended with Return.)
+    void type(const QString& text, int delayMs)
+    {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+            if (!lines[i].isEmpty())
+                xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), lines[i]});
+        }
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment env;
+    QProcess app;
+    QString log_;
+    QByteArray pending_;
+};
+
+}  // namespace flintly::test

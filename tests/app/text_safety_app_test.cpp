@@ -1,0 +1,185 @@
+// The built app loses nothing that is typed into it or written into its note by others:
+// real typing through the X server, real outside writes, real signals.
+#include "RunningApp.h"
+
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <thread>
+
+using namespace flintly::test;
+
+namespace {
+
+class TextSafetyApp : public RunningApp {
+protected:
+    // Replaces the file the way sync tools and editors do: a temporary, renamed over.
+    static void replaceFile(const QString& path, const QByteArray& bytes)
+    {
+        const QString temp = path + QStringLiteral(".sync~");
+        QFile f(temp);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        ASSERT_EQ(std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()), 0);
+    }
+
+    QStringList conflictCopies() const
+    {
+        return QDir(notes()).entryList({QStringLiteral("* (conflict *).md")});
+    }
+
+    // Types in the background (xdotool runs on its own), so the test can act meanwhile.
+    std::unique_ptr<QProcess> typeInBackground(const QString& text, int delayMs)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
+        p->waitForStarted();
+        return p;
+    }
+
+    QString diagnostics()
+    {
+        return QDir(notes()).entryList(QDir::Files).join(QStringLiteral(", ")) + QStringLiteral("\n")
+            + output().right(4000);
+    }
+};
+
+TEST_F(TextSafetyApp, TypingAcrossAnOutsideRewriteKeepsBothVersions)
+{
+    start();
+    ASSERT_TRUE(waitForPanel(true)) << diagnostics().toStdString();
+    ASSERT_TRUE(waitForPageText());
+    focusPanel();
+    type(QStringLiteral("Shared note\n"), 20);
+    const QString path = note(QStringLiteral("Shared note.md"));
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Shared note\n"; }, 10000)) << diagnostics().toStdString();
+
+    const QString typed(40, QLatin1Char('w'));
+    auto typist = typeInBackground(typed, 70);  // a key every 70 ms for almost 3 s
+    pause(1000);
+    replaceFile(path, "Shared note\nfrom the sync tool\n");
+    ASSERT_TRUE(waitFor([&] { return typist->waitForFinished(10); }, 30000));
+    const QByteArray expected = "Shared note\n" + typed.toUtf8();
+    EXPECT_TRUE(waitFor([&] { return readFile(path) == expected; }, 10000)) << diagnostics().toStdString();
+    const QStringList copies = conflictCopies();
+    ASSERT_EQ(copies.size(), 1) << diagnostics().toStdString();
+    EXPECT_EQ(readFile(note(copies[0])), QByteArray("Shared note\nfrom the sync tool\n"));
+}
+
+TEST_F(TextSafetyApp, TypingWithoutAPauseIsOnDiskWhenTheAppIsKilled)
+{
+    start();
+    ASSERT_TRUE(waitForPanel(true));
+    ASSERT_TRUE(waitForPageText());
+    focusPanel();
+    type(QStringLiteral("Ceiling\n"), 20);
+    auto typist = typeInBackground(QString(110, QLatin1Char('c')), 70);  // about 8 s without a half-second pause
+    pause(6500);
+    ::kill(static_cast<pid_t>(app.processId()), SIGKILL);
+    typist->waitForFinished(10000);
+    app.waitForFinished(5000);
+    output();
+    const QByteArray onDisk = readFile(note(QStringLiteral("Ceiling.md")));
+    EXPECT_TRUE(onDisk.startsWith("Ceiling\n" + QByteArray(50, 'c'))) << onDisk.constData() << "\n"
+                                                                      << diagnostics().toStdString();
+}
+
+TEST_F(TextSafetyApp, QuittingRightAfterTypingInAThirtyMegabyteNoteKeepsTheTyping)
+{
+    const QString path = note(QStringLiteral("Big.md"));
+    {
+        QFile big(path);
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        const QByteArray line = "A paragraph of plain words, a [link](https://example.com) and a - [x] done task.\n\n";
+        for (qint64 written = 0; written < 30 * 1024 * 1024; written += line.size())
+            big.write(line);
+    }
+    const qint64 before = QFileInfo(path).size();
+    start({path});
+    ASSERT_TRUE(waitForPanel(true));
+    ASSERT_TRUE(waitForPageText(120000)) << diagnostics().toStdString();
+    focusPanel();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+End")});
+    type(QStringLiteral("THE END"), 30);
+    pause(300);
+    ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return app.state() == QProcess::NotRunning; }, 30000));
+    const QByteArray tail = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        f.seek(std::max<qint64>(0, f.size() - 64));
+        return f.readAll();
+    }();
+    EXPECT_TRUE(tail.endsWith("THE END")) << tail.constData() << "\n" << diagnostics().toStdString();
+    EXPECT_EQ(QFileInfo(path).size(), before + 7);
+}
+
+TEST_F(TextSafetyApp, ASyncToolWritingEverySixHundredMillisecondsIsFollowedToTheEnd)
+{
+    const QString path = note(QStringLiteral("Synced.md"));
+    replaceFile(path, "version 0\n");
+    start({path});
+    ASSERT_TRUE(waitForPanel(true));
+    ASSERT_TRUE(waitForPageText());
+    for (int v = 1; v <= 20; ++v) {
+        replaceFile(path, "version " + QByteArray::number(v) + "\n");
+        pause(600);
+    }
+    pause(3000);
+    EXPECT_EQ(readFile(path), QByteArray("version 20\n"));
+    EXPECT_EQ(output().count(QStringLiteral("✅ 외부 변경사항 반영 완료")), 20) << diagnostics().toStdString();
+    EXPECT_TRUE(conflictCopies().isEmpty());
+}
+
+// An X server of the test's own, which it can pull out from under the app.
+class PrivateDisplay {
+public:
+    bool start()
+    {
+        for (int n = 90; n < 140; ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                continue;
+            server_.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"), QStringLiteral("0"),
+                                                   QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            if (!server_.waitForStarted())
+                return false;
+            name_ = QStringLiteral(":%1").arg(n);
+            return pollUntil([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); }, 10000);
+        }
+        return false;
+    }
+    void kill()
+    {
+        server_.kill();
+        server_.waitForFinished(5000);
+    }
+    ~PrivateDisplay() { kill(); }
+    QString name() const { return name_; }
+
+private:
+    QProcess server_;
+    QString name_;
+};
+
+TEST_F(TextSafetyApp, TypingIsWrittenWhenTheXServerGoesAway)
+{
+    PrivateDisplay display;
+    ASSERT_TRUE(display.start());
+    env.insert(QStringLiteral("DISPLAY"), display.name());
+    app.setProcessEnvironment(env);
+    start();
+    ASSERT_TRUE(waitForPanel(true)) << diagnostics().toStdString();
+    ASSERT_TRUE(waitForPageText());
+    focusPanel();
+    type(QStringLiteral("Display gone\nlast words"), 20);
+    pause(100);
+    display.kill();
+    ASSERT_TRUE(waitFor([&] { return app.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(readFile(note(QStringLiteral("Display gone.md"))), QByteArray("Display gone\nlast words"))
+        << diagnostics().toStdString();
+}
+
+}  // namespace
