@@ -15,11 +15,6 @@
 
 #include <memory>
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']'; }
-QT_END_NAMESPACE
-
 namespace flintly::test {
 
 // Time for debounces, moved only by the test.

@@ -12,6 +12,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']'; }
+QT_END_NAMESPACE
+
 using namespace flintly;
 using namespace flintly::test;
 
