@@ -130,10 +130,9 @@ void TemplatePanelController::place()
     const QRect content = TemplatePanelWindow::contentRect();
     QScreen* screen = anchorWindow_ ? anchorWindow_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
-    const QRect anchorFrame = anchorWindow_ ? anchorWindow_->frameGeometry()
-                                            : QRect(available.center() - QPoint(content.width() / 2, content.height() / 2 + kBelowAnchorTop),
-                                                    content.size());
-    window_->move(contentOrigin(anchorFrame, content.size(), available) - content.topLeft());
+    const QPoint origin = anchorWindow_ ? contentOrigin(anchorWindow_->frameGeometry(), content.size(), available)
+                                        : available.center() - QPoint(content.width() / 2, content.height() / 2);
+    window_->move(origin - content.topLeft());
 }
 
 void TemplatePanelController::toggle(QWidget* anchor)

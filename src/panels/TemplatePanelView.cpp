@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace flintly {
@@ -156,6 +155,7 @@ void TemplatePanelView::appear()
 
 void TemplatePanelView::moveIntoList()
 {
+    vm_.commitQuery();
     if (selection_.isEmpty())
         setSelection(listModel_->urlAt(0));
     list_->setFocus(Qt::OtherFocusReason);

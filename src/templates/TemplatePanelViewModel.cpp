@@ -111,6 +111,15 @@ void TemplatePanelViewModel::setQuery(const QString& text)
     }
     // Dropping the previous task cancels it: one filter per pause in typing.
     searchTask_ = deps_.schedule(kSearchDebounceMs, [this] { applyFilter(); });
+    filterPending_ = true;
+}
+
+void TemplatePanelViewModel::commitQuery()
+{
+    if (!filterPending_)
+        return;
+    searchTask_.reset();
+    applyFilter();
 }
 
 const QList<QUrl>* TemplatePanelViewModel::cached(const QString& query) const
@@ -122,6 +131,7 @@ const QList<QUrl>* TemplatePanelViewModel::cached(const QString& query) const
 
 void TemplatePanelViewModel::applyFilter()
 {
+    filterPending_ = false;
     const QString q = query_.trimmed();
     if (const QList<QUrl>* hit = cached(q)) {
         setResults(*hit);

@@ -61,6 +61,9 @@ public:
     void reload();
     // Filtering waits for a pause in typing.
     void setQuery(const QString& text);
+    // Filters now if typing has not paused yet: the keyboard moving on to the list must
+    // find what was typed, however fast.
+    void commitQuery();
     void applyFilter();
 
     void chooseFolder();
@@ -98,6 +101,7 @@ private:
     QUrl hovered_;
     QList<QUrl> allTemplates_;
     std::unique_ptr<DelayedTask> searchTask_;
+    bool filterPending_ = false;  // the task's handle outlives its run
     // Results by trimmed query, oldest first; a handful, so a list beats a hash.
     std::vector<std::pair<QString, QList<QUrl>>> filteredCache_;
     bool isChoosingFolder_ = false;

@@ -137,6 +137,18 @@ protected:
     std::unique_ptr<TemplatePanelController> controller;
 };
 
+TEST(TemplatePanelPlacement, HangsUnderTheAnchorsToolbarButStaysOnTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1056);
+    EXPECT_EQ(TemplatePanelController::contentOrigin(QRect(1496, 200, 400, 550), QSize(360, 500), screen),
+              QPoint(1516, 240));
+    // A short note panel low on the screen, and one pushed past the left edge.
+    EXPECT_EQ(TemplatePanelController::contentOrigin(QRect(1496, 700, 400, 390), QSize(360, 500), screen),
+              QPoint(1516, 556));
+    EXPECT_EQ(TemplatePanelController::contentOrigin(QRect(-150, 100, 400, 550), QSize(360, 500), screen),
+              QPoint(0, 140));
+}
+
 class TemplatePanel : public ::testing::Test, public PanelFixture {
 protected:
     void SetUp() override
@@ -290,6 +302,14 @@ TEST_F(TemplatePanel, TypingNarrowsAndTheHighlightFollowsWhatIsListed)
     time.advance(TemplatePanelViewModel::kSearchDebounceMs);
     EXPECT_EQ(listed(), QStringList{"Team"});
     EXPECT_EQ(QFileInfo(panelView()->selection().toLocalFile()).fileName(), QStringLiteral("Team.md"));
+
+    // Down and Return faster than the pause: the list is what was typed, not the one before.
+    panelView()->searchField()->clear();
+    QTest::keyClicks(panelView()->searchField(), QStringLiteral("mem"));
+    press(panel()->windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(listed(), QStringList{"memo"});
+    EXPECT_EQ(QFileInfo(panelView()->selection().toLocalFile()).fileName(), QStringLiteral("memo.md"));
+    panelView()->searchField()->setFocus();
 
     // No match: nothing highlighted, and Return inserts nothing.
     QTest::keyClicks(panelView()->searchField(), QStringLiteral("zz"));
