@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
 namespace flintly::test {
 namespace {
 
@@ -389,6 +391,47 @@ TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
     QCoreApplication::processEvents();
     EXPECT_TRUE(panel()->isVisible());
     EXPECT_EQ(controller->eventMonitorCount(), 3);
+}
+
+// Another program's window, on a connection of its own, that can take the keyboard.
+class ForeignWindow {
+public:
+    ForeignWindow()
+    {
+        c_ = xcb_connect(nullptr, nullptr);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        id_ = xcb_generate_id(c_);
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, id_, screen->root, 0, 0, 200, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        xcb_map_window(c_, id_);
+        xcb_aux_sync();
+    }
+    ~ForeignWindow() { xcb_disconnect(c_); }
+    void takeFocus()
+    {
+        xcb_set_input_focus(c_, XCB_INPUT_FOCUS_POINTER_ROOT, id_, XCB_CURRENT_TIME);
+        xcb_aux_sync();
+    }
+
+private:
+    void xcb_aux_sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+    xcb_connection_t* c_ = nullptr;
+    xcb_window_t id_ = 0;
+};
+
+TEST_F(TemplatePanel, AnotherProgramTakingTheKeyboardHidesItWithoutTakingItBack)
+{
+    makeController(*model, *settings);
+    note.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&note));
+    showOn(&note);
+    ForeignWindow other;
+    other.takeFocus();
+    ASSERT_TRUE(waitUntil([&] { return !controller->isShown(); }));
+    finishFadeOut();
+    EXPECT_FALSE(panel()->isVisible());
+    EXPECT_EQ(QGuiApplication::applicationState(), Qt::ApplicationInactive);
+    EXPECT_EQ(QGuiApplication::focusWindow(), nullptr);
 }
 
 TEST_F(TemplatePanel, HidingAPanelNeverAttachedOnlyOrdersItOut)
