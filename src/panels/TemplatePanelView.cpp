@@ -11,10 +11,54 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QPainter>
 #include <QScrollArea>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace flintly {
+
+namespace {
+// Rows with room to breathe and rounded highlights, on the panel's own background.
+class RowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 2 * kRowPadding);
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        if (item.state & (QStyle::State_Selected | QStyle::State_MouseOver)) {
+            QColor fill = item.palette.color(QPalette::Highlight);
+            if (!(item.state & QStyle::State_Selected))
+                fill.setAlphaF(0.12f);
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(fill);
+            painter->drawRoundedRect(QRectF(item.rect).adjusted(0, 1, 0, -1), 6, 6);
+            painter->restore();
+        }
+        const QColor text = item.palette.color((item.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                        : QPalette::Text);
+        const QRect textRect = item.rect.adjusted(kRowPadding + 2, 0, -kRowPadding - 2, 0);
+        painter->save();
+        painter->setPen(text);
+        painter->setFont(item.font);
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          item.fontMetrics.elidedText(item.text, item.textElideMode, textRect.width()));
+        painter->restore();
+    }
+
+private:
+    static constexpr int kRowPadding = 4;
+};
+}  // namespace
 
 TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent) : QWidget(parent), vm_(vm)
 {
@@ -34,15 +78,14 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     chipScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     chipScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     chipScroller->setWidgetResizable(true);
-    chipScroller->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     chipScroller->viewport()->setAutoFillBackground(false);
     chipRow_ = new QWidget;
     chipRow_->setObjectName(QStringLiteral("chipRow"));
-    chipRow_->setAutoFillBackground(false);
     chipLayout_ = new QHBoxLayout(chipRow_);
     chipLayout_->setContentsMargins(0, 0, 0, 0);
     chipLayout_->setSpacing(kChipSpacing);
     chipScroller->setWidget(chipRow_);
+    chipRow_->setAutoFillBackground(false);  // setWidget() turned it on
     chipScroller->setFixedHeight(24);
     layout->addWidget(chipScroller);
 
@@ -70,7 +113,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     list_->setMouseTracking(true);
     list_->setAttribute(Qt::WA_MacShowFocusRect, false);
     list_->viewport()->setAutoFillBackground(false);
-    list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    list_->setItemDelegate(new RowDelegate(list_));
     list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
     layout->addWidget(list_, 1);
