@@ -5,7 +5,6 @@
 #include "support/LogCapture.h"
 #include "support/RecordingUsageTracker.h"
 #include "templates/TemplateLibrary.h"
-#include "templates/TemplateListModel.h"
 #include "templates/TemplatePanelViewModel.h"
 #include "templates/TemplateTestSupport.h"
 
@@ -223,21 +222,6 @@ TEST_F(TemplateLibraryTest, PinnedFoldersPersistButClearingThemDoesNot)
     EXPECT_EQ(next->pinned(), QList<QUrl>{QUrl::fromLocalFile(second)});
     QDir(second).removeRecursively();
     EXPECT_TRUE(makeViewModel()->pinned().isEmpty());
-}
-
-TEST_F(TemplateLibraryTest, TheListShowsNamesWithoutTheirExtension)
-{
-    const QString path = folder(QStringLiteral("Templates"), {QStringLiteral("Weekly.review.md"), QStringLiteral("Bug.MD")});
-    const auto vm = makeViewModel(path);
-    TemplateListModel list(*vm);
-    ASSERT_EQ(list.rowCount(), 2);
-    EXPECT_EQ(list.data(list.index(0)).toString(), QStringLiteral("Bug"));
-    EXPECT_EQ(list.data(list.index(1)).toString(), QStringLiteral("Weekly.review"));
-
-    vm->setQuery(QStringLiteral("wee"));
-    time.advance(TemplatePanelViewModel::kSearchDebounceMs);
-    ASSERT_EQ(list.rowCount(), 1);
-    EXPECT_EQ(list.urlAt(0), QUrl::fromLocalFile(QDir(path).filePath(QStringLiteral("Weekly.review.md"))));
 }
 
 }  // namespace
