@@ -45,7 +45,8 @@ protected:
         QPainter p(this);
         QColor color = palette().color(QPalette::WindowText);
         color.setAlphaF(isDown() ? 0.9f : 0.7f);
-        p.drawPixmap(QPointF(1, 1), symbolPixmap(QStringLiteral("xmark.circle.fill"), color, QSize(10, 10), devicePixelRatioF()));
+        p.drawPixmap(QPointF(1, 1),
+            symbolPixmap(QStringLiteral("xmark.circle.fill"), color, QSize(10, 10), devicePixelRatioF()));
     }
 };
 }  // namespace

@@ -104,7 +104,10 @@ TemplatePanelController::~TemplatePanelController()
     eventMonitors_.clear();
 }
 
-bool TemplatePanelController::isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
+bool TemplatePanelController::isDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128;
+}
 
 QColor TemplatePanelController::panelBGColor(const QPalette& palette) { return palette.color(QPalette::Window); }
 
@@ -119,8 +122,10 @@ QPoint TemplatePanelController::contentOrigin(const QRect& anchorFrame, const QS
 {
     QPoint origin(anchorFrame.x() + (anchorFrame.width() - content.width()) / 2, anchorFrame.y() + kBelowAnchorTop);
     if (available.isValid()) {
-        origin.setX(std::clamp(origin.x(), available.left(), std::max(available.left(), available.right() + 1 - content.width())));
-        origin.setY(std::clamp(origin.y(), available.top(), std::max(available.top(), available.bottom() + 1 - content.height())));
+        origin.setX(std::clamp(
+            origin.x(), available.left(), std::max(available.left(), available.right() + 1 - content.width())));
+        origin.setY(std::clamp(
+            origin.y(), available.top(), std::max(available.top(), available.bottom() + 1 - content.height())));
     }
     return origin;
 }
@@ -197,16 +202,20 @@ void TemplatePanelController::installMonitors()
     // A click in another program takes the keyboard from the whole app. The folder
     // chooser may be a desktop dialog outside the app; that is not a reason to go.
     auto activation = std::make_unique<QObject>();
-    connect(qApp, &QGuiApplication::applicationStateChanged, activation.get(), [this, hideSoon](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive && !vm_->isChoosingFolder())
-            hideSoon();
-    });
+    connect(qApp, &QGuiApplication::applicationStateChanged, activation.get(),
+        [this, hideSoon](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive && !vm_->isChoosingFolder())
+                hideSoon();
+        });
     eventMonitors_.push_back(std::move(activation));
 
     if (anchorWindow_) {
         QPointer<TemplatePanelController> self(this);
-        eventMonitors_.push_back(std::make_unique<AnchorWatcher>(
-            anchorWindow_, [self] { if (self) self->place(); }, hideSoon));
+        auto replace = [self] {
+            if (self)
+                self->place();
+        };
+        eventMonitors_.push_back(std::make_unique<AnchorWatcher>(anchorWindow_, replace, hideSoon));
     }
 }
 

@@ -123,8 +123,10 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
         if (searchField_->text() != query)
             searchField_->setText(query);
     });
-    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { insert(listModel_->urlAt(index.row())); });
-    connect(list_, &QListView::entered, this, [this](const QModelIndex& index) { vm_.setHovered(listModel_->urlAt(index.row())); });
+    connect(
+        list_, &QListView::clicked, this, [this](const QModelIndex& index) { insert(listModel_->urlAt(index.row())); });
+    connect(list_, &QListView::entered, this,
+        [this](const QModelIndex& index) { vm_.setHovered(listModel_->urlAt(index.row())); });
     connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { selection_ = listModel_->urlAt(current.row()); });
     connect(listModel_, &QAbstractItemModel::modelReset, this, &TemplatePanelView::keepSelectionAfterReset);
@@ -162,8 +164,9 @@ void TemplatePanelView::rebuildChips()
         chipLayout_->addWidget(add);
     }
     if (folder.isEmpty()) {
-        auto* choose = new ToolbarButton(QStringLiteral("folder.badge.gearshape"), QStringLiteral("Choose Template Folder"),
-                                         [this] { vm_.chooseFolder(); }, chipRow_);
+        auto* choose = new ToolbarButton(
+            QStringLiteral("folder.badge.gearshape"), QStringLiteral("Choose Template Folder"),
+            [this] { vm_.chooseFolder(); }, chipRow_);
         choose->setObjectName(QStringLiteral("chooseFolder"));
         chipLayout_->addWidget(choose);
     }

@@ -49,7 +49,8 @@ protected:
         QDir().mkpath(notes());
         QDir().mkpath(templates());
         flintly::test::writeFile(QDir(templates()).filePath(QStringLiteral("Agenda.md")), "## Agenda\n");
-        flintly::test::writeFile(QDir(templates()).filePath(QStringLiteral("Retro.md")), "## Retro\n- went well\n- to change\n");
+        flintly::test::writeFile(
+            QDir(templates()).filePath(QStringLiteral("Retro.md")), "## Retro\n- went well\n- to change\n");
         flintly::test::writeFile(QDir(templates()).filePath(QStringLiteral("Standup.md")), "## Standup\n");
 
         flintly::SettingsStore settings(home.filePath(QStringLiteral("config/Flintly/Flintly.conf")));
@@ -132,8 +133,9 @@ TEST_F(TemplateInApp, CtrlTTypeDownReturnPutsTheTemplateIntoTheNoteOnDisk)
     xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
     EXPECT_TRUE(eventually([&] { return visibleWindow(QStringLiteral("Templates")).isEmpty(); }, 5000)) << output();
     const QString expected = QStringLiteral("Friday\n\n## Retro\n- went well\n- to change\n");
-    EXPECT_TRUE(eventually([&] { return noteTexts().contains(expected); })) << noteTexts().join(u'|').toStdString() << "\n"
-                                                                          << output();
+    EXPECT_TRUE(eventually([&] { return noteTexts().contains(expected); }))
+        << noteTexts().join(u'|').toStdString() << "\n"
+        << output();
 
     // The keyboard is back in the note; Ctrl+T again, and Escape dismisses.
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+t")});

@@ -13,7 +13,10 @@
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']'; }
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
+}
 QT_END_NAMESPACE
 
 using namespace flintly;
@@ -115,8 +118,8 @@ TEST_F(TemplateLibraryTest, ListsOnlyTheFolderOwnVisibleMarkdownFilesInCodePoint
 
 TEST_F(TemplateLibraryTest, TypingFiltersOnceAfterAPauseOfTwoHundredMilliseconds)
 {
-    const QString path = folder(QStringLiteral("Templates"), {QStringLiteral("xylophone.md"), QStringLiteral("xenon.md"),
-                                                              QStringLiteral("other.md")});
+    const QString path = folder(QStringLiteral("Templates"),
+        { QStringLiteral("xylophone.md"), QStringLiteral("xenon.md"), QStringLiteral("other.md") });
     const auto vm = makeViewModel(path);
     QSignalSpy filtered(vm.get(), &TemplatePanelViewModel::resultsChanged);
 
@@ -198,7 +201,8 @@ TEST_F(TemplateLibraryTest, PinnedFoldersPersistButClearingThemDoesNot)
     vm->chooseAndPinFolder();
     ASSERT_EQ(chooser.folderRequests.size(), 1);
     EXPECT_EQ(chooser.folderRequests[0].prompt, QStringLiteral("Choose"));
-    EXPECT_EQ(chooser.folderRequests[0].message, QStringLiteral("Pick the folder that stores your Markdown templates."));
+    EXPECT_EQ(
+        chooser.folderRequests[0].message, QStringLiteral("Pick the folder that stores your Markdown templates."));
     EXPECT_EQ(chooser.folderRequests[0].startDirectory, first);
     EXPECT_EQ(vm->folder(), QUrl::fromLocalFile(second));
     EXPECT_EQ(shown(*vm), QStringList{"Two.md"});

@@ -159,7 +159,8 @@ protected:
         if (!hasDisplay())
             GTEST_SKIP() << "needs an X server";
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, nullptr, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(
+            MarkdownModel::Dependencies { settings.get(), nullptr, nullptr, nullptr, {} });
         model->setEditorBridge(&page);
     }
     void TearDown() override
@@ -224,7 +225,8 @@ TEST_F(TemplatePanel, ChipRowFollowsThePinnedFoldersAndTheCurrentOne)
     QCoreApplication::processEvents();
     EXPECT_EQ(chipNames(), (QStringList{"Personal", "Work*"}));
     auto chips = panelView()->chipRow()->findChildren<FolderChip*>();
-    auto* personalChip = *std::find_if(chips.begin(), chips.end(), [](FolderChip* c) { return c->text() == u"Personal"; });
+    auto* personalChip
+        = *std::find_if(chips.begin(), chips.end(), [](FolderChip* c) { return c->text() == u"Personal"; });
     EXPECT_EQ(personalChip->toolTip(), personal);
     QTest::mouseClick(personalChip, Qt::LeftButton);
     QCoreApplication::processEvents();
@@ -442,7 +444,8 @@ protected:
 
 TEST_F(TemplateIntoPage, ReachesTheModelAndThePageOnceWithABlankLineBefore)
 {
-    const QString path = templateFolder(home, QStringLiteral("Templates"), {{"Standup.md", "## Standup\n- [ ] yesterday\n"}});
+    const QString path
+        = templateFolder(home, QStringLiteral("Templates"), { { "Standup.md", "## Standup\n- [ ] yesterday\n" } });
     model->setTemplateFolder(QUrl::fromLocalFile(path));
     openEditor();
     makeController(*model, *settings);
