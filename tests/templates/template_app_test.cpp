@@ -137,7 +137,9 @@ TEST_F(TemplateInApp, CtrlTTypeDownReturnPutsTheTemplateIntoTheNoteOnDisk)
         << noteTexts().join(u'|').toStdString() << "\n"
         << output();
 
-    // The keyboard is back in the note; Ctrl+T again, and Escape dismisses.
+    // Ctrl+T again, and Escape dismisses. (The note is focused anew: other tests on this
+    // X server may have taken the keyboard meanwhile.)
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), visibleWindow(QStringLiteral("Flintly"))});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+t")});
     ASSERT_TRUE(eventually([&] { return !visibleWindow(QStringLiteral("Templates")).isEmpty(); }, 5000)) << output();
     ASSERT_TRUE(eventually([&] {

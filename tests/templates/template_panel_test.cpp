@@ -259,6 +259,8 @@ TEST_F(TemplatePanel, DownArrowRoutingWithAndWithoutModifiers)
     QObject observer;
     NotificationCenter::defaultCenter().observe(QLatin1String(TemplatePanelWindow::kNavigateDown), &observer,
                                                 [&](const Notification&) { ++announced; });
+    note.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&note));
     showOn(&note);
     QWindow* window = panel()->windowHandle();
     ASSERT_TRUE(panelView()->searchField()->hasFocus());
@@ -285,13 +287,15 @@ TEST_F(TemplatePanel, DownArrowRoutingWithAndWithoutModifiers)
     EXPECT_EQ(announced, 2);
     EXPECT_EQ(selected(), QStringLiteral("Gamma.md"));
 
-    // Return inserts the selected template, and the panel fades away.
+    // Return inserts the selected template, the panel fades away, and typing goes on in
+    // the note.
     press(window, Qt::Key_Return);
     EXPECT_EQ(model->text(), QStringLiteral("gamma"));
     EXPECT_EQ(page.pieces, QStringList{"gamma"});
     EXPECT_FALSE(controller->isShown());
     finishFadeOut();
     EXPECT_FALSE(panel()->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&note));
 }
 
 TEST_F(TemplatePanel, TypingNarrowsAndTheHighlightFollowsWhatIsListed)
