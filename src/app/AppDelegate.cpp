@@ -9,6 +9,7 @@
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
+#include "panels/TemplatePanelController.h"
 #include "platform/AppInfo.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
@@ -90,6 +91,11 @@ void AppDelegate::setUpPanel()
     // Ctrl+Q quits from the note even where the desktop has no tray to quit from.
     auto* quit = new QShortcut(QKeySequence::Quit, panel_->window());
     connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
+    // "Insert Template…" from whichever Flintly window has the keyboard.
+    auto* insertTemplate = new QShortcut(TemplatePanelController::insertTemplateShortcut(), panel_->window());
+    insertTemplate->setContext(Qt::ApplicationShortcut);
+    connect(insertTemplate, &QShortcut::activated, this, &AppDelegate::toggleTemplatePanel);
+    TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
     panel_->showWindow();
     SearchPanelController::shared().configure(deps_.model);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
@@ -154,6 +160,15 @@ void AppDelegate::togglePanel()
         panel_->close();
     else
         panel_->showWindow();
+}
+
+void AppDelegate::toggleTemplatePanel()
+{
+    if (!panel_)
+        return;
+    if (!panel_->isVisible())
+        panel_->showWindow();
+    TemplatePanelController::shared().toggle(panel_->window());
 }
 
 void AppDelegate::showPanel()

@@ -54,6 +54,8 @@ public:
     void togglePanel();
     // Brings the panel forward (a second launch of the app asks for this).
     void showPanel();
+    // "Insert Template…": the template panel on the note panel, or away again.
+    void toggleTemplatePanel();
 
     void registerWebView(QObject* webView, ScriptEvaluator evaluate);
     void applyTheme(int attempt);

@@ -14,6 +14,7 @@ namespace flintly {
 
 struct FolderRequest {
     QString prompt;                // the accept button's text, e.g. "Choose Folder"
+    QString message;               // what the folder is for, shown with the chooser
     bool canCreateDirectories = true;
     QString startDirectory;
 };

@@ -30,6 +30,8 @@ void QtFileChooser::chooseFolder(const FolderRequest& request, std::function<voi
     dialog->setOption(QFileDialog::ReadOnly, !request.canCreateDirectories);
     if (!request.prompt.isEmpty())
         dialog->setLabelText(QFileDialog::Accept, request.prompt);
+    if (!request.message.isEmpty())
+        dialog->setWindowTitle(request.message);
     showDialog(dialog, std::move(done));
 }
 

@@ -1,0 +1,82 @@
+#include "panels/TemplatePanelWindow.h"
+
+#include "panels/TemplatePanelController.h"
+#include "platform/NotificationCenter.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWindow>
+
+namespace flintly {
+
+TemplatePanelWindow::TemplatePanelWindow()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setWindowTitle(QStringLiteral("Templates"));
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFixedSize(kWidth + 2 * kMargin, kHeight + 2 * kMargin);
+    // Key events reach the native window before any widget: the place to see a Down
+    // arrow whichever widget has the focus.
+    create();
+    windowHandle()->installEventFilter(this);
+}
+
+void TemplatePanelWindow::setContent(QWidget* content)
+{
+    content_ = content;
+    content_->setParent(this);
+    content_->setGeometry(contentRect());
+    content_->show();
+}
+
+QColor TemplatePanelWindow::materialColor() const
+{
+    const QColor panel = TemplatePanelController::panelBGColor(palette());
+    return TemplatePanelController::isDark(palette()) ? panel : QColor(Qt::white);
+}
+
+void TemplatePanelWindow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF content = contentRect();
+    // The shadow: rings of falling alpha around the content, one per point of radius,
+    // a point lower than the content as light from above would cast it.
+    p.setPen(Qt::NoPen);
+    for (int i = kShadowRadius; i >= 1; --i) {
+        const qreal fade = 1.0 - qreal(i) / (kShadowRadius + 1);
+        QColor shade(0, 0, 0);
+        shade.setAlphaF(float(kShadowOpacity * fade * fade / 2));
+        QPainterPath ring;
+        ring.addRoundedRect(content.adjusted(-i, -i + kShadowOffsetY, i, i + kShadowOffsetY), kCornerRadius + i,
+                            kCornerRadius + i);
+        p.fillPath(ring, shade);
+    }
+    QPainterPath shape;
+    shape.addRoundedRect(content, kCornerRadius, kCornerRadius);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillPath(shape, materialColor());
+}
+
+void TemplatePanelWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    emit closeRequested();
+}
+
+bool TemplatePanelWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) {
+            NotificationCenter::defaultCenter().post(QLatin1String(kNavigateDown));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace flintly
