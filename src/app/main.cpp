@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QScreen>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -68,8 +69,13 @@ int main(int argc, char** argv)
 
     SingleInstance instance;
     const QString request = cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle") : QStringLiteral("show");
-    if (instance.sendToRunning(request))
-        return 0;
+    if (!instance.tryLock()) {
+        if (instance.handOver(request))
+            return 0;
+        std::fprintf(stderr, "flintly: a Flintly with the settings in %s is running but does not answer\n",
+                     qPrintable(AppPaths::configDir()));
+        return 1;
+    }
     instance.listen();
 
     loadBundledFonts(AppPaths::resource(QStringLiteral("fonts")));
@@ -114,10 +120,10 @@ int main(int argc, char** argv)
                 tracker.applicationWillResignActive();
         });
     };
-    deps.bindShowNote = [](QObject* context, std::function<void()> toggle) {
-        shortcuts::GlobalShortcuts::shared().bindKeyUp(
-            QStringLiteral("showNote"), shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command), context,
-            std::move(toggle));
+    deps.bindShowNote = [](QObject* context, std::function<void(quint32)> toggle) {
+        auto& shortcuts = shortcuts::GlobalShortcuts::shared();
+        shortcuts.bindKeyUp(QStringLiteral("showNote"), shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command),
+                            context, [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.eventTime()); });
     };
     deps.makeUpdater = [&alerts, &opener] {
         auto updater = std::make_unique<Updater>(AppInfo::feedUrl(), runningVersion());
@@ -125,6 +131,11 @@ int main(int argc, char** argv)
         WebViewBridge::shared().setUpdateController(updater.get());
         return updater;
     };
+    QuitGuard quitGuard([&model] {
+        model.flushPendingEdits();
+        model.endFocusSession();
+    });
+    deps.quitRequested = [&quitGuard] { return quitGuard.quitRequested(); };
     AppDelegate delegate(std::move(deps));
 
     QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate](QWebEngineView* view) {
@@ -150,16 +161,17 @@ int main(int argc, char** argv)
             delegate.showPanel();
     });
 
-    QuitGuard quitGuard([&model] {
-        model.flushPendingEdits();
-        model.endFocusSession();
-    });
     std::unique_ptr<TrayIcon> tray;
     if (TrayIcon::isAvailable())
         tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); });
 
-    delegate.applicationDidFinishLaunching();
+    // From inside the running loop: the what's-new alert is modal, and a quit before
+    // exec() has started would be dropped, leaving the process running.
+    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     const int code = app.exec();
     WebViewBridge::shared().setUpdateController(nullptr);
+    // Before anything the analytics client logs to goes away: the focus-session event
+    // of the quit is stored and an upload still running is abandoned.
+    analytics::shutdownAppAnalytics();
     return code;
 }
