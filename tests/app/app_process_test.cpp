@@ -75,14 +75,16 @@ protected:
     }
     int run(const QStringList& args) { return run(args, env); }
 
-    QString xdotool(const QStringList& args)
+    // A tool's output, run on the app's display.
+    QString output(const QString& program, const QStringList& args)
     {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xdotool"), args);
+        p.start(program, args);
         p.waitForFinished(5000);
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
+    QString xdotool(const QStringList& args) { return output(QStringLiteral("xdotool"), args); }
 
     // The note panel's window ids while it is mapped; empty otherwise.
     QString visiblePanel()
@@ -183,34 +185,19 @@ TEST_F(RunningApp, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             GTEST_SKIP() << "needs " << tool;
     // A server of its own: a window manager on the shared one would change how every
-    // other test's windows are placed and focused.
-    QProcess server;
+    // other test's windows are placed and focused. Both end with their QProcess.
+    QProcess server, windowManager;
     server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                           QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
                                           QStringLiteral("tcp")});
     ASSERT_TRUE(server.waitForReadyRead(10000));
-    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
-    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed());
     env.remove(QStringLiteral("XAUTHORITY"));
-    QProcess windowManager;
     windowManager.setProcessEnvironment(env);
     windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    struct Stop {
-        QProcess& p;
-        ~Stop()
-        {
-            p.terminate();
-            if (!p.waitForFinished(3000))
-                p.kill();
-            p.waitForFinished(3000);
-        }
-    } stopServer{server}, stopWindowManager{windowManager};
     ASSERT_TRUE(waitFor([&] {
-        QProcess xprop;
-        xprop.setProcessEnvironment(env);
-        xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-        xprop.waitForFinished(3000);
-        return xprop.readAllStandardOutput().contains("window id");
+        return output(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+            .contains(QStringLiteral("window id"));
     }, 10000)) << "openbox is up";
 
     startApp();
