@@ -85,4 +85,17 @@ void removeInstance(const std::string& name)
     // Destroyed (queues drained) outside the lock.
 }
 
+void shutdown()
+{
+    std::map<std::string, std::shared_ptr<AnalyticsInstance>> ending;
+    {
+        std::lock_guard lock(registry().mutex);
+        ending.swap(registry().instances);
+        registry().main.reset();
+    }
+    // Each destructor drains its queues; a holder elsewhere would keep its client alive
+    // past this point, which nothing in the app does.
+    ending.clear();
+}
+
 }  // namespace flintly::analytics::Analytics

@@ -22,6 +22,10 @@ std::shared_ptr<AnalyticsInstance> getInstance(const std::string& name);
 void setMainInstance(const std::string& name);
 // Forgets the client; it goes once the last holder lets go.
 void removeInstance(const std::string& name);
+// Ends every client now, on the calling thread: timers stop, a request in flight is
+// abandoned and what is queued is stored. The process calls it on its way out, before
+// anything the clients use (the logger's outputs among them) goes away.
+void shutdown();
 
 }  // namespace Analytics
 

@@ -55,46 +55,76 @@ AnalyticsInstance::AnalyticsInstance(InstanceOptions options)
       useUniqueDistinctId_(options.useUniqueDistinctId),
       clock_(options.clock ? options.clock : systemClock()),
       completionDispatcher_(options.completionDispatcher),
-      // Without a token nothing may reach the disk: no database (it refuses an empty
-      // name) and no suite file.
-      persistence_(std::make_unique<AnalyticsPersistence>(
-          name_, options.cacheDirectory.value_or(defaultCacheDirectory()),
-          apiToken_.empty() ? std::string() : suitePathFor(options))),
+      setUp_(setUpDone_.get_future().share()),
       flush_(options.serverURL, options.useGzipCompression, clock_, options.networkTimeouts),
       people_(*this),
       networkQueue_("com.analytics." + apiToken_ + ".network)", SerialQueue::Priority::Utility),
       trackingQueue_("com.analytics." + apiToken_ + ".tracking)", SerialQueue::Priority::Utility)
 {
+    if (options.loggingEnabled)
+        setLoggingEnabled(true);
+    flush_.logBatchContents = options.logBatchContents;
+    flush_.setDelegate(this);
+    // Opening SQLite and reading the suite (writing and syncing it on a first run) is
+    // disk work the app's start-up must not wait for. Calls made from now on queue
+    // behind it.
+    trackingQueue_.async([this, options] { setUp(options); });
+    flush_.setFlushInterval(options.flushInterval);
+}
+
+void AnalyticsInstance::setUp(const InstanceOptions& options)
+{
+    struct Done {
+        std::promise<void>& promise;
+        ~Done() { promise.set_value(); }
+    } done{setUpDone_};
+
+    // Without a token nothing may reach the disk: no database (it refuses an empty
+    // name) and no suite file.
+    persistence_ = std::make_unique<AnalyticsPersistence>(name_, options.cacheDirectory.value_or(defaultCacheDirectory()),
+                                                          apiToken_.empty() ? std::string() : suitePathFor(options),
+                                                          options.queueLimits);
     const DeviceInfo device = options.device ? *options.device : readDeviceInfo();
     trackInstance_ = std::make_unique<Track>(apiToken_, AutomaticProperties::eventProperties(device),
                                              AutomaticProperties::peopleProperties(device), sessionMetadata_,
                                              *persistence_);
-    flush_.setDelegate(this);
 
     superProperties_ = persistence_->loadSuperProperties();
     timedEvents_ = persistence_->loadTimedEvents();
-    identity_ = persistence_->loadIdentity();
-    optOutStatus_ = persistence_->loadOptOutStatus().value_or(options.optOutTrackingByDefault);
-    if (!persistence_->loadOptOutStatus() && options.optOutTrackingByDefault)
+    Identity identity = persistence_->loadIdentity();
+    const auto storedOptOut = persistence_->loadOptOutStatus();
+    // An opt-out or opt-in called before this ran is queued behind it and wins.
+    optOutStatus_ = storedOptOut.value_or(options.optOutTrackingByDefault);
+    if (!storedOptOut && options.optOutTrackingByDefault)
         persistence_->saveOptOutStatus(true);
 
-    if (identity_.distinctId.empty()) {
+    if (identity.distinctId.empty()) {
         std::optional<std::string> deviceId;
         if (useUniqueDistinctId_)
             deviceId = machineId();
         if (!deviceId)
             deviceId = randomUUID();
-        identity_.anonymousId = *deviceId;
-        identity_.distinctId = "$device:" + *deviceId;
-        identity_.hadPersistedDistinctId = true;
-        identity_.userId.reset();
-        identity_.alias.reset();
-        persistence_->saveIdentity(identity_);
+        identity.anonymousId = *deviceId;
+        identity.distinctId = "$device:" + *deviceId;
+        identity.hadPersistedDistinctId = true;
+        identity.userId.reset();
+        identity.alias.reset();
+        persistence_->saveIdentity(identity);
     }
-    if (options.superProperties.is_object() && !options.superProperties.empty())
-        registerSuperProperties(options.superProperties);
+    readWriteLock_.write([&] { identity_ = identity; });
+    if (options.superProperties.is_object() && !options.superProperties.empty()) {
+        Properties checked = options.superProperties;
+        dropInvalidProperties(checked);
+        superProperties_.update(checked);
+        persistence_->saveSuperProperties(superProperties_);
+    }
+}
 
-    flush_.setFlushInterval(options.flushInterval);
+void AnalyticsInstance::waitUntilSetUp() const
+{
+    if (trackingQueue_.isCurrent() || networkQueue_.isCurrent())
+        return;
+    setUp_.wait();
 }
 
 AnalyticsInstance::~AnalyticsInstance()
@@ -110,7 +140,7 @@ AnalyticsInstance::~AnalyticsInstance()
 
 void AnalyticsInstance::track(const std::optional<std::string>& event, const Properties& properties)
 {
-    if (hasOptedOutTracking())
+    if (optOutStatus_)
         return;
     const double captureTime = clock_();
     trackingQueue_.async([this, event, properties, captureTime] { trackOnQueue(event, properties, captureTime); });
@@ -180,7 +210,7 @@ std::string AnalyticsInstance::debugDescription() const
 
 void AnalyticsInstance::identify(const std::string& distinctId, bool usePeople, std::function<void()> completion)
 {
-    if (hasOptedOutTracking()) {
+    if (optOutStatus_) {
         complete(completion);
         return;
     }
@@ -190,7 +220,9 @@ void AnalyticsInstance::identify(const std::string& distinctId, bool usePeople, 
         return;
     }
     trackingQueue_.async([this, distinctId, usePeople, completion] {
-        identifyOnQueue(distinctId, usePeople);
+        // Checked again here: the stored opt-out is known only after set-up.
+        if (!hasOptedOutTracking())
+            identifyOnQueue(distinctId, usePeople);
         complete(completion);
     });
 }
@@ -224,7 +256,7 @@ void AnalyticsInstance::identifyOnQueue(const std::string& distinctId, bool useP
 void AnalyticsInstance::createAlias(const std::string& alias, const std::string& distinctId, bool usePeople,
                                     bool andIdentify, std::function<void()> completion)
 {
-    if (hasOptedOutTracking()) {
+    if (optOutStatus_) {
         complete(completion);
         return;
     }
@@ -280,26 +312,32 @@ void AnalyticsInstance::saveIdentity() { persistence_->saveIdentity(identity());
 
 std::string AnalyticsInstance::distinctId() const
 {
+    waitUntilSetUp();
     return readWriteLock_.read([&] { return identity_.distinctId; });
 }
 std::optional<std::string> AnalyticsInstance::anonymousId() const
 {
+    waitUntilSetUp();
     return readWriteLock_.read([&] { return identity_.anonymousId; });
 }
 std::optional<std::string> AnalyticsInstance::userId() const
 {
+    waitUntilSetUp();
     return readWriteLock_.read([&] { return identity_.userId; });
 }
 std::optional<std::string> AnalyticsInstance::alias() const
 {
+    waitUntilSetUp();
     return readWriteLock_.read([&] { return identity_.alias; });
 }
 std::optional<std::string> AnalyticsInstance::peopleDistinctId() const
 {
+    waitUntilSetUp();
     return readWriteLock_.read([&] { return identity_.peopleDistinctId; });
 }
 Identity AnalyticsInstance::identity() const
 {
+    waitUntilSetUp();
     return readWriteLock_.read([&] { return identity_; });
 }
 
@@ -346,6 +384,7 @@ void AnalyticsInstance::optOutTracking()
     // records and state are cleared in order behind the calls already queued.
     optOutStatus_ = true;
     trackingQueue_.async([this] {
+        optOutStatus_ = true;  // over what set-up read, if it ran after the call
         persistence_->resetEntities();
         superProperties_ = Properties::object();
         timedEvents_.clear();
@@ -358,22 +397,31 @@ void AnalyticsInstance::optOutTracking()
 void AnalyticsInstance::optInTracking(const std::optional<std::string>& distinctId, const Properties& properties)
 {
     optOutStatus_ = false;
-    trackingQueue_.async([this] { persistence_->saveOptOutStatus(false); });
+    trackingQueue_.async([this] {
+        optOutStatus_ = false;
+        persistence_->saveOptOutStatus(false);
+    });
     if (distinctId)
         identify(*distinctId);
     track("$opt_in", properties);
 }
 
-bool AnalyticsInstance::hasOptedOutTracking() const { return optOutStatus_; }
+bool AnalyticsInstance::hasOptedOutTracking() const
+{
+    waitUntilSetUp();
+    return optOutStatus_;
+}
 
 // ---- people and groups ----------------------------------------------------------------
 
 void AnalyticsInstance::queuePeopleRecord(const std::string& action, nlohmann::json value, bool ignoreTime)
 {
-    if (hasOptedOutTracking())
+    if (optOutStatus_)
         return;
     const double captureTime = clock_();
     trackingQueue_.async([this, action, value = std::move(value), ignoreTime, captureTime]() mutable {
+        if (optOutStatus_)
+            return;
         if (value.is_object())
             dropInvalidProperties(value);
         trackInstance_->trackPeople(action, std::move(value), captureTime, ignoreTime, identity());
@@ -383,10 +431,12 @@ void AnalyticsInstance::queuePeopleRecord(const std::string& action, nlohmann::j
 void AnalyticsInstance::queueGroupRecord(const std::string& action, nlohmann::json value, const std::string& groupKey,
                                          const nlohmann::json& groupID)
 {
-    if (hasOptedOutTracking())
+    if (optOutStatus_)
         return;
     const double captureTime = clock_();
     trackingQueue_.async([this, action, value = std::move(value), groupKey, groupID, captureTime]() mutable {
+        if (optOutStatus_)
+            return;
         if (value.is_object())
             dropInvalidProperties(value);
         trackInstance_->trackGroup(action, std::move(value), captureTime, groupKey, groupID);

@@ -13,6 +13,7 @@
 #include "core/SerialQueue.h"
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,6 +31,12 @@ struct InstanceOptions {
     Properties superProperties;  // null: none
     std::string serverURL;       // empty: records are kept and never sent
     bool useGzipCompression = false;
+    // On before the client sets itself up, so its lines are in the log.
+    bool loggingEnabled = false;
+    // Uploaded records in the debug log, not only their count: they carry the user's
+    // folder paths, so only when someone debugs the upload asks for it.
+    bool logBatchContents = false;
+    QueueLimits queueLimits;
 
     // Seams; the defaults are the real ones.
     std::optional<std::string> cacheDirectory;  // default: defaultCacheDirectory()
@@ -48,6 +55,8 @@ struct InstanceOptions {
 // records are built on the tracking queue and uploaded on the network queue.
 class AnalyticsInstance final : public FlushDelegate {
 public:
+    // Returns at once: opening the store and reading the saved state happen on the
+    // tracking queue, ahead of every call made afterwards.
     explicit AnalyticsInstance(InstanceOptions options);
     // Stops the timer, abandons a request in flight and runs what is queued.
     ~AnalyticsInstance() override;
@@ -121,11 +130,19 @@ public:
                           const nlohmann::json& groupID);
 
     Flush& flusher() { return flush_; }
-    AnalyticsPersistence& persistence() { return *persistence_; }
+    AnalyticsPersistence& persistence()
+    {
+        waitUntilSetUp();
+        return *persistence_;
+    }
     SerialQueue& trackingQueue() { return trackingQueue_; }
     SerialQueue& networkQueue() { return networkQueue_; }
 
 private:
+    void setUp(const InstanceOptions& options);
+    // Identity and storage are known only once set-up has run; callers on other
+    // threads wait for it (the client's own queues run after it anyway).
+    void waitUntilSetUp() const;
     void trackOnQueue(const std::optional<std::string>& event, Properties properties, double captureTime);
     void identifyOnQueue(const std::string& distinctId, bool usePeople);
     void saveIdentity();
@@ -142,6 +159,8 @@ private:
     // Identity: written on the tracking queue, read from anywhere.
     mutable ReadWriteLock readWriteLock_;
     Identity identity_;
+    // Read at once by calls from outside, to drop work early; what set-up loads from
+    // the suite counts from then on.
     std::atomic<bool> optOutStatus_{false};
 
     // Tracking-queue state.
@@ -149,6 +168,8 @@ private:
     std::map<std::string, double> timedEvents_;
     SessionMetadata sessionMetadata_;
 
+    std::promise<void> setUpDone_;
+    std::shared_future<void> setUp_;
     std::unique_ptr<AnalyticsPersistence> persistence_;
     std::unique_ptr<Track> trackInstance_;
     Flush flush_;

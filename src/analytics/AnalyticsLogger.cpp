@@ -18,10 +18,13 @@ struct Registry {
     std::shared_ptr<Logging> console;
 };
 
+// Never destroyed: the client's queues may still log while the process's static
+// objects are torn down (a request abandoned at exit, records stored at the last
+// moment), and a registry destroyed before them would be used after its end.
 Registry& registry()
 {
-    static Registry r;
-    return r;
+    static Registry* r = new Registry;
+    return *r;
 }
 
 unsigned bit(LogLevel level) { return 1u << static_cast<unsigned>(level); }

@@ -22,8 +22,8 @@ std::optional<nlohmann::json> jsonOrRemove(const std::optional<std::string>& val
 }  // namespace
 
 AnalyticsPersistence::AnalyticsPersistence(const std::string& instanceName, const std::string& cacheDirectory,
-                                           const std::string& suitePath)
-    : instanceName_(instanceName), db_(instanceName, cacheDirectory), suite_(suitePath)
+                                           const std::string& suitePath, QueueLimits limits)
+    : instanceName_(instanceName), db_(instanceName, cacheDirectory, limits), suite_(suitePath)
 {
 }
 

@@ -27,7 +27,7 @@ class AnalyticsPersistence {
 public:
     // An empty `suitePath` keeps the small state in memory only.
     AnalyticsPersistence(const std::string& instanceName, const std::string& cacheDirectory,
-                         const std::string& suitePath);
+                         const std::string& suitePath, QueueLimits limits = {});
 
     void saveEntity(const nlohmann::json& entity, PersistenceType type, bool flag = false);
     void saveEntities(const std::vector<nlohmann::json>& entities, PersistenceType type, bool flag = false);

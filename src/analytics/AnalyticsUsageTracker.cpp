@@ -18,8 +18,11 @@ void AnalyticsUsageTracker::initialize(const std::string& token, const TrackerOp
     instanceOptions.superProperties = nullptr;
     instanceOptions.serverURL = options.serverUrl;
     instanceOptions.useGzipCompression = false;
+    instanceOptions.loggingEnabled = options.loggingEnabled;
     const auto instance = Analytics::initialize(std::move(instanceOptions));
-    instance->setLoggingEnabled(options.loggingEnabled);
+    // A client made earlier under the same name keeps its own setting otherwise.
+    if (instance->loggingEnabled() != options.loggingEnabled)
+        instance->setLoggingEnabled(options.loggingEnabled);
 }
 
 void AnalyticsUsageTracker::identify(const std::string& distinctId)

@@ -27,6 +27,9 @@ public:
     void applicationDidBecomeActive();
     void applicationWillResignActive();
 
+    // Whether the log shows the records of each uploaded batch (see InstanceOptions).
+    void setLogBatchContents(bool enabled) { base_.logBatchContents = enabled; }
+
     static Properties toProperties(const TrackProperties& properties);
 
 private:

@@ -1,5 +1,7 @@
 #include "analytics/AppEvents.h"
 
+#include "analytics/Analytics.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -66,8 +68,10 @@ std::string overridable(const char* variable, const char* built)
 
 AppAnalyticsConfig appAnalyticsConfig()
 {
+    const char* debug = std::getenv("FLINTLY_ANALYTICS_DEBUG");
     return {overridable("FLINTLY_ANALYTICS_TOKEN", FLINTLY_BUILD_ANALYTICS_TOKEN),
-            overridable("FLINTLY_ANALYTICS_URL", FLINTLY_BUILD_ANALYTICS_URL)};
+            overridable("FLINTLY_ANALYTICS_URL", FLINTLY_BUILD_ANALYTICS_URL),
+            debug && std::string(debug) == "1"};
 }
 
 void startAppAnalytics(AnalyticsUsageTracker& tracker, const std::string& debugId, const AppAnalyticsConfig& config)
@@ -77,6 +81,7 @@ void startAppAnalytics(AnalyticsUsageTracker& tracker, const std::string& debugI
     options.loggingEnabled = true;
     options.flushIntervalSeconds = 60;
     options.serverUrl = config.serverURL;
+    tracker.setLogBatchContents(config.logBatchContents);
     tracker.initialize(config.token, options);
     tracker.identify(debugId);
     events::appLaunch(tracker);
@@ -92,6 +97,12 @@ AnalyticsUsageTracker& startAppAnalytics(const std::string& debugId, InstanceOpt
     static AnalyticsUsageTracker tracker(std::move(base));
     startAppAnalytics(tracker, debugId, appAnalyticsConfig());
     return tracker;
+}
+
+void shutdownAppAnalytics()
+{
+    setUsageTracker(nullptr);
+    Analytics::shutdown();
 }
 
 }  // namespace flintly::analytics

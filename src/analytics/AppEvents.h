@@ -62,6 +62,9 @@ const char* focusOrigin(bool isScratch, const std::optional<std::string>& notesF
 struct AppAnalyticsConfig {
     std::string token;      // "AnalyticsToken"; empty: nothing stored, nothing requested
     std::string serverURL;  // empty: nothing sent, records wait in the store
+    // FLINTLY_ANALYTICS_DEBUG=1: the log shows what each batch holds (folder paths of
+    // the user among it), not only how many records went where.
+    bool logBatchContents = false;
 };
 AppAnalyticsConfig appAnalyticsConfig();
 
@@ -71,5 +74,9 @@ AppAnalyticsConfig appAnalyticsConfig();
 void startAppAnalytics(AnalyticsUsageTracker& tracker, const std::string& debugId, const AppAnalyticsConfig& config);
 // The same with a tracker of the process's own and the build's values.
 AnalyticsUsageTracker& startAppAnalytics(const std::string& debugId, InstanceOptions base = {});
+// The app's end of analytics, after its event loop and before main returns: events
+// from now on go nowhere, and the client is shut down (Analytics::shutdown) while
+// everything it logs to still exists.
+void shutdownAppAnalytics();
 
 }  // namespace flintly::analytics

@@ -57,6 +57,10 @@ void Flush::flushQueueInBatches(std::vector<nlohmann::json> queue, PersistenceTy
 {
     std::size_t start = 0;
     while (start < queue.size()) {
+        // Opting out takes effect between batches too: a full flush of a long queue
+        // must not go on uploading after the user said no.
+        if (delegate_ && delegate_->hasOptedOutTracking())
+            return;
         const std::size_t batchSize = std::min<std::size_t>(std::max<std::size_t>(flushBatchSize, 1), queue.size() - start);
         const std::vector<nlohmann::json> batch(queue.begin() + static_cast<std::ptrdiff_t>(start),
                                                 queue.begin() + static_cast<std::ptrdiff_t>(start + batchSize));
@@ -66,14 +70,19 @@ void Flush::flushQueueInBatches(std::vector<nlohmann::json> queue, PersistenceTy
             const auto id = record.find("id");
             ids.push_back(id != record.end() && id->is_number_integer() ? id->get<std::int64_t>() : 0);
         }
-        if (AnalyticsLogger::isEnabled(LogLevel::Debug))
+        const std::string path = flushPath(type);
+        const std::string count = std::to_string(batch.size()) + " records to " + path;
+        if (logBatchContents && AnalyticsLogger::isEnabled(LogLevel::Debug))
             ANALYTICS_DEBUG("Sending batch of data " + nlohmann::json(batch).dump(-1, ' ', false,
                                                                                     nlohmann::json::error_handler_t::replace));
+        else
+            ANALYTICS_DEBUG("Sending batch of data: " + count);
         const auto requestData = JSONHandler::encodeAPIData(batch);
         if (!requestData)
             return;
         if (!flushRequest_.sendRequest(*requestData, type, useIPAddressForGeoLocation, {}, {}, useGzipCompression))
             return;
+        ANALYTICS_INFO("Sent " + count);
         if (delegate_)
             delegate_->flushSuccess(type, ids);
         start += batchSize;

@@ -49,6 +49,8 @@ public:
     std::atomic<bool> useIPAddressForGeoLocation{true};
     std::atomic<bool> flushOnBackground{true};
     std::atomic<std::size_t> flushBatchSize{50};
+    // The records themselves in the debug line of each batch; off, the line only counts.
+    std::atomic<bool> logBatchContents{false};
     const bool useGzipCompression;
 
 private:

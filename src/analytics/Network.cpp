@@ -49,14 +49,35 @@ std::string percentEncode(const std::string& text)
     return out;
 }
 
+// What one request receives, up to Network::kMaxReplyBytes in all.
+struct Reply {
+    Response& response;
+    std::size_t received = 0;
+    bool tooLarge = false;
+
+    // Returning a count other than the one given makes libcurl abandon the transfer.
+    bool take(std::size_t bytes)
+    {
+        received += bytes;
+        tooLarge = received > Network::kMaxReplyBytes;
+        return !tooLarge;
+    }
+};
+
 size_t collectBody(char* data, size_t size, size_t count, void* target)
 {
-    static_cast<std::string*>(target)->append(data, size * count);
+    auto* reply = static_cast<Reply*>(target);
+    if (!reply->take(size * count))
+        return 0;
+    reply->response.body.append(data, size * count);
     return size * count;
 }
 
 size_t collectHeader(char* data, size_t size, size_t count, void* target)
 {
+    auto* reply = static_cast<Reply*>(target);
+    if (!reply->take(size * count))
+        return 0;
     const std::string line(data, size * count);
     const auto colon = line.find(':');
     if (colon != std::string::npos) {
@@ -66,7 +87,7 @@ size_t collectHeader(char* data, size_t size, size_t count, void* target)
         const auto begin = value.find_first_not_of(" \t");
         const auto end = value.find_last_not_of(" \t\r\n");
         value = begin == std::string::npos ? std::string() : value.substr(begin, end - begin + 1);
-        (*static_cast<Headers*>(target))[name] = value;
+        reply->response.headers[name] = value;
     }
     return size * count;
 }
@@ -84,11 +105,7 @@ std::string Reason::description() const
     return "other";
 }
 
-Network::Network(NetworkTimeouts timeouts) : timeouts_(timeouts)
-{
-    globalInit();
-    curl_ = curl_easy_init();
-}
+Network::Network(NetworkTimeouts timeouts) : timeouts_(timeouts) {}
 
 Network::~Network() { curl_easy_cleanup(static_cast<CURL*>(curl_)); }
 
@@ -134,6 +151,12 @@ void Network::apiRequest(const std::string& base, const Resource& resource,
 {
     Response response;
     const std::string url = buildURL(base, resource);
+    // Set up on first use, on the network queue: libcurl's start loads the TLS
+    // library's configuration from disk.
+    if (!curl_) {
+        globalInit();
+        curl_ = curl_easy_init();
+    }
     if (url.empty() || !curl_) {
         failure(Reason{Reason::Kind::Other, 0, "bad URL: " + base}, response);
         return;
@@ -174,16 +197,22 @@ void Network::apiRequest(const std::string& base, const Resource& resource,
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Network::progress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    Reply reply{response};
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collectBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response.headers);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply);
 
     const CURLcode code = curl_easy_perform(curl);
     curl_slist_free_all(headerList);
     if (code == CURLE_OK)
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.statusCode);
 
+    if (reply.tooLarge) {
+        failure(Reason{Reason::Kind::Other, 0, "reply larger than " + std::to_string(kMaxReplyBytes) + " bytes"},
+                response);
+        return;
+    }
     if (code != CURLE_OK || response.statusCode == 0) {
         if (code != CURLE_OK)
             failure(Reason{Reason::Kind::Other, 0, curl_easy_strerror(code)}, response);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <optional>
@@ -52,6 +53,10 @@ struct NetworkTimeouts {
 // for the queue's life so that a flush of many batches reuses it.
 class Network {
 public:
+    // The upload protocol's answers are a few bytes; a reply (headers and body) larger
+    // than this is a failure, not something to buffer.
+    static constexpr std::size_t kMaxReplyBytes = 64 * 1024;
+
     explicit Network(NetworkTimeouts timeouts = {});
     ~Network();
     Network(const Network&) = delete;

@@ -52,8 +52,9 @@ void AppDelegate::applicationDidFinishLaunching()
         onboarding_->show();
         break;
     case StartupOutcome::whatsNew:
-        if (deps_.alerts)
-            showWhatsNewNotice(*deps_.alerts, *deps_.settings);
+        // Quitting under the alert ends the launch here: the app is on its way out.
+        if (deps_.alerts && !showWhatsNewNotice(*deps_.alerts, *deps_.settings, deps_.quitRequested))
+            return;
         setUpPanel();
         break;
     case StartupOutcome::normal:
@@ -74,9 +75,9 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (deps_.bindShowNote) {
         QPointer<AppDelegate> self(this);
-        deps_.bindShowNote(this, [self] {
+        deps_.bindShowNote(this, [self](quint32 eventTime) {
             if (self)
-                self->togglePanel();
+                self->togglePanel(eventTime);
         });
     }
 }
@@ -152,14 +153,14 @@ void AppDelegate::applyTheme(int attempt)
     });
 }
 
-void AppDelegate::togglePanel()
+void AppDelegate::togglePanel(quint32 userTime)
 {
     if (!panel_)
         return;
     if (panel_->isVisible())
         panel_->close();
     else
-        panel_->showWindow();
+        panel_->showWindow(userTime);
 }
 
 void AppDelegate::toggleTemplatePanel()

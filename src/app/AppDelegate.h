@@ -35,8 +35,11 @@ public:
         FloatingPanelController::ContentFactory panelContent;
         // initialise, logging on, identify with the model's id, "app_launch"
         std::function<void(const QString& token, const QString& debugId)> startAnalytics;
-        // Binds the key-up of the "showNote" shortcut (default Ctrl+J) to `toggle`.
-        std::function<void(QObject* context, std::function<void()> toggle)> bindShowNote;
+        // Binds the key-up of the "showNote" shortcut (default Ctrl+J) to `toggle`, which
+        // takes the key event's time (0 when unknown).
+        std::function<void(QObject* context, std::function<void(quint32 eventTime)> toggle)> bindShowNote;
+        // Whether the app was asked to quit; a modal alert returns then as well.
+        std::function<bool()> quitRequested;
         std::function<std::unique_ptr<Updater>()> makeUpdater;
         QString guidePath;  // the bundled "Guide.md"
         int themeRetryUnitMs = 500;  // attempt n waits n units before the next
@@ -51,7 +54,9 @@ public:
 
     void applicationDidFinishLaunching();
     void didPickFolder();
-    void togglePanel();
+    // `userTime`: the window system's time of the user action asking for it, if known,
+    // so that the shown panel is given the keyboard focus.
+    void togglePanel(quint32 userTime = 0);
     // Brings the panel forward (a second launch of the app asks for this).
     void showPanel();
     // "Insert Template…": the template panel on the note panel, or away again.

@@ -1,6 +1,7 @@
 #include "app/QuitGuard.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -24,6 +25,7 @@ void onSignal(int)
 QuitGuard::QuitGuard(std::function<void()> beforeQuit, QObject* parent)
     : QObject(parent), beforeQuit_(std::move(beforeQuit))
 {
+    QCoreApplication::instance()->installEventFilter(this);
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { runOnce(); });
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
@@ -57,6 +59,14 @@ QuitGuard::~QuitGuard()
         ::close(g_signalPipe[1]);
         g_signalPipe[0] = g_signalPipe[1] = -1;
     }
+}
+
+bool QuitGuard::eventFilter(QObject* watched, QEvent* event)
+{
+    // Every quit() (signals, the tray, Ctrl+Q, the session) arrives as this event.
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
+        quitRequested_ = true;
+    return false;
 }
 
 void QuitGuard::runOnce()

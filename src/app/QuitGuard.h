@@ -17,11 +17,19 @@ public:
     explicit QuitGuard(std::function<void()> beforeQuit, QObject* parent = nullptr);
     ~QuitGuard() override;
 
+    // Whether the app was asked to quit. Quitting also ends a modal dialog's own event
+    // loop, and its caller must not take that for the user's answer.
+    bool quitRequested() const { return quitRequested_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void runOnce();
 
     std::function<void()> beforeQuit_;
     bool ran_ = false;
+    bool quitRequested_ = false;
     QSocketNotifier* notifier_ = nullptr;
 };
 

@@ -1,33 +1,92 @@
 #include "app/SingleInstance.h"
 
 #include "platform/Log.h"
+#include "platform/SettingsStore.h"
 
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace flintly {
 
-SingleInstance::SingleInstance(QString socketName, QObject* parent) : QObject(parent), name_(std::move(socketName)) {}
+namespace {
 
-SingleInstance::~SingleInstance() = default;
-
-QString SingleInstance::defaultSocketName()
+// Abstract sockets have no file permissions: only the user (or root acting for the
+// user, as with `sudo -E`) may ask this instance for anything.
+bool isTrustedPeer(qintptr descriptor)
 {
-    // In the session's runtime folder, so each login session (and each test's private
-    // XDG_RUNTIME_DIR) has its own Flintly; /tmp with the user id where there is none.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime + QStringLiteral("/flintly.instance");
-    return QStringLiteral("flintly-%1").arg(::getuid());
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+        return false;
+    return peer.uid == ::getuid() || peer.uid == 0;
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(QString lockPath, QObject* parent) : QObject(parent), lockPath_(std::move(lockPath))
+{
+    const QFileInfo info(lockPath_);
+    QDir().mkpath(info.absolutePath());
+    // The folder's real path, so a configuration reached through a symbolic link is
+    // still the same configuration.
+    const QString canonicalFolder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    const QString identity = (canonicalFolder.isEmpty() ? info.absolutePath() : canonicalFolder) + u'/' + info.fileName();
+    socketName_ = QStringLiteral("flintly-") +
+        QString::fromLatin1(QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (lockFd_ >= 0)
+        ::close(lockFd_);  // releases the lock
+}
+
+QString SingleInstance::defaultLockPath()
+{
+    return QFileInfo(SettingsStore::standardFilePath()).absolutePath() + QStringLiteral("/Flintly.lock");
+}
+
+bool SingleInstance::tryLock()
+{
+    if (lockFd_ >= 0)
+        return true;
+    // flock, not a PID written into the file: the kernel lets go when the process ends
+    // however it ends, so a crash never leaves a stale lock behind. Close-on-exec so
+    // that a program we start (a browser, a file manager) does not inherit it.
+    const QByteArray path = QFile::encodeName(lockPath_);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        log("⚠️ Could not open the instance lock; another Flintly may start on the same notes:", lockPath_);
+        return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool heldElsewhere = errno == EWOULDBLOCK;
+        ::close(fd);
+        if (heldElsewhere)
+            return false;
+        log("⚠️ Could not lock the instance lock; another Flintly may start on the same notes:", lockPath_);
+        return true;
+    }
+    lockFd_ = fd;
+    return true;
 }
 
 bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
 {
     QLocalSocket socket;
-    socket.connectToServer(name_);
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    socket.connectToServer(socketName_);
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(request.toUtf8() + '\n');
@@ -35,27 +94,43 @@ bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
     }
     if (socket.bytesToWrite() > 0)
         return false;
-    // Wait for the running instance to take it, so the request is not lost if we exit first.
-    socket.waitForReadyRead(timeoutMs);
-    return true;
+    // The running instance's answer: the request was taken, so exiting now loses nothing.
+    return socket.waitForReadyRead(timeoutMs) && socket.readLine().trimmed() == "ok";
+}
+
+bool SingleInstance::handOver(const QString& request, int patienceMs) const
+{
+    QDeadlineTimer deadline(patienceMs);
+    for (;;) {
+        if (sendToRunning(request, 1000))
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        // It holds the lock but does not listen yet: still starting.
+        QThread::msleep(100);
+    }
 }
 
 bool SingleInstance::listen()
 {
-    // Qt binds a socket with access options elsewhere and renames it into place, which
-    // would silently take the name from a running instance: ask first.
-    if (sendToRunning(QStringLiteral("ping"), 300))
-        return false;
-    // Whatever is left at the name answers nobody (a crashed instance's socket).
-    QLocalServer::removeServer(name_);
+    if (server_)
+        return true;
     server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(name_)) {
+    // An abstract name leaves no file behind after a crash and needs no folder that
+    // depends on the environment.
+    server_->setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    if (!server_->listen(socketName_)) {
         log("⚠️ Could not listen for other launches:", server_->errorString());
-        return true;  // run anyway; only the hand-over to this instance is lost
+        return false;
     }
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            if (!isTrustedPeer(socket->socketDescriptor())) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
                 while (socket->canReadLine()) {
                     const QString line = QString::fromUtf8(socket->readLine()).trimmed();
@@ -64,7 +139,6 @@ bool SingleInstance::listen()
                         emit requested(line);
                 }
             });
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
     return true;

@@ -6,7 +6,7 @@
 
 namespace flintly {
 
-void showWhatsNewNotice(AlertPresenter& alerts, SettingsStore& settings)
+bool showWhatsNewNotice(AlertPresenter& alerts, SettingsStore& settings, const std::function<bool()>& quitRequested)
 {
     const QString version = runningVersion();
     Alert alert;
@@ -15,7 +15,10 @@ void showWhatsNewNotice(AlertPresenter& alerts, SettingsStore& settings)
     alert.message = QStringLiteral("• 초기 온보딩 플로우 개선\n• 업데이트 알림 버튼 추가\n• 전반적인 버그 수정 및 최적화");
     alert.buttons = {QStringLiteral("OK")};
     alerts.present(alert);
+    if (quitRequested && quitRequested())
+        return false;
     settings.setValue(QStringLiteral("flintlyLastSeenVersion"), version);
+    return true;
 }
 
 }  // namespace flintly

@@ -33,6 +33,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QScreen>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -98,8 +99,13 @@ int main(int argc, char** argv)
     const QString request = !cl.file.isEmpty()                        ? QStringLiteral("open ") + cl.file
                              : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
                                                                         : QStringLiteral("show");
-    if (instance.sendToRunning(request))
-        return 0;
+    if (!instance.tryLock()) {
+        if (instance.handOver(request))
+            return 0;
+        std::fprintf(stderr, "flintly: a Flintly with the settings in %s is running but does not answer\n",
+                     qPrintable(AppPaths::configDir()));
+        return 1;
+    }
     instance.listen();
 
     loadBundledFonts(AppPaths::resource(QStringLiteral("fonts")));
@@ -144,10 +150,10 @@ int main(int argc, char** argv)
                 tracker.applicationWillResignActive();
         });
     };
-    deps.bindShowNote = [](QObject* context, std::function<void()> toggle) {
-        shortcuts::GlobalShortcuts::shared().bindKeyUp(
-            QStringLiteral("showNote"), shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command), context,
-            std::move(toggle));
+    deps.bindShowNote = [](QObject* context, std::function<void(quint32)> toggle) {
+        auto& shortcuts = shortcuts::GlobalShortcuts::shared();
+        shortcuts.bindKeyUp(QStringLiteral("showNote"), shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command),
+                            context, [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.eventTime()); });
     };
     deps.makeUpdater = [&alerts, &opener] {
         auto updater = std::make_unique<Updater>(AppInfo::feedUrl(), runningVersion());
@@ -155,6 +161,18 @@ int main(int argc, char** argv)
         WebViewBridge::shared().setUpdateController(updater.get());
         return updater;
     };
+    QuitGuard quitGuard([&model] {
+        // The page may hold typing it has not reported yet: a large note's report takes
+        // a while. Its text is taken first, within a bound, so quitting never waits long.
+        WebViewBridge::shared().pullLatestText(kQuitPullTimeoutMs);
+        model.flushPendingEdits();
+        model.endFocusSession();
+    });
+    // When the X server goes away, Qt ends the process with exit(1) from inside its event
+    // handling; the note is written on the way out.
+    g_modelAtExit = &model;
+    std::atexit(flushAtExit);
+    deps.quitRequested = [&quitGuard] { return quitGuard.quitRequested(); };
     AppDelegate delegate(std::move(deps));
 
     const QStringList recovered = announceRecoveredText();
@@ -197,26 +215,22 @@ int main(int argc, char** argv)
             delegate.showPanel();
     });
 
-    QuitGuard quitGuard([&model] {
-        // The page may hold typing it has not reported yet: a large note's report takes
-        // a while. Its text is taken first, within a bound, so quitting never waits long.
-        WebViewBridge::shared().pullLatestText(kQuitPullTimeoutMs);
-        model.flushPendingEdits();
-        model.endFocusSession();
-    });
-    // When the X server goes away, Qt ends the process with exit(1) from inside its event
-    // handling; the note is written on the way out.
-    g_modelAtExit = &model;
-    std::atexit(flushAtExit);
     std::unique_ptr<TrayIcon> tray;
     if (TrayIcon::isAvailable())
         tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); });
 
-    delegate.applicationDidFinishLaunching();
-    if (!cl.file.isEmpty())
-        openNote(cl.file);
+    // From inside the running loop: the what's-new alert is modal, and a quit before
+    // exec() has started would be dropped, leaving the process running.
+    QTimer::singleShot(0, &delegate, [&delegate, &cl, openNote] {
+        delegate.applicationDidFinishLaunching();
+        if (!cl.file.isEmpty())
+            openNote(cl.file);
+    });
     const int code = app.exec();
     g_modelAtExit = nullptr;
     WebViewBridge::shared().setUpdateController(nullptr);
+    // Before anything the analytics client logs to goes away: the focus-session event
+    // of the quit is stored and an upload still running is abandoned.
+    analytics::shutdownAppAnalytics();
     return code;
 }

@@ -102,12 +102,15 @@ void FloatingPanelController::toggleSearchPanel()
     }
 }
 
-void FloatingPanelController::showWindow()
+void FloatingPanelController::showWindow(quint32 userTime)
 {
+    // Before show(): a hidden window takes the hints as properties the window manager
+    // reads when it maps the window.
+    showOnAllWorkspaces(window_);
     window_->show();
     window_->raise();
     window_->activateWindow();
-    showOnAllWorkspaces(window_);
+    activateForUserAction(window_, userTime);
 }
 
 void FloatingPanelController::close() { window_->close(); }

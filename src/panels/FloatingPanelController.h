@@ -39,7 +39,9 @@ public:
     void openDocument();
     void toggleSearchPanel();
 
-    void showWindow();
+    // Shows the panel and asks for the keyboard focus; `userTime` is the window system's
+    // time of the user action that asked for it (a hotkey press), 0 when unknown.
+    void showWindow(quint32 userTime = 0);
     void close();
     bool isVisible() const;
 

@@ -1,60 +1,109 @@
 #include "panels/WindowHints.h"
 
 #include <QGuiApplication>
+#include <QList>
 #include <QWidget>
 #include <QWindow>
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace flintly {
 
 namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return a;
+    std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
+
+xcb_connection_t* x11Connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t nativeId(QWidget* window)
+{
+    window->winId();  // make sure the native window exists
+    return static_cast<xcb_window_t>(window->windowHandle()->winId());
+}
+
+QList<xcb_atom_t> atomList(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
+{
+    std::unique_ptr<xcb_get_property_reply_t, FreeDeleter> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_ATOM, 0, 1024), nullptr));
+    QList<xcb_atom_t> atoms;
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        atoms = QList<xcb_atom_t>(data, data + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    return atoms;
+}
+
+// A client message to the window manager about `window`, as EWMH wants for mapped windows.
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::initializer_list<uint32_t> data)
+{
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = window;
+    ev.type = type;
+    int i = 0;
+    for (uint32_t d : data)
+        ev.data.data32[i++] = d;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&ev));
+}
+
 }  // namespace
 
 void showOnAllWorkspaces(QWidget* window)
 {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !window)
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window)
         return;
-    xcb_connection_t* c = x11->connection();
-    window->winId();  // make sure the native window exists
-    const xcb_window_t id = static_cast<xcb_window_t>(window->windowHandle()->winId());
+    const xcb_window_t id = nativeId(window);
     const xcb_atom_t desktop = atom(c, "_NET_WM_DESKTOP");
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const xcb_atom_t sticky = atom(c, "_NET_WM_STATE_STICKY");
     const xcb_atom_t above = atom(c, "_NET_WM_STATE_ABOVE");
     const uint32_t all = 0xFFFFFFFF;
-    // Before mapping, the properties are read by the window manager; after mapping it
-    // wants client messages, so both are sent.
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1, &all);
-    const xcb_atom_t states[] = {sticky, above};
-    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 2, states);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    auto send = [&](xcb_atom_t type, uint32_t d0, uint32_t d1) {
-        xcb_client_message_event_t ev {};
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = id;
-        ev.type = type;
-        ev.data.data32[0] = d0;
-        ev.data.data32[1] = d1;
-        ev.data.data32[3] = 1;  // from a normal application
-        xcb_send_event(c, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&ev));
-    };
-    send(desktop, all, 0);
-    send(state, 1 /* add */, sticky);
+    if (window->isVisible()) {
+        // A mapped window's properties belong to the window manager; it takes requests.
+        sendToWindowManager(c, id, desktop, {all, 1 /* from a normal application */});
+        sendToWindowManager(c, id, state, {1 /* add */, sticky, 0, 1 /* from a normal application */});
+    } else {
+        // Read when the window manager maps the window. Merged, not appended: the
+        // property outlives hiding where no window manager clears it, and Qt keeps
+        // whatever it finds there, so appending grew it by two atoms at every show.
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1, &all);
+        QList<xcb_atom_t> states = atomList(c, id, state);
+        for (xcb_atom_t wanted : {sticky, above})
+            if (!states.contains(wanted))
+                states.append(wanted);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<uint32_t>(states.size()),
+                            states.constData());
+    }
+    xcb_flush(c);
+}
+
+void activateForUserAction(QWidget* window, quint32 userTime)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window || userTime == 0)
+        return;
+    sendToWindowManager(c, nativeId(window), atom(c, "_NET_ACTIVE_WINDOW"), {1 /* from an application */, userTime, 0});
     xcb_flush(c);
 }
 

@@ -192,8 +192,31 @@ bool GlobalShortcuts::hasAnyHandlerFor(const Shortcut& shortcut) const
 void GlobalShortcuts::addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context,
                                 std::function<void()> action)
 {
-    table[name].append(Action{context ? QPointer<QObject>(context) : QPointer<QObject>(this), std::move(action)});
+    QObject* owner = context ? context : this;
+    table[name].append(Action{owner, owner, std::move(action)});
+    // A listener that is gone must not keep its key grabbed from every other program
+    // until the app exits.
+    if (owner != this)
+        connect(owner, &QObject::destroyed, this, [this](QObject* gone) { dropActionsOf(gone); });
     registerIfNeeded(name);
+}
+
+void GlobalShortcuts::dropActionsOf(const QObject* context)
+{
+    QSet<Shortcut> orphaned;
+    for (QHash<Name, QList<Action>>* table : {&keyDownHandlers_, &keyUpHandlers_}) {
+        for (auto it = table->begin(); it != table->end();) {
+            const qsizetype dropped =
+                it->removeIf([context](const Action& action) { return action.owner == context || !action.context; });
+            if (dropped > 0)
+                if (const auto shortcut = getShortcut(it.key()))
+                    orphaned.insert(*shortcut);
+            it = it->isEmpty() ? table->erase(it) : std::next(it);
+        }
+    }
+    for (const Shortcut& shortcut : std::as_const(orphaned))
+        if (!hasAnyHandlerFor(shortcut))
+            unregisterShortcut(shortcut);
 }
 
 void GlobalShortcuts::onKeyDown(const Name& name, QObject* context, std::function<void()> action)

@@ -94,6 +94,11 @@ public:
     void setMainMenu(QWidget* menu);
     QAction* menuItemUsing(const Shortcut& shortcut) const;
 
+    // While an action runs: the window system's time of the key event that ran it (0
+    // when unknown). A window the action shows passes it on to get the keyboard focus
+    // past the window manager's focus-stealing prevention.
+    quint32 eventTime() const { return registry_->eventTime(); }
+
     HotkeyRegistry& registry() { return *registry_; }
     SettingsStore& settings() { return settings_; }
     bool isRegistered(const Shortcut& shortcut) const { return registeredShortcuts_.contains(shortcut); }
@@ -103,12 +108,17 @@ private:
 
     struct Action {
         QPointer<QObject> context;
+        // Only compared, never used: tells whose actions to drop when a context goes.
+        const QObject* owner = nullptr;
         std::function<void()> run;
     };
     using StreamTable = QHash<Name, QHash<QUuid, QPointer<ShortcutEventStream>>>;
 
     void addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context,
                    std::function<void()> action);
+    // Drops the actions of a destroyed context, and the grab of every shortcut left
+    // with no listener at all.
+    void dropActionsOf(const QObject* context);
     std::unique_ptr<ShortcutEventStream> makeStream(std::optional<EventType> filter, const Name& name);
     void endStream(const QUuid& id);
     void registerIfNeeded(const Name& name);

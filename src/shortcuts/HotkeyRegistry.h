@@ -54,6 +54,9 @@ public:
     // our own grab would release it.
     bool isTakenBySystem(const Shortcut& shortcut);
 
+    // The key event's time while one of its callbacks runs (see KeyGrabBackend).
+    quint32 eventTime() const { return backend_->eventTime(); }
+
     const std::map<quint32, HotKey>& hotKeys() const { return hotKeys_; }
     bool hasEventHandler() const { return handlerInstalled_; }
 

@@ -30,6 +30,9 @@ public:
     virtual bool isHeldByAnotherClient(const Shortcut& shortcut) = 0;
     // Starts delivering events; false when the backend cannot.
     virtual bool installHandler(Handler handler) = 0;
+    // While the handler runs: the window system's time of the key event it handles,
+    // which a window shown in answer needs to be allowed the focus. 0 otherwise.
+    virtual quint32 eventTime() const { return 0; }
 };
 
 class NullKeyGrabBackend final : public KeyGrabBackend {

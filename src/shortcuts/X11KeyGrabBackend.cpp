@@ -1,5 +1,6 @@
 #include "shortcuts/X11KeyGrabBackend.h"
 
+#include "platform/Log.h"
 #include "shortcuts/KeyCodeMap.h"
 #include "shortcuts/X11Support.h"
 
@@ -88,7 +89,7 @@ X11KeyGrabBackend::X11KeyGrabBackend(xcb_connection_t* connection, xcb_window_t 
 
 X11KeyGrabBackend::~X11KeyGrabBackend()
 {
-    for (const Grab& g : std::as_const(grabs_))
+    for (Grab& g : grabs_)
         ungrabVariants(g);
     xcb_flush(connection_);
     if (filterInstalled_ && QCoreApplication::instance())
@@ -158,12 +159,13 @@ QList<quint16> X11KeyGrabBackend::lockVariants(quint16 modifiers) const
     return variants;
 }
 
-int X11KeyGrabBackend::grabVariants(const Grab& g)
+int X11KeyGrabBackend::grabVariants(Grab& g)
 {
     // Not owner_events: every press goes to the root window, never into whichever of
     // our own windows has focus, so the hotkey acts the same inside and outside the app.
+    g.variants = lockVariants(g.modifiers);
     QList<xcb_void_cookie_t> cookies;
-    for (quint16 mods : lockVariants(g.modifiers))
+    for (quint16 mods : std::as_const(g.variants))
         cookies << xcb_grab_key_checked(connection_, 0, root_, mods, g.keycode, XCB_GRAB_MODE_ASYNC,
                                         XCB_GRAB_MODE_ASYNC);
     int status = GrabStatus::ok;
@@ -178,10 +180,27 @@ int X11KeyGrabBackend::grabVariants(const Grab& g)
     return status;
 }
 
-void X11KeyGrabBackend::ungrabVariants(const Grab& g)
+void X11KeyGrabBackend::ungrabVariants(Grab& g)
 {
-    for (quint16 mods : lockVariants(g.modifiers))
+    for (quint16 mods : std::as_const(g.variants))
         xcb_ungrab_key(connection_, g.keycode, root_, mods);
+    g.variants.clear();
+}
+
+void X11KeyGrabBackend::keymapChanged()
+{
+    const quint16 oldNumLock = numLockMask_;
+    readLockMasks();
+    if (numLockMask_ == oldNumLock)
+        return;
+    for (Grab& g : grabs_) {
+        ungrabVariants(g);
+        // The hotkey keeps its id either way; a refused variant leaves it dead until the
+        // user picks another shortcut, as a refused registration would.
+        if (const int status = grabVariants(g); status != GrabStatus::ok)
+            log(QStringLiteral("Error registering hotkey %1:").arg(g.shortcut.description()), status);
+    }
+    xcb_flush(connection_);
 }
 
 int X11KeyGrabBackend::grab(quint32 id, const Shortcut& shortcut)
@@ -190,7 +209,7 @@ int X11KeyGrabBackend::grab(quint32 id, const Shortcut& shortcut)
     const auto modifiers = xModifiers(shortcut.carbonModifiers());
     if (!keycode || !modifiers)
         return GrabStatus::badValue;
-    const Grab g{*keycode, *modifiers};
+    Grab g{shortcut, *keycode, *modifiers, {}};
     const int status = grabVariants(g);
     if (status == GrabStatus::ok)
         grabs_.insert(id, g);
@@ -199,8 +218,8 @@ int X11KeyGrabBackend::grab(quint32 id, const Shortcut& shortcut)
 
 void X11KeyGrabBackend::ungrab(quint32 id)
 {
-    const auto it = grabs_.constFind(id);
-    if (it == grabs_.constEnd())
+    const auto it = grabs_.find(id);
+    if (it == grabs_.end())
         return;
     ungrabVariants(*it);
     grabs_.erase(it);
@@ -214,7 +233,7 @@ bool X11KeyGrabBackend::isHeldByAnotherClient(const Shortcut& shortcut)
     if (!keycode || !modifiers)
         return false;
     // A grab X refuses is held by someone else; one it grants is ours and goes back.
-    const Grab probe{*keycode, *modifiers};
+    Grab probe{shortcut, *keycode, *modifiers, {}};
     const int status = grabVariants(probe);
     if (status == GrabStatus::ok)
         ungrabVariants(probe);
@@ -241,7 +260,8 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     const quint8 type = event->response_type & ~0x80;
     if (type == XCB_MAPPING_NOTIFY) {
-        readLockMasks();
+        if (reinterpret_cast<const xcb_mapping_notify_event_t*>(event)->request != XCB_MAPPING_POINTER)
+            keymapChanged();
         return false;
     }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
@@ -260,7 +280,7 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
         id = pressedIds_.take(key->detail);
     } else {
         const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
-        const quint16 state = key->state & relevant;
+        const quint16 state = key->state & relevant & ~numLockMask_;
         for (auto it = grabs_.constBegin(); it != grabs_.constEnd(); ++it)
             if (it->keycode == key->detail && it->modifiers == state)
                 id = it.key();
@@ -271,7 +291,10 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
         pressedIds_.insert(key->detail, *id);
     // Copy: the handler may ungrab and so replace this object's state.
     const Handler handler = handler_;
-    return handler(*id, pressed);
+    eventTime_ = key->time;
+    const bool handled = handler(*id, pressed);
+    eventTime_ = 0;
+    return handled;
 }
 
 bool X11KeyGrabBackend::isKeyDown(quint8 keycode)

@@ -21,6 +21,7 @@ public:
     void ungrab(quint32 id) override;
     bool isHeldByAnotherClient(const Shortcut& shortcut) override;
     bool installHandler(Handler handler) override;
+    quint32 eventTime() const override { return eventTime_; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -30,21 +31,28 @@ public:
 
 private:
     struct Grab {
+        Shortcut shortcut;
         quint8 keycode;
         quint16 modifiers;
+        // The masks actually grabbed. Num Lock may move to another modifier later, and
+        // only these undo this grab.
+        QList<quint16> variants;
     };
 
-    // Grabs every lock variant; on a refusal releases what it took and returns the
-    // X error code.
-    int grabVariants(const Grab& grab);
-    void ungrabVariants(const Grab& grab);
+    // Grabs every lock variant of the current keymap; on a refusal releases what it
+    // took and returns the X error code.
+    int grabVariants(Grab& grab);
+    void ungrabVariants(Grab& grab);
     QList<quint16> lockVariants(quint16 modifiers) const;
     void readLockMasks();
+    // After a keymap change: the lock variants of every grab follow the new Num Lock.
+    void keymapChanged();
 
     xcb_connection_t* connection_;
     xcb_window_t root_;
     quint16 numLockMask_ = 0;
     Handler handler_;
+    quint32 eventTime_ = 0;
     bool filterInstalled_ = false;
     QHash<quint32, Grab> grabs_;
     // The release of a hotkey belongs to its press even when a modifier was let go

@@ -57,10 +57,18 @@ TestServer::TestServer()
 {
     server_.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         Answer answer;
+        std::function<void()> hook;
         {
             std::lock_guard lock(mutex_);
             requests_.push_back({request.path, request.target, request.body, request.headers});
             answer = answer_;
+            hook = onRequest_;
+        }
+        if (hook)
+            hook();
+        if (answer.hang) {
+            std::unique_lock lock(mutex_);
+            released_.wait(lock, [this] { return stopping_; });
         }
         if (answer.delay.count() > 0)
             std::this_thread::sleep_for(answer.delay);
@@ -80,6 +88,11 @@ TestServer::TestServer()
 
 TestServer::~TestServer()
 {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    released_.notify_all();
     server_.stop();
     thread_.join();
 }
@@ -88,6 +101,12 @@ void TestServer::setAnswer(Answer answer)
 {
     std::lock_guard lock(mutex_);
     answer_ = std::move(answer);
+}
+
+void TestServer::setOnRequest(std::function<void()> hook)
+{
+    std::lock_guard lock(mutex_);
+    onRequest_ = std::move(hook);
 }
 
 std::vector<TestServer::Request> TestServer::requests() const

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -57,6 +58,9 @@ public:
         std::string body = "1";
         httplib::Headers headers;
         std::chrono::milliseconds delay{0};
+        // Never answers (until the server goes), as a server that accepted the
+        // connection and then stalled.
+        bool hang = false;
     };
 
     TestServer();
@@ -64,6 +68,8 @@ public:
 
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
     void setAnswer(Answer answer);
+    // Runs on the server's thread for every request, once it is recorded.
+    void setOnRequest(std::function<void()> hook);
     std::vector<Request> requests() const;
     std::size_t requestCount() const;
     // Every record received on a path, in arrival order.
@@ -75,7 +81,10 @@ private:
     int port_ = 0;
     mutable std::mutex mutex_;
     Answer answer_;
+    std::function<void()> onRequest_;
     std::vector<Request> requests_;
+    std::condition_variable released_;
+    bool stopping_ = false;
 };
 
 // Options for an instance that lives in its own folders, with a fixed device.

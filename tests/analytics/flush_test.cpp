@@ -56,9 +56,9 @@ protected:
             adjust(o);
         instance = std::make_unique<AnalyticsInstance>(o);
     }
-    void trackMany(int count)
+    void trackMany(int count, int first = 0)
     {
-        for (int n = 0; n < count; ++n)
+        for (int n = first; n < first + count; ++n)
             instance->track("e", {{"n", n}});
     }
     void fullFlush()
@@ -154,6 +154,7 @@ struct AnswerCase {
     std::string body;
     bool delivered;
     const char* log;
+    httplib::Headers headers = {};
 };
 
 class FlushAnswerTest : public FlushTest, public ::testing::WithParamInterface<AnswerCase> {};
@@ -161,7 +162,7 @@ class FlushAnswerTest : public FlushTest, public ::testing::WithParamInterface<A
 TEST_P(FlushAnswerTest, ClassifiesTheServersAnswer)
 {
     LogCapture log;
-    server.setAnswer({GetParam().status, GetParam().body, {}, 0ms});
+    server.setAnswer({GetParam().status, GetParam().body, GetParam().headers, 0ms});
     trackMany(2);
     fullFlush();
     EXPECT_EQ(storedEvents(), GetParam().delivered ? 0u : 2u);
@@ -177,7 +178,13 @@ INSTANTIATE_TEST_SUITE_P(
                                  "API request to /track/ has failed with reason notOKStatusCode(statusCode: 500)"},
                       AnswerCase{"html-page", 200, "<html>gateway</html>", false, "failed with reason parseError"},
                       AnswerCase{"not-utf8-text", 200, "\xff\xfe", false, "failed with reason parseError"},
-                      AnswerCase{"empty-body", 200, "", false, "failed with reason parseError"}),
+                      AnswerCase{"empty-body", 200, "", false, "failed with reason parseError"},
+                      // A reply is a few bytes; a huge one is refused, not buffered.
+                      AnswerCase{"oversized-body", 200, "1" + std::string(70'000, ' '), false,
+                                 "failed with reason other(reply larger than 65536 bytes)"},
+                      AnswerCase{"oversized-headers", 200, "1", false,
+                                 "failed with reason other(reply larger than 65536 bytes)",
+                                 {{"X-Padding", std::string(70'000, 'x')}}}),
     [](const auto& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '-', '_');
@@ -222,13 +229,49 @@ TEST_F(FlushTest, OverlappingFlushesSendEachRecordOnce)
     EXPECT_EQ(server.requestCount(), 3u);
 }
 
-TEST_F(FlushTest, WithoutServerURLRecordsWait)
+TEST_F(FlushTest, WithoutServerURLRecordsWaitInABoundedQueue)
 {
-    start([](InstanceOptions& o) { o.serverURL = ""; });
+    LogCapture log;
+    start([](InstanceOptions& o) {
+        o.serverURL = "";
+        o.queueLimits.maxRows = 20;
+    });
     trackMany(3);
     fullFlush();
     EXPECT_EQ(server.requestCount(), 0u);
     EXPECT_EQ(storedEvents(), 3u);
+
+    // Past the limit the oldest go, down to nine tenths, with one line.
+    trackMany(18, 3);
+    instance->waitForPendingWork();
+    const auto rows = instance->persistence().database().readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false);
+    ASSERT_EQ(rows.size(), 18u);
+    EXPECT_EQ(rows.front()["properties"]["n"], 3);
+    EXPECT_EQ(rows.back()["properties"]["n"], 20);
+    EXPECT_EQ(log.count("(warning) Queue analytics_testtoken_events is full (20 records or 20971520 bytes): "
+                        "dropped the 3 oldest records"),
+              1u);
+}
+
+TEST_F(FlushTest, OptingOutStopsAFlushBetweenBatches)
+{
+    trackMany(120);
+    server.setOnRequest([this] { instance->optOutTracking(); });
+    fullFlush();
+    EXPECT_EQ(server.requestCount(), 1u) << "no batch goes out after the user said no";
+}
+
+TEST_F(FlushTest, TheLogCountsBatchesAndShowsTheirRecordsOnlyWhenAskedTo)
+{
+    for (const bool contents : {false, true}) {
+        LogCapture log;
+        start([contents](InstanceOptions& o) { o.logBatchContents = contents; });
+        instance->track("import_scan_complete", {{"folderPath", "/home/someone/Private Notes"}});
+        fullFlush();
+        EXPECT_TRUE(log.contains("(info) Sent 1 records to /track/")) << contents;
+        EXPECT_EQ(log.contains("Sending batch of data: 1 records to /track/"), !contents);
+        EXPECT_EQ(log.contains("Private Notes"), contents);
+    }
 }
 
 TEST_F(FlushTest, GzipCompressesEventsOnlyAndArrivesAsTheSameJson)

@@ -153,6 +153,21 @@ TEST(AnalyticsDB, FullDiskDropsTheNewRecordButKeepsTheQueue)
     EXPECT_EQ(numbers(db.readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false)), (std::vector<int>{0, 1, 2}));
 }
 
+TEST(AnalyticsDB, AQueueOverItsSizeDropsItsOldestRecords)
+{
+    LogCapture log;
+    AnalyticsDB db("tok", freshFolder("db-limit"), QueueLimits{1000, 10 * 1024});
+    const auto large = [](int n) { return nlohmann::json{{"n", n}, {"pad", std::string(1000, 'z')}}.dump(); };
+    for (int n = 0; n < 11; ++n)
+        db.insertRow(PersistenceType::Events, large(n), false);
+    // Eleven records of about 1 KB, down to at most 9 KB: the two oldest go.
+    EXPECT_EQ(numbers(db.readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false)),
+              (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(log.count("oldest records"), 1u);
+    db.insertRow(PersistenceType::People, large(0), false);
+    EXPECT_EQ(db.readRows(PersistenceType::People, AnalyticsDB::kAllRows, false).size(), 1u) << "each queue on its own";
+}
+
 TEST(AnalyticsDB, UnwritableCacheFolderStoresNothingAndNeverThrows)
 {
     LogCapture log;

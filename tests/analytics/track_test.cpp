@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -280,6 +281,39 @@ TEST_F(TrackTest, ManyThreadsLoseNothingAndKeepEachThreadsOrder)
         eventIds.insert(events[i]["$an_metadata"]["$an_event_id"]);
     }
     EXPECT_EQ(eventIds.size(), events.size());
+}
+
+TEST_F(TrackTest, SettingUpTheStoreNeverHoldsUpTheCaller)
+{
+    // Where each message was written: opening SQLite and reading the suite are disk work
+    // an app's start-up must not wait for.
+    struct ThreadSink : Logging {
+        std::mutex mutex;
+        std::vector<std::pair<std::thread::id, std::string>> lines;
+        void addMessage(const LogMessage& message) override
+        {
+            std::lock_guard lock(mutex);
+            lines.emplace_back(std::this_thread::get_id(), message.text);
+        }
+    };
+    LogCapture levelsOn;
+    const auto sink = std::make_shared<ThreadSink>();
+    AnalyticsLogger::addLogging(sink);
+    {
+        AnalyticsInstance instance(options());
+        instance.track("app_launch");
+        EXPECT_FALSE(instance.distinctId().empty()) << "asking for the identity waits for it";
+        instance.waitForPendingWork();
+    }
+    AnalyticsLogger::removeLogging(sink);
+    int diskLines = 0;
+    for (const auto& [thread, text] : sink->lines) {
+        if (text.find("database") == std::string::npos && text.find("table") == std::string::npos)
+            continue;
+        ++diskLines;
+        EXPECT_NE(thread, std::this_thread::get_id()) << text;
+    }
+    EXPECT_GT(diskLines, 0);
 }
 
 TEST_F(TrackTest, EmptyTokenStoresNothingAnywhere)

@@ -98,13 +98,15 @@ protected:
         return p.exitCode();
     }
 
-    // The note panel's window id while it is mapped; empty otherwise.
+    // The note panel's window id while it is mapped; empty otherwise. Only the app's
+    // own: other test programs on the same display show windows of that name too.
     QString visiblePanel() const
     {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("^Flintly$")});
+                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                 QString::number(app.processId()), QStringLiteral("--name"), QStringLiteral("^Flintly$")});
         p.waitForFinished(5000);
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }

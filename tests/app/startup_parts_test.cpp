@@ -122,30 +122,42 @@ TEST(CommandLine, KnowsItsOptionsAndRefusesOthers)
     EXPECT_TRUE(versionText().startsWith(QStringLiteral("Flintly ")));
 }
 
-TEST(SingleInstance, ALaterLaunchHandsItsRequestToTheFirst)
+TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver)
 {
-    const QString name = QStringLiteral("flintly-test-%1").arg(QCoreApplication::applicationPid());
-    SingleInstance first(name);
-    ASSERT_TRUE(first.listen());
+    QTemporaryDir home;
+    const QString lock = home.filePath(QStringLiteral("config/Flintly/Flintly.lock"));
+    auto first = std::make_unique<SingleInstance>(lock);
+    ASSERT_TRUE(first->tryLock());
+    ASSERT_TRUE(first->listen());
     QStringList got;
-    QObject::connect(&first, &SingleInstance::requested, [&](const QString& r) { got.append(r); });
+    QObject::connect(first.get(), &SingleInstance::requested, [&](const QString& r) { got.append(r); });
 
-    // The second launch blocks while it talks, as the real one does before exiting, so
+    SingleInstance second(lock);
+    EXPECT_FALSE(second.tryLock()) << "the same configuration is taken";
+    // The later launch blocks while it talks, as the real one does before exiting, so
     // it runs on its own thread while this one serves.
     bool delivered = false;
-    std::thread second([&] { delivered = SingleInstance(name).sendToRunning(QStringLiteral("toggle"), 3000); });
+    std::thread launch([&] { delivered = second.handOver(QStringLiteral("toggle"), 3000); });
     EXPECT_TRUE(test::waitUntil([&] { return !got.isEmpty(); }));
-    second.join();
+    launch.join();
     EXPECT_TRUE(delivered);
     EXPECT_EQ(got, QStringList{QStringLiteral("toggle")});
 
-    SingleInstance other(name);
-    EXPECT_FALSE(other.listen()) << "a second instance must not take over the socket";
-}
+    // The same folder reached through a link is the same configuration.
+    ASSERT_TRUE(QFile::link(home.filePath(QStringLiteral("config")), home.filePath(QStringLiteral("linked"))));
+    SingleInstance viaLink(home.filePath(QStringLiteral("linked/Flintly/Flintly.lock")));
+    EXPECT_FALSE(viaLink.tryLock());
+    EXPECT_EQ(viaLink.socketName(), first->socketName());
 
-TEST(SingleInstance, NobodyListeningMeansThisIsTheFirst)
-{
-    EXPECT_FALSE(SingleInstance(QStringLiteral("flintly-test-nobody")).sendToRunning(QStringLiteral("show"), 200));
+    // Another configuration folder is another Flintly.
+    SingleInstance other(home.filePath(QStringLiteral("other/Flintly/Flintly.lock")));
+    EXPECT_TRUE(other.tryLock());
+    EXPECT_NE(other.socketName(), first->socketName());
+    EXPECT_FALSE(other.sendToRunning(QStringLiteral("show"), 200)) << "nobody listens for that one";
+
+    // The lock goes with its holder, however it ends.
+    first.reset();
+    EXPECT_TRUE(SingleInstance(lock).tryLock());
 }
 
 TEST(Appcast, TheNewestUsableReleaseWins)

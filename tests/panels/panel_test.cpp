@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +80,31 @@ TEST_F(Panel, OpensInTheBottomRightCornerAndIsKeptWhenClosed)
     EXPECT_FALSE(panel->isVisible());
     panel->showWindow();
     EXPECT_TRUE(panel->isVisible());
+}
+
+TEST_F(Panel, ShowingItAgainAndAgainStatesEachWindowHintOnce)
+{
+    if (QProcess::execute(QStringLiteral("xprop"), {QStringLiteral("-version")}) != 0)
+        GTEST_SKIP() << "needs xprop";
+    for (int i = 0; i < 3; ++i) {
+        panel->showWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+        panel->close();
+        test::spin(50);
+    }
+    panel->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(panel->window()->winId()),
+                                          QStringLiteral("_NET_WM_STATE")});
+    ASSERT_TRUE(xprop.waitForFinished(5000));
+    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_STICKY, _NET_WM_STATE_ABOVE, ..."
+    const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    const QStringList states = line.section(QStringLiteral(" = "), 1).split(QStringLiteral(", "));
+    EXPECT_TRUE(states.contains(QStringLiteral("_NET_WM_STATE_STICKY"))) << line.toStdString();
+    EXPECT_TRUE(states.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << line.toStdString();
+    EXPECT_EQ(states.size(), QSet<QString>(states.begin(), states.end()).size()) << line.toStdString();
 }
 
 TEST_F(Panel, ToolbarHasTheTitleThenSearchAndNewNoteAndNothingElse)

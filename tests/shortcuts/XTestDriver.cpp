@@ -118,10 +118,10 @@ void XTestDriver::click(int button)
     sync();
 }
 
-bool XTestDriver::grab(const Shortcut& shortcut)
+bool XTestDriver::grab(const Shortcut& shortcut, quint16 extraModifiers)
 {
     const quint8 keycode = *KeyCodeMap::xKeycode(shortcut.carbonKeyCode());
-    quint16 mods = 0;
+    quint16 mods = extraModifiers;
     const quint32 carbon = shortcut.carbonModifiers();
     if (carbon & CarbonModifier::command)
         mods |= XCB_MOD_MASK_CONTROL;

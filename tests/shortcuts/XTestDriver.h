@@ -31,13 +31,16 @@ public:
     void moveTo(int x, int y);
     void click(int button = 1);
 
-    // A passive grab by this client, as another program would hold a hotkey.
-    bool grab(const shortcuts::Shortcut& shortcut);
+    // A passive grab by this client, as another program would hold a hotkey; with
+    // `extraModifiers` (lock masks) added to the shortcut's own.
+    bool grab(const shortcuts::Shortcut& shortcut, quint16 extraModifiers = 0);
     void ungrab(const shortcuts::Shortcut& shortcut);
 
     // Caps Lock and Num Lock as the keyboard has them now.
     bool capsLockOn();
     bool numLockOn();
+    // The X modifier mask in effect now (locks included).
+    quint16 modifierState() { return lockState(); }
 
     static QList<quint8> modifierKeycodes(quint32 carbonModifiers);
     static constexpr quint8 kCapsLock = 66;

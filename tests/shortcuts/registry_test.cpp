@@ -57,13 +57,24 @@ TEST_F(Registry, ActionsFollowTheStoredShortcutNotTheOneBoundAtFirst)
     EXPECT_EQ(ran, QStringList{"toggle"});
 }
 
-TEST_F(Registry, ActionDiesWithItsContext)
+TEST_F(Registry, ActionDiesWithItsContextAndTheLastOneGoingReleasesTheKey)
 {
-    auto owner = std::make_unique<QObject>();
-    const Name name = shortcuts.bindKeyUp(QStringLiteral("showNote"), kCommandJ, owner.get(), [&] { ran << "x"; });
-    owner.reset();
+    auto first = std::make_unique<QObject>();
+    auto second = std::make_unique<QObject>();
+    const Name name = shortcuts.bindKeyUp(QStringLiteral("showNote"), kCommandJ, first.get(), [&] { ran << "first"; });
+    shortcuts.onKeyDown(name, second.get(), [&] { ran << "second"; });
+
+    first.reset();
+    ASSERT_TRUE(press(kCommandJ)) << "another listener is still there";
+    EXPECT_EQ(ran, QStringList{"second"});
+
+    second.reset();
+    EXPECT_TRUE(backend.grabs.isEmpty()) << "nobody listens: the key goes back to the other programs";
+    EXPECT_FALSE(press(kCommandJ));
+
+    shortcuts.onKeyUp(name, &context, [&] { ran << "again"; });
     EXPECT_TRUE(press(kCommandJ));
-    EXPECT_TRUE(ran.isEmpty());
+    EXPECT_EQ(ran, (QStringList{"second", "again"}));
 }
 
 TEST_F(Registry, MenuOpenReleasesGrabsAndClosingRegrabsUnderTheOldIds)

@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace flintly;
@@ -148,6 +150,40 @@ TEST_F(X11Hotkeys, CapsLockAndNumLockDoNotStopAShortcut)
     xtest.tapKeycode(test::XTestDriver::kCapsLock);
     xtest.tap(kW);
     EXPECT_TRUE(ranAll({"w up"})) << "Num Lock on";
+}
+
+TEST_F(X11Hotkeys, AKeymapChangeMovesTheNumLockVariantsOfEveryGrab)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xmodmap")).isEmpty())
+        GTEST_SKIP() << "needs xmodmap";
+    const auto xmodmap = [](const QString& first, const QString& second) {
+        return QProcess::execute(QStringLiteral("xmodmap"), {QStringLiteral("-e"), first, QStringLiteral("-e"), second});
+    };
+    bind(QStringLiteral("w"), kW);
+    struct RestoreKeymap {
+        test::XTestDriver& x;
+        std::function<int(const QString&, const QString&)> xmodmap;
+        ~RestoreKeymap()
+        {
+            if (x.modifierState() & XCB_MOD_MASK_3)
+                x.tapKeycode(test::XTestDriver::kNumLock);
+            xmodmap(QStringLiteral("clear mod3"), QStringLiteral("add mod2 = Num_Lock"));
+            if (x.numLockOn())
+                x.tapKeycode(test::XTestDriver::kNumLock);
+        }
+    } restore{xtest, xmodmap};
+    EXPECT_FALSE(xtest.grab(kW, XCB_MOD_MASK_2)) << "ours while Num Lock is Mod2";
+
+    // Some login scripts move Num Lock to Mod3.
+    ASSERT_EQ(xmodmap(QStringLiteral("clear mod2"), QStringLiteral("add mod3 = Num_Lock")), 0);
+    EXPECT_TRUE(test::waitUntil([&] { return xtest.grab(kW, XCB_MOD_MASK_2); }, 3000))
+        << "the old Num Lock variant goes back to the other programs";
+    EXPECT_FALSE(xtest.grab(kW, XCB_MOD_MASK_3)) << "the new one is taken";
+
+    xtest.tapKeycode(test::XTestDriver::kNumLock);
+    ASSERT_TRUE(xtest.modifierState() & XCB_MOD_MASK_3);
+    xtest.tap(kW);
+    EXPECT_TRUE(ranAll({"w up"})) << "works with the moved Num Lock on";
 }
 
 TEST_F(X11Hotkeys, ReleaseCountsEvenWhenTheModifiersWentUpFirst)
