@@ -160,7 +160,7 @@ protected:
             GTEST_SKIP() << "needs an X server";
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
         model = std::make_unique<MarkdownModel>(
-            MarkdownModel::Dependencies { settings.get(), nullptr, nullptr, nullptr, {} });
+            MarkdownModel::Dependencies(settings.get()));
         model->setEditorBridge(&page);
     }
     void TearDown() override
