@@ -91,7 +91,8 @@ void AppDelegate::setUpPanel()
     auto* quit = new QShortcut(QKeySequence::Quit, panel_->window());
     connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
     panel_->showWindow();
-    SearchPanelController::shared().configure(deps_.model);
+    SearchPanelController::shared().configure(deps_.model, *deps_.settings);
+    SearchPanelController::shared().bindQuickOpenKey();
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();
     runAfter(500, this, [this] { firstThemeSynchronisation(); });
