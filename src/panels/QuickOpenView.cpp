@@ -97,6 +97,8 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
 
 QuickOpenView::~QuickOpenView() = default;
 
+QuickOpenModel* QuickOpenView::browser() const { return browser_; }
+
 void QuickOpenView::appeared()
 {
     if (browser_)

@@ -25,7 +25,7 @@ public:
     QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* parent = nullptr);
     ~QuickOpenView() override;
 
-    QuickOpenModel* browser() const { return browser_; }
+    QuickOpenModel* browser() const;
     QLineEdit* searchField() const { return field_; }
     QListView* list() const { return list_; }
     NoteListModel* listModel() const { return listModel_; }

@@ -5,6 +5,7 @@
 #include "document/MarkdownModel.h"
 #include "panels/QuickOpenView.h"
 #include "panels/SearchPanelWindow.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 #include "platform_widgets/QtFileChooser.h"
@@ -52,7 +53,8 @@ public:
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
-        if (!isKey(event) || somethingElseHasTheKeyboard() || !qobject_cast<QWidget*>(receiver))
+        // While fading out the panel is already dismissed: keys are the windows' again.
+        if (!isKey(event) || !owner_->isShown_ || somethingElseHasTheKeyboard() || !qobject_cast<QWidget*>(receiver))
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape && plainModifiers(key) == Qt::NoModifier)
@@ -123,9 +125,15 @@ void SearchPanelController::configure(MarkdownModel* model, SettingsStore& setti
     for (const auto& c : modelConnections_)
         disconnect(c);
     modelConnections_.clear();
-    // Only later changes: the name already shown does not count.
-    modelConnections_.append(connect(model, &MarkdownModel::currentFileNameChanged, this, &SearchPanelController::dismiss,
-                                     Qt::QueuedConnection));
+    // Only later changes count, not the name already shown, nor one announced to an
+    // earlier configure that has not been delivered yet.
+    const quint64 subscription = ++subscription_;
+    modelConnections_.append(connect(model, &MarkdownModel::currentFileNameChanged, this, [this, subscription] {
+        runOn(this, [this, subscription] {
+            if (subscription == subscription_)
+                dismiss();
+        });
+    }));
 
     if (!options_.chooser && !ownChooser_)
         ownChooser_ = std::make_unique<QtFileChooser>();
@@ -192,11 +200,17 @@ void SearchPanelController::hide()
     if (!window_)
         return;
     fade(0, kFadeOutMs, [this] {
+        // The keyboard goes back where it came from, so after choosing a note the
+        // user types into it straight away.
+        const bool hadKeyboard = window_->isActiveWindow();
+        const QPointer<QWidget> anchor = anchor_;
         removeMonitors();
         detach();
         window_->hide();
         if (view_)
             view_->disappeared();
+        if (hadKeyboard && anchor && anchor->isVisible())
+            anchor->activateWindow();
     });
 }
 

@@ -102,6 +102,7 @@ private:
     std::unique_ptr<QuickOpenModel> browser_;
     QuickOpenView* view_ = nullptr;  // owned by the window
     QList<QMetaObject::Connection> modelConnections_;
+    quint64 subscription_ = 0;
     bool isShown_ = false;
     QPointer<QWidget> anchor_;
     QList<std::function<void()>> monitors_;  // each removes one watcher

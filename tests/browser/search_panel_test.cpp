@@ -214,6 +214,11 @@ TEST_F(SearchPanel, CtrlPTypingDownAndReturnOpenTheNoteWithoutTheMouse)
     EXPECT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
     EXPECT_FALSE(search().isShown());
     EXPECT_EQ(search().monitorCount(), 0);
+
+    // The keyboard is back in the note.
+    ASSERT_TRUE(waitUntil([&] { return notePanel->isActiveWindow() && editor->hasFocus(); }));
+    keys.tapKeycode(letterKeycode(u'w'));
+    EXPECT_TRUE(waitUntil([&] { return editor->keys.contains(Qt::Key_W); }));
 }
 
 TEST_F(SearchPanel, ReturnInTheFieldDoesNothingAndEscapeReachesNeitherListNorEditor)
@@ -237,15 +242,16 @@ TEST_F(SearchPanel, ReturnInTheFieldDoesNothingAndEscapeReachesNeitherListNorEdi
     EXPECT_FALSE(fieldSpy.keys.contains(Qt::Key_Escape));
 
     // Escape in the note panel while the search panel is up: hides it, the editor never sees it.
-    focusEditor();
     search().toggle(notePanel);
-    ASSERT_TRUE(waitUntil([&] { return window()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return window()->isVisible() && window()->isActiveWindow(); }));
     focusEditor();
     press(Shortcut(Key::escape));
     EXPECT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
     EXPECT_FALSE(editor->keys.contains(Qt::Key_Escape));
+    ASSERT_TRUE(waitUntil([&] { return notePanel->isActiveWindow() && editor->hasFocus(); }));
     press(Shortcut(Key::escape));
-    EXPECT_TRUE(editor->keys.contains(Qt::Key_Escape)) << "with the panel gone, Escape is the editor's again";
+    EXPECT_TRUE(waitUntil([&] { return editor->keys.contains(Qt::Key_Escape); }))
+        << "with the panel gone, Escape is the editor's again";
 }
 
 TEST_F(SearchPanel, CtrlDigitsOpenPinnedFoldersAndOtherCtrlKeysPassOn)
@@ -318,4 +324,120 @@ TEST_F(SearchPanel, AnotherApplicationTakingTheKeyboardHidesIt)
     EXPECT_FALSE(search().isShown());
     xcb_destroy_window(other, w);
     xcb_disconnect(other);
+}
+
+// The controller on its own, with fades the test completes.
+class SearchPanelFades : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != u"xcb")
+            GTEST_SKIP() << "needs an X server";
+        settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, nullptr, nullptr, {}});
+        SearchPanelController::Options options;
+        options.fade = [this](QWidget* w, qreal to, int ms, std::function<void()> done) {
+            fades.append({to, ms});
+            w->setWindowOpacity(to);
+            pending = std::move(done);
+        };
+        options.chooser = &chooser;
+        controller = std::make_unique<SearchPanelController>(std::move(options));
+        controller->configure(model.get(), *settings);
+        anchor.setGeometry(300, 200, 400, 550);
+        anchor.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&anchor));
+    }
+
+    void finishFade() { std::exchange(pending, nullptr)(); }
+
+    QTemporaryDir home;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<MarkdownModel> model;
+    FakeFileChooser chooser;
+    QList<std::pair<qreal, int>> fades;
+    std::function<void()> pending;
+    std::unique_ptr<SearchPanelController> controller;
+    QWidget anchor;  // goes first: its hiding still reaches the controller
+};
+
+TEST_F(SearchPanelFades, ShownIsIntentAndTheWindowGoesOnlyWhenTheFadeEnds)
+{
+    controller->toggle(nullptr);
+    EXPECT_FALSE(controller->isShown()) << "no anchor, nothing to show";
+    EXPECT_TRUE(fades.isEmpty());
+
+    controller->toggle(&anchor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
+    EXPECT_EQ(fades.last(), (std::pair<qreal, int>(1.0, 100)));
+    finishFade();
+    EXPECT_EQ(controller->monitorCount(), 2);
+
+    // The anchor moves: the panel moves with it.
+    anchor.move(500, 260);
+    EXPECT_TRUE(waitUntil([&] { return controller->window()->bodyGeometry().top() == anchor.frameGeometry().top() + 40; }));
+    EXPECT_EQ(controller->window()->bodyGeometry().center().x(), anchor.frameGeometry().center().x());
+
+    controller->toggle(nullptr);
+    EXPECT_FALSE(controller->isShown()) << "cleared before the fade has run";
+    EXPECT_EQ(fades.last(), (std::pair<qreal, int>(0.0, 150)));
+    EXPECT_TRUE(controller->window()->isVisible());
+    EXPECT_EQ(controller->monitorCount(), 2);
+    // Fading out, it no longer takes the keys: Escape reaches the window under it.
+    KeySpy spy;
+    anchor.installEventFilter(&spy);
+    QTest::keyClick(&anchor, Qt::Key_Escape);
+    EXPECT_TRUE(spy.keys.contains(Qt::Key_Escape));
+    finishFade();
+    EXPECT_FALSE(controller->window()->isVisible());
+    EXPECT_EQ(controller->monitorCount(), 0);
+    EXPECT_EQ(controller->anchor(), nullptr);
+
+    // Shown again and quickly hidden: the older fade's ending must not hide the new showing.
+    controller->toggle(&anchor);
+    auto showFade = std::exchange(pending, nullptr);
+    controller->toggle(&anchor);
+    controller->toggle(&anchor);
+    showFade();
+    EXPECT_TRUE(controller->isShown());
+    EXPECT_TRUE(controller->window()->isVisible());
+}
+
+TEST_F(SearchPanelFades, ALaterChangeOfTheNoteHidesItButTheNameAtConfigureDoesNot)
+{
+    model->setCurrentFileName(QStringLiteral("Before"));
+    controller->configure(model.get(), *settings);
+    controller->toggle(&anchor);
+    finishFade();
+    spin(20);
+    EXPECT_TRUE(controller->isShown());
+    model->setCurrentFileName(QStringLiteral("After"));
+    EXPECT_TRUE(controller->isShown()) << "delivered on the next turn of the event loop";
+    spin(20);
+    EXPECT_FALSE(controller->isShown());
+    finishFade();
+    EXPECT_FALSE(controller->window()->isVisible());
+}
+
+TEST_F(SearchPanelFades, TheMaterialFollowsTheSchemeAndTheBodyIsRounded)
+{
+    SearchPanelWindow* w = controller->window();
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Quick Open"));
+    EXPECT_EQ(w->bodyRect().size(), QSize(360, 360));
+    QPalette dark = w->palette();
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    w->setPalette(dark);
+    EXPECT_EQ(w->material(), SearchPanelWindow::Material::hudWindow);
+    QPalette light = w->palette();
+    light.setColor(QPalette::Window, QColor(236, 236, 236));
+    w->setPalette(light);
+    EXPECT_EQ(w->material(), SearchPanelWindow::Material::sidebar);
+
+    controller->toggle(&anchor);
+    finishFade();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    const QImage shot = w->grab().toImage();
+    const QRect body = w->bodyRect();
+    EXPECT_EQ(qAlpha(shot.pixel(body.center())), 235) << "the translucent material";
+    EXPECT_LT(qAlpha(shot.pixel(body.topLeft() + QPoint(1, 1))), 200) << "a rounded corner, not a square one";
 }
