@@ -4,7 +4,6 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
-#include <functional>
 #include <numeric>
 
 namespace flintly {
@@ -149,20 +148,28 @@ NoteIndex::Rows NoteIndex::filter(const QString& query, SortMode mode) const
         for (std::size_t i = 0; i < n; ++i)
             hit[i] = hay.substr(offsets_[i], offsets_[i + 1] - offsets_[i] - 1).starts_with(needle);
     } else {
-        const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
-        const char16_t* begin = folded_.data();
-        const char16_t* end = begin + folded_.size();
-        const char16_t* from = begin;
+        // Horspool's search over all names at once. The skip table is indexed by the
+        // low byte of a UTF-16 unit; units sharing a low byte share the shortest skip,
+        // which keeps every shift safe.
+        const std::size_t m = needle.size();
+        std::array<std::size_t, 256> skip;
+        skip.fill(m);
+        for (std::size_t i = 0; i + 1 < m; ++i)
+            skip[needle[i] & 0xFF] = std::min(skip[needle[i] & 0xFF], m - 1 - i);
+        const char16_t* hay = folded_.data();
+        const std::size_t end = folded_.size();
+        std::size_t pos = 0;
         std::size_t record = 0;
-        while (from < end) {
-            const char16_t* at = std::search(from, end, searcher);
-            if (at == end)
-                break;
-            const auto pos = static_cast<quint32>(at - begin);
-            while (offsets_[record + 1] <= pos)
-                ++record;
-            hit[record] = 1;
-            from = begin + offsets_[record + 1];
+        while (pos + m <= end) {
+            const char16_t last = hay[pos + m - 1];
+            if (last == needle[m - 1] && std::char_traits<char16_t>::compare(hay + pos, needle.data(), m - 1) == 0) {
+                while (offsets_[record + 1] <= pos)
+                    ++record;
+                hit[record] = 1;
+                pos = offsets_[record + 1];  // one hit per name is enough
+                continue;
+            }
+            pos += skip[last & 0xFF];
         }
     }
     Rows out;

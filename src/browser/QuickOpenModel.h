@@ -107,7 +107,8 @@ private:
     void completeScan(quint64 generation, const QUrl& folder, std::shared_ptr<NoteIndex> index);
     void setFiles(const QUrl& folder, std::shared_ptr<NoteIndex> index);
     void refilter();
-    void setSelection(std::optional<FileInfo> file);
+    // Selects record `index` of `source`, or nothing.
+    void setSelection(std::shared_ptr<const NoteIndex> source, std::optional<quint32> index);
     void cancelRunningScan();
     std::shared_ptr<const NoteIndex> source() const;
 
@@ -130,6 +131,9 @@ private:
     std::shared_ptr<const NoteIndex::Rows> rows_;
     std::shared_ptr<const NoteIndex> rowsSource_;
     std::optional<FileInfo> selection_;
+    // Where the selection came from, so finding its row compares numbers, not paths.
+    std::shared_ptr<const NoteIndex> selectionSource_;
+    std::optional<quint32> selectionIndex_;
     // Background work checks this (on the GUI thread) before touching the model.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -97,6 +97,7 @@ SearchPanelController::SearchPanelController() : SearchPanelController(Options{}
 SearchPanelController::SearchPanelController(Options options) : options_(std::move(options))
 {
     window_ = new SearchPanelWindow;
+    window_->installEventFilter(this);
 }
 
 SearchPanelController::~SearchPanelController()
@@ -204,11 +205,7 @@ void SearchPanelController::hide()
         // user types into it straight away.
         const bool hadKeyboard = window_->isActiveWindow();
         const QPointer<QWidget> anchor = anchor_;
-        removeMonitors();
-        detach();
         window_->hide();
-        if (view_)
-            view_->disappeared();
         if (hadKeyboard && anchor && anchor->isVisible())
             anchor->activateWindow();
     });
@@ -250,6 +247,16 @@ void SearchPanelController::place()
 
 bool SearchPanelController::eventFilter(QObject* watched, QEvent* event)
 {
+    // However the window went (the fade's end, the window manager closing it, the app
+    // quitting), its watchers and its anchor go with it.
+    if (watched == window_ && event->type() == QEvent::Hide) {
+        isShown_ = false;
+        ++fadeGeneration_;
+        removeMonitors();
+        detach();
+        if (view_)
+            view_->disappeared();
+    }
     if (watched == anchor_) {
         switch (event->type()) {
         case QEvent::Move:
@@ -257,9 +264,9 @@ bool SearchPanelController::eventFilter(QObject* watched, QEvent* event)
             place();
             break;
         case QEvent::Hide:
-            // The note went away (Ctrl+J): its search goes with it.
-            if (isShown_)
-                dismiss();
+            // The note went away (Ctrl+J, or quitting): its search goes with it, at
+            // once, or it would stand alone on the screen and hold up quitting.
+            window_->hide();
             break;
         default:
             break;

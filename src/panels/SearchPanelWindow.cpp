@@ -1,6 +1,6 @@
 #include "panels/SearchPanelWindow.h"
 
-#include <QCloseEvent>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -116,13 +116,6 @@ void SearchPanelWindow::changeEvent(QEvent* event)
         }
     }
     QWidget::changeEvent(event);
-}
-
-// Closing by the window manager only hides; the controller keeps the window.
-void SearchPanelWindow::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
-    hide();
 }
 
 }  // namespace flintly

@@ -38,7 +38,6 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildShadow();

@@ -102,12 +102,14 @@ protected:
         model.reset();
     }
 
-    void launch()
+    // With `slowFades`, fades never end by themselves, as if the machine were busy.
+    void launch(bool slowFades = false)
     {
         SearchPanelController::Options options;
-        options.fade = [](QWidget* window, qreal to, int, std::function<void()> done) {
+        options.fade = [slowFades](QWidget* window, qreal to, int, std::function<void()> done) {
             window->setWindowOpacity(to);
-            done();
+            if (!slowFades)
+                done();
         };
         options.makeQueryTimer = [this] {
             auto t = std::make_unique<ManualQueryTimer>();
@@ -301,6 +303,26 @@ TEST_F(SearchPanel, ASecondCtrlPHidesAndShowingAgainWatchesTwoThingsOnly)
     openSearch();
     EXPECT_EQ(search().monitorCount(), 2);
     EXPECT_FALSE(editor->keys.contains(Qt::Key_P | Qt::ControlModifier));
+}
+
+// Quitting asks every window to close and is cancelled by any left on screen, in
+// whatever order it meets them: the note panel only hides itself (refusing the close),
+// so the search panel must accept its own close and go at once with the note panel.
+TEST_F(SearchPanel, TheSearchPanelNeverHoldsUpQuitting)
+{
+    launch(true);
+    openSearch();
+    notePanel->close();
+    EXPECT_FALSE(window()->isVisible()) << "gone with the note panel, without waiting for a fade";
+    EXPECT_FALSE(search().isShown());
+    EXPECT_EQ(search().monitorCount(), 0);
+
+    delegate->showPanel();
+    focusEditor();
+    openSearch();
+    EXPECT_TRUE(window()->close());
+    EXPECT_FALSE(search().isShown());
+    EXPECT_EQ(search().monitorCount(), 0);
 }
 
 TEST_F(SearchPanel, AnotherApplicationTakingTheKeyboardHidesIt)
