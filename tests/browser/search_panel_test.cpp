@@ -4,9 +4,11 @@
 #include "browser/Workspace.h"
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
+#include "panels/FolderChipRow.h"
 #include "panels/QuickOpenView.h"
 #include "panels/SearchPanelController.h"
 #include "panels/SearchPanelWindow.h"
+#include "panels/SortChip.h"
 #include "platform/SettingsStore.h"
 #include "shortcuts/Key.h"
 #include "shortcuts/Modifiers.h"
@@ -22,6 +24,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -462,4 +465,43 @@ TEST_F(SearchPanelFades, TheMaterialFollowsTheSchemeAndTheBodyIsRounded)
     const QRect body = w->bodyRect();
     EXPECT_EQ(qAlpha(shot.pixel(body.center())), 235) << "the translucent material";
     EXPECT_LT(qAlpha(shot.pixel(body.topLeft() + QPoint(1, 1))), 200) << "a rounded corner, not a square one";
+}
+
+TEST_F(SearchPanelFades, ChipsBrowseAndUnpinAndTheSortMenuSorts)
+{
+    const QString notes = home.filePath(QStringLiteral("Notes"));
+    QList<QUrl> pinned;
+    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
+        writeNote(home.filePath(name + QStringLiteral("/n.md")));
+        pinned.append(QUrl::fromLocalFile(home.filePath(name)));
+    }
+    QDir().mkpath(notes);
+    model->setSaveFolder(QUrl::fromLocalFile(notes));
+    Workspace::savePinned(*settings, pinned);
+    controller->configure(model.get(), *settings);
+    controller->toggle(&anchor);
+    finishFade();
+    Workspace* workspace = controller->workspace();
+    FolderChipRow* chips = controller->view()->chips();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
+    ASSERT_EQ(chips->chipCount(), 3);
+
+    QTest::mouseMove(chips, chips->chipRect(0).center());
+    EXPECT_FALSE(chips->showsRemoveButton(0)) << "the notes folder's chip cannot be unpinned";
+    QTest::mouseMove(chips, chips->chipRect(1).center());
+    EXPECT_TRUE(chips->showsRemoveButton(1));
+    QTest::mouseClick(chips, Qt::LeftButton, {}, chips->chipRect(2).center());
+    EXPECT_EQ(workspace->vaultURL(), pinned[1]);
+    QTest::mouseMove(chips, chips->chipRect(1).center());
+    QTest::mouseClick(chips, Qt::LeftButton, {}, chips->removeRect(1).center());
+    EXPECT_EQ(workspace->pinned(), (QList<QUrl>{QUrl::fromLocalFile(notes), pinned[1]}));
+    QTest::mouseClick(chips, Qt::LeftButton, {}, chips->addRect().center());
+    EXPECT_EQ(chooser.folderRequests.size(), 1);
+
+    SortChip* sort = controller->view()->sortChip();
+    EXPECT_EQ(sort->toolTip(), QStringLiteral("Change sort order (Latest ↓)"));
+    ASSERT_EQ(sort->menu()->actions().size(), 8);
+    sort->menu()->actions().at(3)->trigger();
+    EXPECT_EQ(workspace->sortMode(), SortMode::nameZA);
+    EXPECT_EQ(sort->text(), QStringLiteral("Z-A"));
 }
