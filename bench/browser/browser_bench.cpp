@@ -3,6 +3,8 @@
 //                                   preparing the list (sorting and folding the names)
 //   browser_bench list DIR          the quick-open view over the folder: filtering per
 //                                   applied query, changing the sort mode, memory
+//   browser_bench pin CONF DIR      stores DIR as the one pinned folder in settings file
+//                                   CONF, for running the app against it
 // Medians over the runs; times in milliseconds.
 #include "browser/FolderScanner.h"
 #include "browser/NoteIndex.h"
@@ -166,7 +168,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s scan DIR [runs] | list DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s scan DIR [runs] | list DIR | pin CONF DIR\n", argv[0]);
         return 2;
     }
     const QString mode = QString::fromLocal8Bit(argv[1]);
@@ -175,6 +177,11 @@ int main(int argc, char** argv)
         return scan(dir, argc > 3 ? std::atoi(argv[3]) : 5);
     if (mode == u"list")
         return list(dir);
+    if (mode == u"pin" && argc > 3) {
+        SettingsStore settings(dir);
+        Workspace::savePinned(settings, {QUrl::fromLocalFile(QString::fromLocal8Bit(argv[3]))});
+        return 0;
+    }
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;
 }

@@ -64,14 +64,16 @@ echo "== the quick-open view over ${notes} notes"
   -e 's/^\(filter_[0-9]_median_ms.*\)$/\1   (target median < 5 ms)/' \
   -e 's/^\(sort_change.*\)$/\1   (target < 100 ms)/'
 
-echo "== the app with the tree as its notes folder"
+echo "== the app with the tree as its one pinned folder"
 export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
 home=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$home"' EXIT
-mkdir -p "$home/config/Flintly"
-# Onboarded, this version's notice seen, the guide already placed: nothing is written to the tree.
-printf '[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=%s\ndidInsertQuickGuide=true\nflintlySaveFolder=file://%s\n' \
-  "$("$build/bin/flintly" --version | cut -d' ' -f2)" "$tree" > "$home/config/Flintly/Flintly.conf"
+mkdir -p "$home/config/Flintly" "$home/Notes"
+# Onboarded, this version's notice seen, the guide placed; notes are written to a folder
+# of their own and the tree, pinned, is the first chip while the notes folder's is off.
+printf '[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=%s\ndidInsertQuickGuide=true\nshowDefaultFolder=false\nflintlySaveFolder=file://%s\n' \
+  "$("$build/bin/flintly" --version | cut -d' ' -f2)" "$home/Notes" > "$home/config/Flintly/Flintly.conf"
+"$build/bin/browser_bench" pin "$home/config/Flintly/Flintly.conf" "$tree" 2>/dev/null
 HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home" \
   FLINTLY_TRACE_STARTUP=1 FLINTLY_TRACE_BROWSER=1 "$build/bin/flintly" >"$home/out.log" 2>"$home/err.log" &
 pid=$!
