@@ -210,11 +210,11 @@ TEST_F(SearchPanel, CtrlPTypingDownAndReturnOpenTheNoteWithoutTheMouse)
     EXPECT_EQ(view()->list()->model()->rowCount(), 1);
 
     press(Shortcut(Key::downArrow));
-    EXPECT_TRUE(view()->list()->hasFocus());
+    ASSERT_TRUE(waitUntil([&] { return view()->list()->hasFocus(); }));
     ASSERT_TRUE(browser->selection());
     EXPECT_EQ(browser->selection()->name, QStringLiteral("beta"));
     press(Shortcut(Key::returnKey));
-    EXPECT_EQ(model->filePath(), notes + QStringLiteral("/beta.md"));
+    ASSERT_TRUE(waitUntil([&] { return model->filePath() == notes + QStringLiteral("/beta.md"); }));
     EXPECT_EQ(model->currentFileName(), QStringLiteral("beta.md"));
     EXPECT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
     EXPECT_FALSE(search().isShown());
@@ -239,7 +239,7 @@ TEST_F(SearchPanel, ReturnInTheFieldDoesNothingAndEscapeReachesNeitherListNorEdi
     EXPECT_EQ(model->filePath(), QString());
 
     press(Shortcut(Key::downArrow));
-    ASSERT_TRUE(view()->list()->hasFocus());
+    ASSERT_TRUE(waitUntil([&] { return view()->list()->hasFocus(); }));
     press(Shortcut(Key::escape));
     EXPECT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
     EXPECT_FALSE(search().isShown());
@@ -277,7 +277,7 @@ TEST_F(SearchPanel, CtrlDigitsOpenPinnedFoldersAndOtherCtrlKeysPassOn)
     view()->searchField()->installEventFilter(&fieldSpy);
 
     press(Shortcut(Key::five, Mod::command));
-    EXPECT_EQ(workspace->vaultURL(), workspace->pinned().at(4));
+    ASSERT_TRUE(waitUntil([&] { return workspace->vaultURL() == workspace->pinned().at(4); }));
     ASSERT_TRUE(waitUntil([&] { return !search().browser()->isScanning(); }));
     EXPECT_EQ(names(search().browser()->filteredFiles()), QStringList{"inside-4"});
     EXPECT_TRUE(waitUntil([&] { return view()->list()->hasFocus(); })) << "the list takes the keyboard";
@@ -285,10 +285,10 @@ TEST_F(SearchPanel, CtrlDigitsOpenPinnedFoldersAndOtherCtrlKeysPassOn)
     view()->searchField()->setFocus();
     ASSERT_TRUE(waitUntil([&] { return view()->searchField()->hasFocus(); }));
     press(Shortcut(Key::zero, Mod::command));
-    EXPECT_TRUE(fieldSpy.keys.contains(Qt::Key_0 | Qt::ControlModifier)) << "Ctrl+0 is not swallowed";
+    EXPECT_TRUE(waitUntil([&] { return fieldSpy.keys.contains(Qt::Key_0 | Qt::ControlModifier); })) << "Ctrl+0 is not swallowed";
     EXPECT_EQ(workspace->vaultURL(), workspace->pinned().at(4));
     press(Shortcut(Key::a, Mod::command));
-    EXPECT_TRUE(fieldSpy.keys.contains(Qt::Key_A | Qt::ControlModifier));
+    EXPECT_TRUE(waitUntil([&] { return fieldSpy.keys.contains(Qt::Key_A | Qt::ControlModifier); }));
     EXPECT_TRUE(window()->isVisible());
 }
 
