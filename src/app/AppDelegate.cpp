@@ -98,7 +98,8 @@ void AppDelegate::setUpPanel()
     connect(insertTemplate, &QShortcut::activated, this, &AppDelegate::toggleTemplatePanel);
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
     panel_->showWindow();
-    SearchPanelController::shared().configure(deps_.model);
+    SearchPanelController::shared().configure(deps_.model, *deps_.settings);
+    SearchPanelController::shared().bindQuickOpenKey();
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();
     runAfter(500, this, [this] { firstThemeSynchronisation(); });
