@@ -92,7 +92,7 @@ int list(const QString& dir)
 {
     QTemporaryDir home;
     SettingsStore settings(home.filePath(QStringLiteral("Flintly.conf")));
-    MarkdownModel model({&settings, nullptr, nullptr, nullptr, {}});
+    MarkdownModel model{MarkdownModel::Dependencies(&settings)};
     QuickOpenModel::Dependencies deps;
     deps.settings = &settings;
     deps.model = &model;

@@ -45,8 +45,8 @@ class MarkdownModel : public QObject {
 public:
     struct Dependencies {
         Dependencies() = default;
-        explicit Dependencies(SettingsStore* store, FileChooser* chooser = nullptr)
-            : settings(store), fileChooser(chooser)
+        explicit Dependencies(SettingsStore* store, FileChooser* chooser = nullptr, UsageTracker* usage = nullptr)
+            : settings(store), tracker(usage), fileChooser(chooser)
         {
         }
 

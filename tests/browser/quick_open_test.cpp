@@ -34,7 +34,7 @@ protected:
 
     QuickOpenModel& make(bool withNotesFolder = true, bool manualScans = false)
     {
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), &tracker, &chooser, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get(), &chooser, &tracker));
         if (withNotesFolder)
             model->setSaveFolder(QUrl::fromLocalFile(notes));
         QuickOpenModel::Dependencies deps;

@@ -122,7 +122,7 @@ protected:
         options.chooser = &chooser;
         SearchPanelController::shared().setOptions(std::move(options));
 
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, &chooser, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get(), &chooser));
         AppDelegate::Dependencies deps;
         deps.settings = settings.get();
         deps.model = model.get();
@@ -359,7 +359,7 @@ protected:
         if (QGuiApplication::platformName() != u"xcb")
             GTEST_SKIP() << "needs an X server";
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, nullptr, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
         SearchPanelController::Options options;
         options.fade = [this](QWidget* w, qreal to, int ms, std::function<void()> done) {
             fades.append({to, ms});

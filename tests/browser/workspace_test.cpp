@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
-        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies{settings.get(), nullptr, nullptr, nullptr, {}});
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
     }
 
     QUrl folder(const QString& name)
