@@ -2,6 +2,7 @@
 
 #include "browser/FolderScanner.h"
 #include "browser/Workspace.h"
+#include "core/AppEvents.h"
 #include "core/UsageTracker.h"
 #include "document/MarkdownModel.h"
 #include "platform/Bookmark.h"
@@ -223,8 +224,7 @@ void QuickOpenModel::completeScan(quint64 generation, const QUrl& folder, std::s
     // For the benchmarks, which wait for the list from outside the process.
     if (qEnvironmentVariableIsSet("FLINTLY_TRACE_BROWSER"))
         std::fprintf(stderr, "flintly-trace scan-complete %lld %zu\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), count);
-    tracker_->track("import_scan_complete",
-                    {{"folderPath", folder.toLocalFile().toStdString()}, {"noteCount", static_cast<std::int64_t>(count)}});
+    events::importScanComplete(*tracker_, folder.toLocalFile().toStdString(), static_cast<std::int64_t>(count));
 }
 
 void QuickOpenModel::setSelection(std::shared_ptr<const NoteIndex> source, std::optional<quint32> index)
