@@ -1,15 +1,10 @@
 #include "document/MarkdownModel.h"
 
 #include "core/AppEvents.h"
-#include "core/SerialQueue.h"
-#include "core/UsageTracker.h"
-#include "document/DocumentErrors.h"
-#include "document/DurableWrite.h"
 #include "document/EditorBridge.h"
-#include "document/LogDate.h"
 #include "document/NoteNaming.h"
 #include "document/RecoveryStore.h"
-#include "document/TextDecoding.h"
+#include "document/WritingStatistics.h"
 #include "platform/Bookmark.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
@@ -18,22 +13,14 @@
 #include "platform/TimeSource.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 
-#include <cerrno>
-#include <cstring>
 
 namespace flintly {
 
 namespace {
 constexpr int kSaveDebounceMs = 500;
-constexpr int kSavingFlagReleaseMs = 100;
-
-const QString kSavedFolderBookmark = QStringLiteral("SavedFolderBookmark");
-const QString kSaveFolderUrl = QStringLiteral("flintlySaveFolder");
-const QString kTemplateFolderBookmark = QStringLiteral("TemplateFolderBookmark");
 
 std::unique_ptr<MarkdownModel::Dependencies>& sharedDependencies()
 {
@@ -42,13 +29,6 @@ std::unique_ptr<MarkdownModel::Dependencies>& sharedDependencies()
 }
 
 QString pathOrNil(const QString& path) { return path.isEmpty() ? QStringLiteral("nil") : path; }
-
-const QByteArray kByteOrderMark("\xEF\xBB\xBF");
-
-QString conflictNotice(const QString& copy)
-{
-    return QStringLiteral("Another version of this note was kept as “%1”.").arg(QFileInfo(copy).fileName());
-}
 }  // namespace
 
 const QDateTime& MarkdownModel::distantPast()
@@ -71,36 +51,30 @@ MarkdownModel& MarkdownModel::shared()
 }
 
 MarkdownModel::MarkdownModel(Dependencies deps, QObject* parent)
-    : QObject(parent), deps_(std::move(deps)), state_(std::make_shared<SharedState>())
+    : QObject(parent), deps_(std::move(deps)), folders_(*deps_.settings)
 {
     Q_ASSERT(deps_.settings);
     if (!deps_.watcher)
         deps_.watcher = makePlatformFileWatcher();
     time_ = deps_.time ? deps_.time : &TimeSource::system();
-    state_->model = this;
     lastSaveTime_ = distantPast();
     lastUserEditTime_ = distantPast();
-    fileMonitorQueue_ = std::make_unique<SerialQueue>("FileMonitor", SerialQueue::Priority::Utility);
-    state_->queue = fileMonitorQueue_.get();
     recovery_ = std::make_unique<RecoveryStore>(deps_.recoveryFolder.isEmpty() ? RecoveryStore::defaultFolder()
                                                                                : deps_.recoveryFolder);
-    ceilingTimer_ = time_->createTimer([this] {
-        if (hasUnsavedEdits()) {
-            try {
-                save();
-            } catch (const std::exception&) {
-                // saveFailed() has scheduled the retry.
-            }
-        }
+    retries_ = new SaveRetries(*time_, [this] { saveWhenDue(); }, this);
+    connect(retries_, &SaveRetries::failingChanged, this, &MarkdownModel::saveFailingChanged);
+    connect(retries_, &SaveRetries::startedFailing, this, [this](const QString& reason) {
+        emit notice(QStringLiteral("Not saved: %1. Flintly keeps trying.").arg(reason));
     });
-    retryTimer_ = time_->createTimer([this] { retrySave(); });
-    lookAgainTimer_ = time_->createTimer([this] { lookAgain(); });
+    statistics_ = new WritingStatistics(*deps_.settings, *time_, this);
+    connect(statistics_, &WritingStatistics::updated, this, &MarkdownModel::statisticsUpdated);
+    monitor_ = std::make_unique<OutsideChangeMonitor>(static_cast<OutsideChangeMonitor::Note&>(*this), *deps_.watcher, *time_);
 
     // Assignments during creation do not run the change handlers by themselves, so
     // they are run here explicitly.
     std::optional<QUrl> folder = resolveSaveFolderBookmark();
     if (!folder)
-        folder = deps_.settings->fileUrlValue(kSaveFolderUrl);
+        folder = folders_.storedNotesFolderUrl();
     if (folder) {
         saveFolder_ = *folder;
         runSaveFolderChangeHandler();
@@ -118,13 +92,7 @@ MarkdownModel::~MarkdownModel()
     if (securityAccess_ && !filePath_.isEmpty())
         Bookmark::stopAccessing(filePath_);
     titlePipelineActive_ = false;
-    stopFileMonitoring();
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->model = nullptr;
-    }
-    state_.reset();
-    fileMonitorQueue_.reset();  // runs what is queued (it finds the model gone), then joins
+    monitor_.reset();  // stops watching, then lets the monitor queue finish
 }
 
 QString MarkdownModel::debugIDString() const { return debugID_.toString(QUuid::WithoutBraces).toUpper(); }
@@ -167,8 +135,7 @@ void MarkdownModel::applyEdit(const QString& text)
     onTitleSource();
     saveDebouncer_->trigger();
     // Typing without a half-second pause would otherwise never be written.
-    if (!ceilingTimer_->isActive())
-        ceilingTimer_->start(kSaveCeilingMs);
+    retries_->edited();
 }
 
 void MarkdownModel::replaceText(const QString& text, Replacement why)
@@ -210,19 +177,11 @@ bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneratio
     return true;
 }
 
-void MarkdownModel::keepTextAside()
+void MarkdownModel::forgetDisk()
 {
-    if (filePath_.isEmpty()) {
-        keepInRecoveryFile(QStringLiteral("replaced before it had a file"));
-        return;
-    }
-    try {
-        const QString copy = writeConflictCopy(filePath_, bytesToWrite(), now());
-        log("⚠️ 외부 변경과 충돌 - 사본 보관:", QFileInfo(copy).fileName());
-        emit notice(conflictNotice(copy));
-    } catch (const FileError& e) {
-        keepInRecoveryFile(e.message());
-    }
+    diskState_.forget();
+    savedText_.clear();
+    hadByteOrderMark_ = false;
 }
 
 bool MarkdownModel::hasUnsavedEdits() const
@@ -230,14 +189,6 @@ bool MarkdownModel::hasUnsavedEdits() const
     if (filePath_.isEmpty())
         return !text_.isEmpty();
     return text_.size() != savedText_.size() || text_ != savedText_;
-}
-
-void MarkdownModel::setSaveFailing(bool failing)
-{
-    if (failing == saveFailing_)
-        return;
-    saveFailing_ = failing;
-    emit saveFailingChanged(failing);
 }
 
 void MarkdownModel::setCurrentFileName(const QString& name)
@@ -283,60 +234,20 @@ void MarkdownModel::setTemplateFolder(const QUrl& folder)
 
 // --- Folders ---------------------------------------------------------------------
 
-namespace {
-// A folder stored as a bookmark, or nothing (logged) when it no longer resolves.
-std::optional<QUrl> resolveFolderBookmark(const SettingsStore& settings, const QString& key, const char* failure)
-{
-    const auto bytes = settings.bytesValue(key);
-    if (!bytes)
-        return std::nullopt;
-    QString error;
-    const auto resolved = Bookmark::resolve(*bytes, &error);
-    if (!resolved) {
-        log(failure, error);
-        return std::nullopt;
-    }
-    if (!Bookmark::startAccessing(resolved->path))
-        return std::nullopt;
-    return QUrl::fromLocalFile(resolved->path);
-}
-}  // namespace
-
-std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark()
-{
-    return resolveFolderBookmark(*deps_.settings, kSavedFolderBookmark, "❌ Failed to load bookmark:");
-}
+std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark() { return folders_.resolve(FolderBookmarks::Folder::notes); }
 
 std::optional<QUrl> MarkdownModel::resolveTemplateFolderBookmark()
 {
-    return resolveFolderBookmark(*deps_.settings, kTemplateFolderBookmark, "❌ Failed to load template bookmark:");
+    return folders_.resolve(FolderBookmarks::Folder::templates);
 }
 
 void MarkdownModel::runSaveFolderChangeHandler()
 {
     log("🪵 saveFolder didSet →", pathOrNil(saveFolderPath()));
-    if (saveFolder_.isEmpty())
-        return;
-    QString error;
-    if (const auto bytes = Bookmark::create(saveFolderPath(), &error))
-        deps_.settings->setValue(kSavedFolderBookmark, *bytes);
-    else
-        log("❌ Failed to save bookmark:", error);
-    deps_.settings->setFileUrl(kSaveFolderUrl, saveFolder_);
+    folders_.store(FolderBookmarks::Folder::notes, saveFolder_);
 }
 
-void MarkdownModel::runTemplateFolderChangeHandler()
-{
-    if (templateFolder_.isEmpty()) {
-        deps_.settings->remove(kTemplateFolderBookmark);
-        return;
-    }
-    QString error;
-    if (const auto bytes = Bookmark::create(templateFolder_.toLocalFile(), &error))
-        deps_.settings->setValue(kTemplateFolderBookmark, *bytes);
-    else
-        log("❌ Failed to save template bookmark:", error);
-}
+void MarkdownModel::runTemplateFolderChangeHandler() { folders_.store(FolderBookmarks::Folder::templates, templateFolder_); }
 
 void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> completion)
 {
@@ -378,43 +289,6 @@ void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> co
 
 // --- Opening and creating notes ----------------------------------------------------
 
-void MarkdownModel::loadNote(const QUrl& fileUrl, const std::optional<QByteArray>& bookmark)
-{
-    QString target = fileUrl.toLocalFile();
-    bool access = securityAccess_;
-    if (bookmark) {
-        QString error;
-        const auto resolved = Bookmark::resolve(*bookmark, &error);
-        if (!resolved)
-            throw FileError(error);
-        target = resolved->path;
-        access = Bookmark::startAccessing(target);
-    }
-    // Leaving the current note, or reading it again: what is not on disk yet is
-    // written first, so neither switching notes nor re-opening drops the last typing.
-    flushPendingEdits();
-
-    QFile file(target);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("%1: %2").arg(target, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    const auto stamp = stampOfDescriptor(file.handle());
-    const auto content = decodeUtf8(bytes);
-    if (!content)
-        throw FileError(QStringLiteral("%1: the file is not valid UTF-8 text").arg(target));
-
-    securityAccess_ = access;
-    setFilePath(QFileInfo(target).absoluteFilePath());
-    setIsScratch(false);
-    forgetSaveTrouble();
-    hadByteOrderMark_ = bytes.startsWith(kByteOrderMark);
-    savedText_ = *content;
-    diskState_.remember(filePath_, bytes, stamp);
-    replaceText(*content, Replacement::note);
-    setCurrentFileName(leftGraphemes(QFileInfo(target).fileName(), NoteNaming::kNameLength));
-    startFileMonitoring();
-}
-
 void MarkdownModel::open(const QUrl& fileUrl)
 {
     flushPendingEdits();
@@ -436,24 +310,6 @@ void MarkdownModel::open(const QUrl& fileUrl)
     startFocusSession();
 }
 
-void MarkdownModel::openNotePanel()
-{
-    if (!deps_.fileChooser)
-        return;
-    QPointer<MarkdownModel> self(this);
-    FileRequest request;
-    request.nameFilters = {QStringLiteral("Markdown (*.md)")};
-    deps_.fileChooser->chooseFile(request, [self](std::optional<QString> chosen) {
-        if (!self || !chosen || chosen->isEmpty())
-            return;
-        try {
-            self->loadNote(QUrl::fromLocalFile(*chosen));
-            self->setIsScratch(false);
-        } catch (const std::exception&) {
-        }
-    });
-}
-
 void MarkdownModel::newNote()
 {
     flushPendingEdits();
@@ -462,10 +318,8 @@ void MarkdownModel::newNote()
         Bookmark::stopAccessing(filePath_);
     securityAccess_ = false;
     stopFileMonitoring();
-    diskState_.forget();
-    forgetSaveTrouble();
-    savedText_.clear();
-    hadByteOrderMark_ = false;
+    forgetDisk();
+    retries_->settled();
     setFilePath(QString());
     replaceText(QString(), Replacement::note);
     setCurrentFileName(NoteNaming::kFallbackName);
@@ -500,238 +354,23 @@ void MarkdownModel::onTitleSource()
     setCurrentFileName(NoteNaming::displayNameOf(text_));
 }
 
-void MarkdownModel::onTextSettled()
+// --- Outside changes, statistics and focus time: the monitor's and the counter's ----
+
+void MarkdownModel::startFileMonitoring() { monitor_->start(filePath_); }
+
+void MarkdownModel::stopFileMonitoring() { monitor_->stop(); }
+
+void MarkdownModel::recomputeStatistics() { statistics_->recompute(saveFolderPath()); }
+
+void MarkdownModel::startFocusSession() { statistics_->startFocusSession(); }
+
+void MarkdownModel::endFocusSession()
 {
-    if (!isSaving_ && !isReloadingFromExternal_ && changeFromUser_) {
-        const QDateTime t = now();
-        lastUserEditTime_ = t;
-        log("⏰ 사용자 편집 시간 업데이트:", formatLogDate(t));
-    } else {
-        log("⏸️ 저장/리로드 중이므로 편집 시간 업데이트 건너뜀");
-    }
-    try {
-        save();
-    } catch (const std::exception&) {
-        // The autosave service reports failures; this pipeline retries at the next pause.
-    }
+    const bool external = !isScratch_ && !saveFolder_.isEmpty() && !filePath_.isEmpty()
+        && !isInNotesFolderByPrefix(filePath_);
+    statistics_->endFocusSession(tracker(), debugIDString().toStdString(), external);
 }
 
-void MarkdownModel::flushPendingEdits()
-{
-    const bool pending = (saveDebouncer_ && saveDebouncer_->isPending()) || hasUnsavedEdits();
-    if (saveDebouncer_)
-        saveDebouncer_->cancel();
-    if (!pending || (filePath_.isEmpty() && text_.isEmpty()))
-        return;  // nothing typed that the file lacks
-    try {
-        save();
-    } catch (const std::exception& e) {
-        log("❌ Saving before switching notes failed:", e.what());
-        keepInRecoveryFile(QString::fromUtf8(e.what()));
-    }
-}
-
-void MarkdownModel::keepInRecoveryFile(const QString& why)
-{
-    if (!hasUnsavedEdits())
-        return;
-    const QString name = filePath_.isEmpty() ? NoteNaming::baseNameOf(text_) : QFileInfo(filePath_).completeBaseName();
-    try {
-        const QString path = recovery_->keep(name, text_, now());
-        log("🛟 저장하지 못한 내용을 복구 파일에 보관:", path, "-", why);
-    } catch (const FileError& e) {
-        log("❌ 복구 파일도 쓸 수 없음:", e.message());
-    }
-}
-
-void MarkdownModel::forgetSaveTrouble()
-{
-    retryTimer_->stop();
-    ceilingTimer_->stop();
-    nextRetryMs_ = kFirstRetryMs;
-    setSaveFailing(false);
-}
-
-void MarkdownModel::saveFailed(const std::exception& error)
-{
-    // Without a folder there is nothing to retry until one is chosen; a note with
-    // nothing unsaved has nothing to lose.
-    if (dynamic_cast<const ModelError*>(&error) || !hasUnsavedEdits())
-        return;
-    const bool first = !saveFailing_;
-    setSaveFailing(true);
-    if (!retryTimer_->isActive()) {
-        log(QStringLiteral("❌ 저장 실패 - %1초 후 다시 시도:").arg(nextRetryMs_ / 1000), error.what());
-        retryTimer_->start(nextRetryMs_);
-        nextRetryMs_ = std::min(nextRetryMs_ * 2, kLongestRetryMs);
-    }
-    if (first)
-        emit notice(QStringLiteral("Not saved: %1. Flintly keeps trying.").arg(QString::fromUtf8(error.what())));
-}
-
-void MarkdownModel::retrySave()
-{
-    if (!hasUnsavedEdits()) {
-        forgetSaveTrouble();
-        return;
-    }
-    try {
-        save();
-    } catch (const std::exception&) {
-        // saveFailed() has scheduled the next try.
-    }
-}
-
-bool MarkdownModel::moveNoteFile(const QString& from, const QString& to)
-{
-    if (!QFileInfo::exists(from))
-        return true;  // deleted from outside: the next write creates the new name
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
-        diskState_.moved(to);
-        return true;
-    }
-    log("❌ 파일 이름 변경 실패:", QFileInfo(from).fileName(), "→", QFileInfo(to).fileName(), "-",
-        QString::fromLocal8Bit(std::strerror(errno)));
-    return false;
-}
-
-void MarkdownModel::guardAgainstOverwritingOutsideChange(const QByteArray& bytes)
-{
-    if (filePath_.isEmpty() || !diskState_.changedOnDisk(filePath_))
-        return;
-    QFile current(filePath_);
-    if (current.open(QIODevice::ReadOnly) && current.size() == bytes.size() && current.readAll() == bytes)
-        return;  // someone wrote exactly what we are about to write
-    try {
-        const QString copy = keepConflictCopy(filePath_, now());
-        log("⚠️ 외부 변경과 충돌 - 사본 보관:", QFileInfo(copy).fileName());
-        emit notice(conflictNotice(copy));
-    } catch (const FileError& e) {
-        // Without the copy, writing would destroy the outside version: refuse.
-        log("❌ 충돌 사본을 만들 수 없어 저장을 건너뜀:", e.message());
-        throw;
-    }
-}
-
-QByteArray MarkdownModel::bytesToWrite() const
-{
-    const QByteArray utf8 = text_.toUtf8();
-    return hadByteOrderMark_ ? kByteOrderMark + utf8 : utf8;
-}
-
-bool MarkdownModel::watchIsLive() const { return fileWatch_ && fileWatch_->isLive(); }
-
-void MarkdownModel::save()
-{
-    const bool wasNew = filePath_.isEmpty();
-    const QString previousPath = filePath_;
-    setIsSavingFlag(true);
-    const quint64 serial = ++saveSerial_;
-    log("💾 save() start — current url:", pathOrNil(filePath_), " | saveFolder:", pathOrNil(saveFolderPath()));
-    if (saveFolder_.isEmpty()) {
-        setIsSavingFlag(false);
-        throw ModelError(ModelError::Code::noFolder);
-    }
-    if (!securityAccess_)
-        securityAccess_ = Bookmark::startAccessing(saveFolderPath());
-
-    // The file already holds the text (a note just opened or reloaded, or saved a
-    // moment ago): writing it back would only touch the file, and an outside version
-    // that arrived meanwhile is the watcher's to pick up, not ours to overwrite.
-    const QString base = NoteNaming::baseNameOf(text_);
-    const bool renameDue = isScratch_ && !NoteNaming::nameFollowsBase(QFileInfo(filePath_).completeBaseName(), base);
-    if (!wasNew && !renameDue && !hasUnsavedEdits() && QFileInfo::exists(filePath_)) {
-        setIsSavingFlag(false);
-        forgetSaveTrouble();
-        return;
-    }
-
-    const bool folderWasMissing = !QFileInfo(saveFolderPath()).isDir();
-    try {
-        const QByteArray bytes = bytesToWrite();
-        guardAgainstOverwritingOutsideChange(bytes);
-        bool urlChanged = false;
-        if (wasNew) {
-            setFilePath(NoteNaming::uniqueFilePath(saveFolderPath(), base));
-            log("📝 첫 저장: 새 URL 생성 -", QFileInfo(filePath_).fileName());
-            urlChanged = true;
-        } else if (renameDue) {
-            const QString target = NoteNaming::uniqueFilePath(saveFolderPath(), base);
-            // A move that fails keeps the note in its file, so no second copy appears.
-            if (moveNoteFile(filePath_, target)) {
-                setFilePath(target);
-                log("📝 파일 이름 변경:", QFileInfo(previousPath).fileName(), "→", QFileInfo(target).fileName());
-                urlChanged = true;
-            }
-        }
-
-        FileStamp stamp;
-        try {
-            stamp = writeFileDurably(filePath_, bytes);
-        } catch (const NotDurableError& e) {
-            // The bytes are ours, so the retry must not take them for an outside change.
-            diskState_.remember(filePath_, bytes, e.written());
-            throw;
-        }
-        savedText_ = text_;
-        diskState_.remember(filePath_, bytes, stamp);
-        if (folderWasMissing)
-            log("📁 노트 폴더가 없어서 다시 만듦:", saveFolderPath());
-        const QDateTime t = now();
-        lastSaveTime_ = t;
-        log("💾 저장 시간 업데이트:", formatLogDate(t));
-        forgetSaveTrouble();
-
-        if (wasNew || urlChanged) {
-            log("🔄 URL 변경 감지 - 파일 모니터링 재시작");
-            startFileMonitoring();
-            if (wasNew)
-                events::firstSave(tracker(), debugIDString().toStdString(), graphemeCount(text_));
-        } else if (!watchIsLive()) {
-            // The folder vanished (and this save made it again): watch the new one.
-            startFileMonitoring();
-        }
-    } catch (const std::exception& e) {
-        setIsSavingFlag(false);
-        // A first save that wrote nothing leaves the note new, so the next try is
-        // again its first save (and names and reports it as one).
-        if (wasNew && !QFileInfo::exists(filePath_))
-            setFilePath(QString());
-        saveFailed(e);
-        throw;
-    }
-    recomputeStatistics();
-    time_->runAfter(kSavingFlagReleaseMs, this, [this, serial] {
-        if (serial != saveSerial_)
-            return;  // a later save holds the flag now
-        setIsSavingFlag(false);
-        log("🔓 저장 완료 - 플래그 해제");
-    });
-}
-
-void MarkdownModel::rename(const QString& proposedName)
-{
-    const QString name = leftGraphemes(NoteNaming::sanitize(proposedName), NoteNaming::kNameLength);
-    if (name.isEmpty() || name == currentFileName_)
-        return;
-    if (!filePath_.isEmpty()) {
-        try {
-            const QString folder = QFileInfo(filePath_).absolutePath();
-            const QString target = NoteNaming::uniqueFilePath(folder, name);
-            const bool granted = !securityAccess_ && Bookmark::startAccessing(filePath_);
-            const QString old = filePath_;
-            if (moveNoteFile(filePath_, target)) {
-                setFilePath(target);
-                if (fileWatch_)
-                    fileWatch_->follow(target);
-            }
-            if (granted)
-                Bookmark::stopAccessing(old);
-        } catch (const FileError& e) {
-            log("❌ 파일 이름 변경 실패:", e.message());
-        }
-    }
-    setCurrentFileName(name);
-}
+std::optional<QDateTime> MarkdownModel::sessionStart() const { return statistics_->sessionStart(); }
 
 }  // namespace flintly

@@ -2,7 +2,9 @@
 
 #include "document/ConflictCopy.h"
 #include "document/FileWatcher.h"
-#include "document/OutsideChange.h"
+#include "document/FolderBookmarks.h"
+#include "document/OutsideChangeMonitor.h"
+#include "document/SaveRetries.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -10,10 +12,8 @@
 #include <QUrl>
 #include <QUuid>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace flintly {
@@ -21,18 +21,21 @@ namespace flintly {
 class Debouncer;
 class EditorBridge;
 class FileChooser;
-class OneShotTimer;
 class RecoveryStore;
-class SerialQueue;
 class SettingsStore;
 class TimeSource;
 class UsageTracker;
+class WritingStatistics;
 
 // The one open note: its text (the single source of truth the editor mirrors), the
 // file it lives in, the name shown for it, whether it is still a scratch note, and the
 // notes and template folders. Saves itself half a second after the text stops changing
 // and picks up other programs' changes to its file. Lives on the GUI thread.
-class MarkdownModel : public QObject {
+//
+// What is not the document's own state lives beside it: OutsideChangeMonitor watches
+// the file, SaveRetries decides when to write again, WritingStatistics counts the notes
+// folder and focus time. Saving and the file's side are in MarkdownModelDisk.cpp.
+class MarkdownModel : public QObject, private OutsideChangeMonitor::Note {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
     Q_PROPERTY(QUrl url READ url NOTIFY urlChanged)
@@ -59,10 +62,10 @@ public:
     };
 
     // While edits are pending, a write at least this often, pause or no pause.
-    static constexpr int kSaveCeilingMs = 5000;
+    static constexpr int kSaveCeilingMs = SaveRetries::kCeilingMs;
     // A failed save is tried again after 1 s, then 2, 4, ... up to 30 s.
-    static constexpr int kFirstRetryMs = 1000;
-    static constexpr int kLongestRetryMs = 30000;
+    static constexpr int kFirstRetryMs = SaveRetries::kFirstRetryMs;
+    static constexpr int kLongestRetryMs = SaveRetries::kLongestRetryMs;
 
     explicit MarkdownModel(Dependencies deps, QObject* parent = nullptr);
     ~MarkdownModel() override;
@@ -108,9 +111,9 @@ public:
     // Edits the note's file does not hold yet.
     bool hasUnsavedEdits() const;
     // True from a failed save until a save lands.
-    bool saveFailing() const { return saveFailing_; }
-    std::optional<QDateTime> sessionStart() const { return sessionStart_; }
-    bool isFileMonitoring() const { return fileWatch_ != nullptr; }
+    bool saveFailing() const { return retries_->failing(); }
+    std::optional<QDateTime> sessionStart() const;
+    bool isFileMonitoring() const { return monitor_->isMonitoring(); }
 
     void setEditorBridge(EditorBridge* bridge) { editorBridge_ = bridge; }
 
@@ -157,26 +160,13 @@ signals:
     void notice(const QString& message);
 
 private:
-    // What the "FileMonitor" thread needs of the model: whether it still exists. Events
-    // and file reads hop from there to the GUI thread, which alone decides.
-    struct SharedState {
-        mutable std::mutex mutex;
-        MarkdownModel* model = nullptr;  // reset at teardown; dereferenced on the GUI thread only
-        SerialQueue* queue = nullptr;    // the "FileMonitor" queue; outlives every task on it
-    };
-    // A file read on the monitor queue, with the stamp of the descriptor it came from.
-    struct OutsideRead {
-        QString path;
-        QByteArray bytes;
-        std::optional<FileStamp> stamp;
-        QString text;
-    };
     enum class Replacement { note, outside };
 
     QDateTime now() const;
+    UsageTracker& tracker() const;
+    QString saveFolderPath() const { return saveFolder_.isEmpty() ? QString() : saveFolder_.toLocalFile(); }
+    bool isInNotesFolderByPrefix(const QString& path) const;
     void setFilePath(const QString& path);
-    void setIsSavingFlag(bool saving) { isSaving_ = saving; }
-    void setSaveFailing(bool failing);
     void runSaveFolderChangeHandler();
     void runTemplateFolderChangeHandler();
     void setUpPipelines();
@@ -184,33 +174,34 @@ private:
     void onTitleSource();
     void replaceText(const QString& text, Replacement why);
     void applyEdit(const QString& text);
-    void markSaved(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp);
-    UsageTracker& tracker() const;
-    bool isInNotesFolderByPrefix(const QString& path) const;
-    QString saveFolderPath() const { return saveFolder_.isEmpty() ? QString() : saveFolder_.toLocalFile(); }
+    void forgetDisk();
+
+    // The file's side (MarkdownModelDisk.cpp).
     bool moveNoteFile(const QString& from, const QString& to);
     void guardAgainstOverwritingOutsideChange(const QByteArray& bytes);
     QByteArray bytesToWrite() const;
     void saveFailed(const std::exception& error);
-    void forgetSaveTrouble();
+    void saveWhenDue();
     void keepTextAside();
-    void retrySave();
     void keepInRecoveryFile(const QString& why);
-    bool watchIsLive() const;
+    void rememberDisk(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp, const QString& text);
 
-    // File monitor internals.
-    static void deliverFileEvents(const std::weak_ptr<SharedState>& weak, unsigned events);
-    static void readChangedFile(const std::weak_ptr<SharedState>& weak, const QString& path);
-    void decideOnFileEvent(bool lookingAgain);
-    void lookAgainAt(const QDateTime& when);
-    void lookAgain();
-    void applyOutsideRead(const OutsideRead& read);
-    void applyExternalChange(const OutsideRead& read);
+    // OutsideChangeMonitor::Note
+    QString notePath() const override { return filePath_; }
+    QString noteText() const override { return text_; }
+    bool noteHasUnsavedEdits() const override { return hasUnsavedEdits(); }
+    bool noteIsSaving() const override { return isSaving_; }
+    QDateTime noteLastSaveTime() const override { return lastSaveTime_; }
+    QDateTime noteLastUserEditTime() const override { return lastUserEditTime_; }
+    bool noteFileMayHaveChanged() const override;
+    void keepOutsideStamp(const OutsideChangeMonitor::Read& read) override;
+    void keepBothVersions(const OutsideChangeMonitor::Read& read) override;
+    void reloadOutsideVersion(const OutsideChangeMonitor::Read& read) override;
 
     Dependencies deps_;
+    FolderBookmarks folders_;
     TimeSource* time_ = nullptr;
     const QUuid debugID_ = QUuid::createUuid();
-    std::shared_ptr<SharedState> state_;
 
     QString text_;
     QString filePath_;
@@ -223,33 +214,24 @@ private:
     QDateTime lastUserEditTime_;
     QUrl saveFolder_;
     QUrl templateFolder_;
-    std::optional<QDateTime> sessionStart_;
 
     // What the file holds as far as we know: the text last read from or written to it,
     // and whether it began with a byte-order mark (kept when writing it back).
     QString savedText_;
     bool hadByteOrderMark_ = false;
+    DiskState diskState_;
     bool changeFromUser_ = false;  // the text the save pipeline will see was typed
     quint64 generation_ = 0;
     quint64 noteGeneration_ = 0;  // the generation at which the open note was opened or started
-    bool saveFailing_ = false;
-    quint64 saveSerial_ = 0;  // the saving flag's release belongs to the latest save
-    int nextRetryMs_ = kFirstRetryMs;
+    quint64 saveSerial_ = 0;      // the saving flag's release belongs to the latest save
 
     Debouncer* saveDebouncer_ = nullptr;  // saveCancellable
     bool titlePipelineActive_ = false;    // titleCancellable
-    std::unique_ptr<OneShotTimer> ceilingTimer_;
-    std::unique_ptr<OneShotTimer> retryTimer_;
-    std::unique_ptr<OneShotTimer> lookAgainTimer_;
-    QDateTime lookAgainAt_;
     EditorBridge* editorBridge_ = nullptr;
-    DiskState diskState_;
+    SaveRetries* retries_ = nullptr;
+    WritingStatistics* statistics_ = nullptr;
     std::unique_ptr<RecoveryStore> recovery_;
-    std::shared_ptr<std::atomic<quint64>> statisticsGeneration_ = std::make_shared<std::atomic<quint64>>(0);
-
-    std::unique_ptr<SerialQueue> fileMonitorQueue_;
-    std::unique_ptr<FileWatch> fileWatch_;  // fileMonitor
-    int watchedFd_ = -1;
+    std::unique_ptr<OutsideChangeMonitor> monitor_;  // fileMonitor
 };
 
 }  // namespace flintly

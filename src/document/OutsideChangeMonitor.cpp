@@ -1,8 +1,4 @@
-// Watching the open note's file for other programs' changes. Events arrive and files
-// are read on the "FileMonitor" queue; the decision between "our own save", "the user
-// is typing", "keep both" and "reload" is made on the GUI thread, against the model as
-// it is at that moment, so no keystroke can slip in between deciding and applying.
-#include "document/MarkdownModel.h"
+#include "document/OutsideChangeMonitor.h"
 
 #include "core/SerialQueue.h"
 #include "document/LogDate.h"
@@ -25,29 +21,42 @@ namespace {
 QString fileNameOf(const QString& path) { return QFileInfo(path).fileName(); }
 }  // namespace
 
-void MarkdownModel::stopFileMonitoring()
+OutsideChangeMonitor::OutsideChangeMonitor(Note& note, FileWatcher& watcher, TimeSource& time)
+    : note_(note), watcher_(watcher), time_(time), shared_(std::make_shared<Shared>())
 {
-    if (fileWatch_) {
-        fileWatch_.reset();
-        // Like a cancelled event source, the descriptor is closed on the monitor queue.
-        const int fd = watchedFd_;
-        watchedFd_ = -1;
-        fileMonitorQueue_->async([fd] {
-            ::close(fd);
-            log("🔒 파일 디스크립터 정리 완료");
-        });
+    shared_->monitor = this;
+    queue_ = std::make_unique<SerialQueue>("FileMonitor", SerialQueue::Priority::Utility);
+    lookAgainTimer_ = time_.createTimer([this] { lookAgain(); });
+}
+
+OutsideChangeMonitor::~OutsideChangeMonitor()
+{
+    stop();
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->monitor = nullptr;
+    }
+    queue_.reset();  // runs what is queued (it finds the monitor gone), then joins
+}
+
+void OutsideChangeMonitor::stop()
+{
+    if (watch_) {
+        watch_.reset();
+        // The watch's own resources are gone with it; like a cancelled event source, the
+        // clean-up is reported from the monitor queue, after any event still queued.
+        queue_->async([] { log("🔒 파일 디스크립터 정리 완료"); });
     }
     log("⏹️ 파일 모니터링 중단");
 }
 
-void MarkdownModel::startFileMonitoring()
+void OutsideChangeMonitor::start(const QString& path)
 {
-    if (filePath_.isEmpty()) {
+    if (path.isEmpty()) {
         log("🚨 파일 모니터링 시작 실패: URL이 nil");
         return;
     }
-    stopFileMonitoring();
-    const QString path = filePath_;
+    stop();
     const QFileInfo info(path);
     log("🔍 파일 모니터링 시도:", fileNameOf(path));
     log("   - 파일 경로:", path);
@@ -59,59 +68,66 @@ void MarkdownModel::startFileMonitoring()
         log("   - 에러 코드:", error);
         log("   - 에러 설명:", QString::fromLocal8Bit(std::strerror(error)));
     };
+    // The watch is on the folder, but a file that cannot be opened is not watched: the
+    // note then works on without outside-change detection, as the log says.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         reportOpenFailure(errno);
         return;
     }
-    std::weak_ptr<SharedState> weak = state_;
+    ::close(fd);
+    std::weak_ptr<Shared> weak = shared_;
     int error = 0;
-    fileWatch_ = deps_.watcher->watch(path, *fileMonitorQueue_,
-                                      [weak](unsigned events) { deliverFileEvents(weak, events); }, &error);
-    if (!fileWatch_) {
-        ::close(fd);
+    watch_ = watcher_.watch(path, *queue_, [weak](unsigned events) { deliver(weak, events); }, &error);
+    if (!watch_) {
         reportOpenFailure(error);
         return;
     }
-    watchedFd_ = fd;
     log("✅ 파일 모니터링 시작 성공:", fileNameOf(path));
 }
 
-void MarkdownModel::deliverFileEvents(const std::weak_ptr<SharedState>& weak, unsigned events)
+void OutsideChangeMonitor::follow(const QString& newPath)
 {
-    const std::shared_ptr<SharedState> state = weak.lock();
+    if (watch_)
+        watch_->follow(newPath);
+}
+
+void OutsideChangeMonitor::deliver(const std::weak_ptr<Shared>& weak, unsigned events)
+{
+    const std::shared_ptr<Shared> shared = weak.lock();
     bool alive = false;
-    if (state) {
-        std::lock_guard lock(state->mutex);
-        alive = state->model != nullptr;
+    if (shared) {
+        std::lock_guard lock(shared->mutex);
+        alive = shared->monitor != nullptr;
     }
     if (!alive) {
         log("🚨 파일 시스템 이벤트 감지됨!");
         return;
     }
     log(QStringLiteral("🚨 파일 시스템 이벤트 감지됨! (데이터: %1)").arg(describeFileEvents(events)));
-    runOnMainThread([state] {
-        if (state->model)
-            state->model->decideOnFileEvent(false);
+    runOnMainThread([shared] {
+        if (shared->monitor)
+            shared->monitor->decide(false);
     });
 }
 
-void MarkdownModel::decideOnFileEvent(bool lookingAgain)
+void OutsideChangeMonitor::decide(bool lookingAgain)
 {
-    if (filePath_.isEmpty()) {
+    const QString path = note_.notePath();
+    if (path.isEmpty()) {
         if (!lookingAgain)
             log("🚨 이벤트 처리 실패: URL이 nil");
         return;
     }
-    const QString name = fileNameOf(filePath_);
+    const QString name = fileNameOf(path);
     log("🔔 파일 시스템 이벤트 상세 처리 시작:", name);
     OutsideChange::Snapshot snap;
     snap.hasFile = true;
-    snap.isSaving = isSaving_;
-    snap.fileExists = QFileInfo::exists(filePath_);
-    snap.lastSaveTime = lastSaveTime_;
-    snap.lastUserEditTime = lastUserEditTime_;
-    snap.now = now();
+    snap.isSaving = note_.noteIsSaving();
+    snap.fileExists = QFileInfo::exists(path);
+    snap.lastSaveTime = note_.noteLastSaveTime();
+    snap.lastUserEditTime = note_.noteLastUserEditTime();
+    snap.now = time_.now();
     const OutsideChange::Decision d = OutsideChange::decide(snap);
     using OutsideChange::Verdict;
 
@@ -142,43 +158,43 @@ void MarkdownModel::decideOnFileEvent(bool lookingAgain)
         return;
     }
     log("✅ 쿨다운 통과 - 파일 읽기 시작");
-    std::weak_ptr<SharedState> weak = state_;
-    const QString path = filePath_;
-    fileMonitorQueue_->async([weak, path] { readChangedFile(weak, path); });
+    std::weak_ptr<Shared> weak = shared_;
+    queue_->async([weak, path] { read(weak, path); });
 }
 
-void MarkdownModel::lookAgainAt(const QDateTime& when)
+void OutsideChangeMonitor::lookAgainAt(const QDateTime& when)
 {
     if (lookAgainTimer_->isActive() && when <= lookAgainAt_)
         return;
     lookAgainAt_ = when;
-    lookAgainTimer_->start(static_cast<int>(std::max<qint64>(0, now().msecsTo(when))) + 1);
+    lookAgainTimer_->start(static_cast<int>(std::max<qint64>(0, time_.now().msecsTo(when))) + 1);
 }
 
-void MarkdownModel::lookAgain()
+void OutsideChangeMonitor::lookAgain()
 {
     // Only a file that changed since we last wrote or read it is worth a look: our own
     // saves end here in silence.
-    if (filePath_.isEmpty() || !diskState_.stampChanged(filePath_))
+    const QString path = note_.notePath();
+    if (path.isEmpty() || !note_.noteFileMayHaveChanged())
         return;
-    log("🔁 미뤄둔 외부 변경 다시 확인:", fileNameOf(filePath_));
-    decideOnFileEvent(true);
+    log("🔁 미뤄둔 외부 변경 다시 확인:", fileNameOf(path));
+    decide(true);
 }
 
-void MarkdownModel::readChangedFile(const std::weak_ptr<SharedState>& weak, const QString& path)
+void OutsideChangeMonitor::read(const std::weak_ptr<Shared>& weak, const QString& path)
 {
-    const std::shared_ptr<SharedState> state = weak.lock();
-    if (!state)
+    const std::shared_ptr<Shared> shared = weak.lock();
+    if (!shared)
         return;
     QFile file(path);
-    OutsideRead read;
-    read.path = path;
+    Read result;
+    result.path = path;
     std::optional<QString> fresh;
     QString error;
     if (file.open(QIODevice::ReadOnly)) {
-        read.bytes = file.readAll();
-        read.stamp = stampOfDescriptor(file.handle());
-        fresh = decodeUtf8(read.bytes);
+        result.bytes = file.readAll();
+        result.stamp = stampOfDescriptor(file.handle());
+        fresh = decodeUtf8(result.bytes);
         if (!fresh)
             error = QStringLiteral("%1: the file is not valid UTF-8 text").arg(path);
     } else {
@@ -188,40 +204,35 @@ void MarkdownModel::readChangedFile(const std::weak_ptr<SharedState>& weak, cons
         log("🚨 외부 파일 읽기 실패:", error);
         return;
     }
-    read.text = *fresh;
-    log(QStringLiteral("📖 외부 파일 읽기 성공: %1자").arg(graphemeCount(read.text)));
-    runOnMainThread([state, read = std::move(read)] {
-        if (state->model)
-            state->model->applyOutsideRead(read);
+    result.text = *fresh;
+    log(QStringLiteral("📖 외부 파일 읽기 성공: %1자").arg(graphemeCount(result.text)));
+    runOnMainThread([shared, result = std::move(result)] {
+        if (shared->monitor)
+            shared->monitor->resolve(result);
     });
 }
 
-void MarkdownModel::applyOutsideRead(const OutsideRead& read)
+void OutsideChangeMonitor::resolve(const Read& read)
 {
-    if (read.path != filePath_)
+    if (read.path != note_.notePath())
         return;  // another note is open by now
-    const qint64 currentChars = graphemeCount(text_);
+    const QString current = note_.noteText();
+    const qint64 currentChars = graphemeCount(current);
     log(QStringLiteral("📝 현재 내용: %1자").arg(currentChars));
-    const bool typing = lastUserEditTime_.msecsTo(now()) < OutsideChange::kEditCoolDownMs;
-    switch (OutsideChange::resolve(read.text == text_, typing, hasUnsavedEdits())) {
+    const bool typing = note_.noteLastUserEditTime().msecsTo(time_.now()) < OutsideChange::kEditCoolDownMs;
+    switch (OutsideChange::resolve(read.text == current, typing, note_.noteHasUnsavedEdits())) {
     case OutsideChange::Outcome::same:
         log("📋 내용이 동일함 - 업데이트 불필요");
-        savedText_ = read.text;
-        hadByteOrderMark_ = read.bytes.startsWith("\xEF\xBB\xBF");
-        diskState_.remember(read.path, read.bytes, read.stamp);
+        note_.keepOutsideStamp(read);
         return;
     case OutsideChange::Outcome::wait:
         // A key came in while the file was being read.
         log("⏸️ 사용자 편집 후 0.8초 미경과 - 외부 리로드 건너뜀");
-        lookAgainAt(lastUserEditTime_.addMSecs(OutsideChange::kEditCoolDownMs));
+        lookAgainAt(note_.noteLastUserEditTime().addMSecs(OutsideChange::kEditCoolDownMs));
         return;
     case OutsideChange::Outcome::keepBoth:
         log("🔀 저장하지 않은 편집이 있어 외부 버전은 충돌 사본으로 보관:", fileNameOf(read.path));
-        try {
-            save();  // keeps the file's version as a conflict copy, then writes the user's
-        } catch (const std::exception&) {
-            // saveFailed() retries; the outside version stays in the file meanwhile.
-        }
+        note_.keepBothVersions(read);
         return;
     case OutsideChange::Outcome::reload:
         break;
@@ -229,29 +240,7 @@ void MarkdownModel::applyOutsideRead(const OutsideRead& read)
     log("🔄 외부 변경 감지 - 파일 리로드:", fileNameOf(read.path));
     log(QStringLiteral("   - 변경 전: %1자").arg(currentChars));
     log(QStringLiteral("   - 변경 후: %1자").arg(graphemeCount(read.text)));
-    applyExternalChange(read);
-}
-
-void MarkdownModel::applyExternalChange(const OutsideRead& read)
-{
-    log(QStringLiteral("🔄 외부 변경사항 리로드 시작"));
-    log(QStringLiteral("   - 이전 내용: %1자").arg(graphemeCount(text_)));
-    log(QStringLiteral("   - 새 내용: %1자").arg(graphemeCount(read.text)));
-    log("   - 현재 스레드:", isMainThread() ? "메인" : "백그라운드");
-    isReloadingFromExternal_ = true;
-    log("   - 외부 리로드 플래그 설정: true");
-    savedText_ = read.text;
-    hadByteOrderMark_ = read.bytes.startsWith("\xEF\xBB\xBF");
-    diskState_.remember(read.path, read.bytes, read.stamp);
-    replaceText(read.text, Replacement::outside);
-    log("   - 텍스트 업데이트 완료");
-    lastUserEditTime_ = distantPast();
-    log("   - 사용자 편집 시간 리셋 (외부 변경이므로)");
-    runOn(this, [this] {
-        isReloadingFromExternal_ = false;
-        log("   - 외부 리로드 플래그 해제: false");
-    });
-    log(QStringLiteral("✅ 외부 변경사항 반영 완료: %1자").arg(graphemeCount(text_)));
+    note_.reloadOutsideVersion(read);
 }
 
 }  // namespace flintly
