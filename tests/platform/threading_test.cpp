@@ -3,11 +3,11 @@
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "support/LogCapture.h"
+#include "support/ManualTime.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
@@ -45,20 +45,26 @@ TEST(SerialQueue, SyncFromItsOwnThreadDoesNotDeadlockAndDestructionRunsQueuedWor
     EXPECT_EQ(ran.load(), 11);
 }
 
-TEST(Debouncer, FiresOnceAfterTheLastTrigger)
+TEST(Debouncer, FiresOnceTheTriggersHaveStoppedForTheInterval)
 {
+    test::ManualTime time;
     int fired = 0;
-    Debouncer d(100, [&] { ++fired; });
-    QElapsedTimer since;
+    Debouncer d(100, [&] { ++fired; }, nullptr, &time);
     for (int i = 0; i < 5; ++i) {
         d.trigger();
-        since.start();
-        test::spin(40);
+        time.advance(40);
     }
-    ASSERT_TRUE(test::waitUntil([&] { return fired > 0; }, 2000));
-    EXPECT_GE(since.elapsed(), 95);
-    test::spin(150);
+    time.advance(59);
+    EXPECT_EQ(fired, 0) << "each trigger starts the interval again";
+    time.advance(1);
     EXPECT_EQ(fired, 1);
+    time.advance(500);
+    EXPECT_EQ(fired, 1);
+    d.trigger();
+    d.cancel();
+    time.advance(500);
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(d.isPending());
 }
 
 TEST(MainThread, WorkQueuedFromAnotherThreadRunsOnTheContextThreadUnlessItIsGone)
