@@ -6,6 +6,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 
+#include <QEvent>
+
 namespace flintly {
 
 OnboardingController::OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
@@ -27,6 +29,7 @@ void OnboardingController::show()
         if (self)
             self->pickFolder();
     });
+    window_->installEventFilter(this);
     // The welcome was seen already; only the folder is missing.
     if (onboarded)
         window_->setStep(OnboardingWindow::Step::chooseFolder);
@@ -66,8 +69,16 @@ void OnboardingController::folderPicked(const std::optional<QUrl>& folder)
     finish();
 }
 
+bool OnboardingController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window_ && event->type() == QEvent::Close && !finishing_)
+        emit closedByUser();
+    return false;
+}
+
 void OnboardingController::finish()
 {
+    finishing_ = true;
     settings_.setValue(hasOnboardedKey, true);
     settings_.setValue(lastSeenKey, currentVersion_);
     if (!window_)

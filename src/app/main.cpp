@@ -3,8 +3,10 @@
 #include "analytics/AppEvents.h"
 #include "analytics/AutomaticProperties.h"
 #include "app/AppDelegate.h"
+#include "app/CombinedPrefs.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
+#include "app/MainCommands.h"
 #include "app/QuitGuard.h"
 #include "app/SingleInstance.h"
 #include "app/StartupDecision.h"
@@ -173,7 +175,27 @@ int main(int argc, char** argv)
     g_modelAtExit = &model;
     std::atexit(flushAtExit);
     deps.quitRequested = [&quitGuard] { return quitGuard.quitRequested(); };
+    MainCommands* commands = nullptr;  // made right after the delegate, before the launch
+    deps.adoptWindow = [&commands](QWidget* window) { commands->adopt(window); };
     AppDelegate delegate(std::move(deps));
+
+    MainCommands::Dependencies commandDeps;
+    commandDeps.delegate = &delegate;
+    commandDeps.model = &model;
+    commandDeps.fileChooser = &chooser;
+    commandDeps.urlOpener = &opener;
+    // commandDeps.addRecent stays empty until the note browser keeps a recent-files list.
+    commandDeps.makeSettingsWindow = [&settings, &model, &opener]() -> QWidget* {
+        CombinedPrefs::Dependencies prefs;
+        prefs.settings = &settings;
+        prefs.model = &model;
+        prefs.urlOpener = &opener;
+        return new CombinedPrefs(prefs);
+    };
+    MainCommands mainCommands(std::move(commandDeps));
+    commands = &mainCommands;
+    // The recorder refuses combinations the commands use.
+    shortcuts::GlobalShortcuts::shared().setMainMenu(mainCommands.trayMenu());
 
     const QStringList recovered = announceRecoveredText();
     QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate, recovered](QWebEngineView* view) {
@@ -217,7 +239,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<TrayIcon> tray;
     if (TrayIcon::isAvailable())
-        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); });
+        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
