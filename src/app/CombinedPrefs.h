@@ -39,7 +39,7 @@ public:
         shortcuts::RecorderServices recorder;  // the shortcut module, alerts, beeps
         UrlOpener* urlOpener = nullptr;     // the file manager and the browser
         TimeSource* time = nullptr;         // null: the system clock and Qt timers
-        QLocale locale;                     // digit grouping of the counts
+        QLocale locale = QLocale();         // digit grouping of the counts
     };
 
     static constexpr int kWidth = 600;

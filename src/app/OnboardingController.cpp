@@ -71,14 +71,16 @@ void OnboardingController::folderPicked(const std::optional<QUrl>& folder)
 
 bool OnboardingController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == window_ && event->type() == QEvent::Close && !finishing_)
+    // Only the window system's close request (its close button, Alt+F4) is the user's;
+    // our own close() when onboarding ends, and the one Qt sends every window when the
+    // app quits, are not.
+    if (watched == window_ && event->type() == QEvent::Close && event->spontaneous())
         emit closedByUser();
     return false;
 }
 
 void OnboardingController::finish()
 {
-    finishing_ = true;
     settings_.setValue(hasOnboardedKey, true);
     settings_.setValue(lastSeenKey, currentVersion_);
     if (!window_)

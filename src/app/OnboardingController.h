@@ -48,7 +48,6 @@ private:
     QPointer<MarkdownModel> model_;
     const QString currentVersion_;
     QPointer<OnboardingWindow> window_;
-    bool finishing_ = false;
 };
 
 }  // namespace flintly

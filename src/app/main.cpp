@@ -34,6 +34,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <QWebEnginePage>

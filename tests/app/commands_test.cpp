@@ -7,6 +7,7 @@
 #include "app/MainCommands.h"
 #include "app/OnboardingController.h"
 #include "app/OnboardingWindow.h"
+#include "app/QuitGuard.h"
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
@@ -23,6 +24,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -34,7 +36,7 @@
 using namespace flintly;
 using namespace flintly::test;
 using shortcuts::Key;
-using shortcuts::ModifierFlag;
+namespace ModifierFlag = shortcuts::ModifierFlag;
 using shortcuts::Shortcut;
 
 namespace {
@@ -311,6 +313,33 @@ TEST_F(Commands, ClosingTheWhatsNewAlertByHandStillOpensThePanel)
     closer.stop();
     ASSERT_TRUE(delegate->panel());
     EXPECT_EQ(settings->stringValue(QStringLiteral("flintlyLastSeenVersion")), QStringLiteral("0.1.0"));
+}
+
+// A window that will not close when asked, as the template panel does while it fades.
+class RefusesToClose : public QWidget {
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+TEST_F(Commands, QuitEndsTheAppWhateverWindowsAreOpen)
+{
+    configured();
+    launch();
+    int beforeQuit = 0;
+    QuitGuard guard([&] { ++beforeQuit; });
+    commands->showSettings();
+    RefusesToClose stubborn;
+    stubborn.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&stubborn));
+
+    QTimer refused;  // ends the loop should the quit be dropped
+    refused.setSingleShot(true);
+    QObject::connect(&refused, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    refused.start(5000);
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+    EXPECT_EQ(QCoreApplication::exec(), 0) << "the quit was refused";
+    refused.stop();
+    EXPECT_EQ(beforeQuit, 1) << "pending typing is written on the way out";
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -37,12 +38,24 @@
 using namespace flintly;
 using namespace flintly::test;
 using shortcuts::Key;
-using shortcuts::ModifierFlag;
+namespace ModifierFlag = shortcuts::ModifierFlag;
 using shortcuts::Shortcut;
 
 namespace {
 
 constexpr quint8 kDown = 116, kReturn = 36;
+
+QVariant evaluate(QWebEnginePage* page, const QString& script)
+{
+    bool done = false;
+    QVariant value;
+    page->runJavaScript(script, [&](const QVariant& v) {
+        value = v;
+        done = true;
+    });
+    waitUntil([&] { return done; });
+    return value;
+}
 
 TEST(WritingStatisticsText, FocusTimeInWholeMinutesAndCountsGrouped)
 {
@@ -99,6 +112,11 @@ protected:
 
     void clickOn(QWidget* w, QPoint at = {})
     {
+        // The form scrolls; what is clicked must be in view.
+        if (auto* scroll = prefs ? prefs->findChild<QScrollArea*>() : nullptr; scroll && scroll->isAncestorOf(w)) {
+            scroll->ensureWidgetVisible(w);
+            spin(50);
+        }
         const QPoint global = w->mapToGlobal(at.isNull() ? w->rect().center() : at);
         xtest.moveTo(global.x(), global.y());
         xtest.click();
@@ -195,11 +213,14 @@ TEST_F(SettingsWindow, ThemeAndFavouritesAreWrittenAtOnceAndTheEditorFollows)
     root->resize(400, 500);
     root->move(700, 40);
     root->show();
+    QWebEnginePage* page = nullptr;
     ASSERT_TRUE(waitUntil([&] {
         auto* web = root->noteView()->webView()->webView();
-        return web && !web->page()->isLoading() && bridge.webView();
-    }, 20000));
-    QWebEnginePage* page = root->noteView()->webView()->webView()->page();
+        if (!web || web->page()->isLoading())
+            return false;
+        page = web->page();
+        return evaluate(page, QStringLiteral("typeof window.setThemeMode === 'function'")).toBool();
+    }, 20000)) << "the editor page never came up";
 
     CombinedPrefs& w = open();
     EXPECT_EQ(w.themePicker()->currentText(), QStringLiteral("Automatic"));
@@ -212,10 +233,7 @@ TEST_F(SettingsWindow, ThemeAndFavouritesAreWrittenAtOnceAndTheEditorFollows)
     EXPECT_TRUE(isDark(w.palette())) << "this window follows";
     EXPECT_EQ(root->effectiveColorScheme(), ColorScheme::dark) << "and the note panel";
     EXPECT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("🎨 CodeMirror 다크 테마 설정 완료")); }));
-    QString pageTheme;
-    page->runJavaScript(QStringLiteral("document.documentElement.dataset.theme"),
-                        [&](const QVariant& v) { pageTheme = v.toString(); });
-    EXPECT_TRUE(waitUntil([&] { return pageTheme == u"dark"; })) << pageTheme.toStdString();
+    EXPECT_EQ(evaluate(page, QStringLiteral("document.documentElement.dataset.theme")).toString(), u"dark");
 
     EXPECT_TRUE(w.favoritesToggle()->isChecked()) << "on by default";
     clickOn(w.favoritesToggle());

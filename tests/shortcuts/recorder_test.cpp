@@ -362,6 +362,9 @@ protected:
         tapShortcut(s);
         ASSERT_TRUE(test::waitUntil([&] { return dismissed && !QApplication::activeModalWidget(); }))
             << "the alert never came up or never went";
+        // Without a window manager nothing hands the keyboard back.
+        window->activateWindow();
+        ASSERT_TRUE(test::waitUntil([&] { return window->isActiveWindow(); }));
     }
 
     QtAlertPresenter realAlerts;
