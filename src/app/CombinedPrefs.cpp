@@ -251,8 +251,9 @@ QLabel* CombinedPrefs::makeValue()
 
 QLabel* CombinedPrefs::makeLink(const QString& text, std::function<void()> activated)
 {
-    auto* link = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(escaped(text)));
+    auto* link = new QLabel;
     link->setTextFormat(Qt::RichText);
+    links_.push_back({link, text});
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     link->setCursor(Qt::PointingHandCursor);
@@ -338,6 +339,11 @@ void CombinedPrefs::paintSymbols()
     const qreal dpr = devicePixelRatioF();
     for (const Symbol& s : symbols_)
         s.label->setPixmap(symbolPixmap(s.name, color, QSize(kSymbolSize, kSymbolSize), dpr));
+    // Rich text takes a link's colour from the application's palette when it is set,
+    // not from ours: name it, so links stay readable on a dark window.
+    const QString link = palette().color(QPalette::Link).name();
+    for (const Symbol& l : links_)
+        l.label->setText(QStringLiteral("<a href=\"#\" style=\"color:%1\">%2</a>").arg(link, escaped(l.name)));
     paintingSymbols_ = false;
 }
 

@@ -74,7 +74,7 @@ protected:
 private:
     struct Symbol {
         QLabel* label;
-        QString name;
+        QString name;  // of the symbol image, or the link's text
     };
 
     QWidget* makeSection(const QString& title, const std::vector<std::pair<QWidget*, QWidget*>>& rows);
@@ -92,6 +92,7 @@ private:
     QPointer<MarkdownModel> model_;
     std::unique_ptr<OneShotTimer> refreshTimer_;
     std::vector<Symbol> symbols_;
+    std::vector<Symbol> links_;  // a link label with its text
     QComboBox* themePicker_ = nullptr;
     QCheckBox* favoritesToggle_ = nullptr;
     shortcuts::Recorder* recorder_ = nullptr;
