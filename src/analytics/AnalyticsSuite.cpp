@@ -2,9 +2,7 @@
 
 #include "analytics/AnalyticsLogger.h"
 #include "analytics/AnalyticsPaths.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "core/DurableWrite.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,21 +21,6 @@ std::mutex& fileMutex()
 {
     static std::mutex m;
     return m;
-}
-
-bool writeAll(int fd, const std::string& data)
-{
-    size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
 }
 }  // namespace
 
@@ -83,30 +66,14 @@ bool AnalyticsSuite::setValues(const std::map<std::string, std::optional<nlohman
 
 bool AnalyticsSuite::synchronize(const nlohmann::json& contents) const
 {
-    // Temporary file, fsync, rename over the old one, fsync the folder: readers see
-    // either the old or the new values, never a torn file.
-    const std::filesystem::path target(filePath_);
-    const auto folder = target.parent_path();
-    makeDirectories(folder.string());
-    const std::string temporary = filePath_ + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        ANALYTICS_ERROR("Unable to write " + filePath_ + ", error: " + std::strerror(errno));
+    // Readers see either the old or the new values, never a torn file.
+    try {
+        writeFileDurably(filePath_, contents.dump(2, ' ', false, nlohmann::json::error_handler_t::replace), 0600);
+    } catch (const DurableWriteError& e) {
+        if (e.written())
+            return true;  // in place; only its folder entry may not have reached the disk yet
+        ANALYTICS_ERROR("Unable to write " + filePath_ + ", error: " + std::strerror(e.error()));
         return false;
-    }
-    const bool ok = writeAll(fd, contents.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)) &&
-                    ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ::close(fd);
-    if (!ok || ::rename(temporary.c_str(), filePath_.c_str()) != 0) {
-        ANALYTICS_ERROR("Unable to write " + filePath_ + ", error: " + std::strerror(ok ? errno : savedErrno));
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "analytics/AnalyticsUsageTracker.h"
 
+#include "core/AppEvents.h"
 #include "core/UsageTracker.h"
 
 #include <cstdint>
@@ -9,53 +10,6 @@
 #include <string>
 
 namespace flintly::analytics {
-
-// The usage events the app records, with exactly their properties. App code calls these
-// helpers (or uses the names) rather than spelling events itself.
-namespace events {
-
-inline constexpr const char* kAppLaunch = "app_launch";
-inline constexpr const char* kCreateNote = "create_note";
-inline constexpr const char* kFirstSave = "first_save";
-inline constexpr const char* kOpenExternalNote = "open_external_note";
-inline constexpr const char* kFocusSessionEnd = "focus_session_end";
-inline constexpr const char* kImportScanComplete = "import_scan_complete";
-
-inline constexpr const char* kNoteId = "noteId";
-inline constexpr const char* kChars = "chars";
-inline constexpr const char* kFolderPath = "folderPath";
-inline constexpr const char* kDurationSec = "durationSec";
-inline constexpr const char* kOrigin = "origin";
-inline constexpr const char* kNoteCount = "noteCount";
-
-inline constexpr const char* kOriginInternal = "internal";
-inline constexpr const char* kOriginExternal = "external";
-
-// Once per launch, right after set-up (startAppAnalytics does it).
-void appLaunch(UsageTracker& tracker = usageTracker());
-// `noteId`: the note model's debug id, an upper-case hyphenated UUID.
-void createNote(const std::string& noteId, UsageTracker& tracker = usageTracker());
-// The save that creates a new note's file; `characters` counted as the user sees them.
-void firstSave(const std::string& noteId, std::int64_t characters, UsageTracker& tracker = usageTracker());
-// A file outside the notes folder was opened: its file name and its folder's path.
-void openExternalNote(const std::string& fileName, const std::string& folderPath,
-                      UsageTracker& tracker = usageTracker());
-// `seconds` are cut to whole seconds.
-void focusSessionEnd(const std::string& noteId, double seconds, const std::string& origin,
-                     UsageTracker& tracker = usageTracker());
-void importScanComplete(const std::string& folderPath, std::int64_t noteCount,
-                        UsageTracker& tracker = usageTracker());
-
-// Whether `path` lies inside `folder`, comparing whole path components: "/notes2/a.md"
-// is not inside "/notes".
-bool isInsideFolder(const std::string& path, const std::string& folder);
-
-// "external" only for a saved note whose file is known and lies outside a known notes
-// folder; "internal" otherwise.
-const char* focusOrigin(bool isScratch, const std::optional<std::string>& notesFolder,
-                        const std::optional<std::string>& filePath);
-
-}  // namespace events
 
 // The analytics values of the build (FLINTLY_ANALYTICS_TOKEN, FLINTLY_ANALYTICS_URL),
 // each overridden by the environment variable of the same name when it is set.

@@ -104,7 +104,7 @@ void AppDelegate::setUpPanel()
         deps_.adoptWindow(panel_->window());
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
     panel_->showWindow();
-    SearchPanelController::shared().configure(deps_.model);
+    SearchPanelController::shared().configure(deps_.model, *deps_.settings);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();
     runAfter(500, this, [this] { firstThemeSynchronisation(); });

@@ -18,21 +18,6 @@
 
 namespace flintly {
 
-namespace {
-// "Quick Open…" toggles the search panel against the window that has the keyboard;
-// with none it can only take a shown panel away.
-void toggleSearchPanelOn(SearchPanelController& search, QWidget* keyWindow)
-{
-    if (search.isShown()) {
-        search.setShown(false);
-        search.hide();
-    } else if (keyWindow) {
-        search.setShown(true);
-        search.show(keyWindow);
-    }
-}
-}  // namespace
-
 QString MainCommands::defaultFallbackNotesFolder()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Flintly"));
@@ -200,7 +185,8 @@ void MainCommands::saveDocument()
     }
 }
 
-void MainCommands::quickOpen() { toggleSearchPanelOn(SearchPanelController::shared(), QApplication::activeWindow()); }
+// Against the window that has the keyboard; with none it can only take a shown panel away.
+void MainCommands::quickOpen() { SearchPanelController::shared().toggle(QApplication::activeWindow()); }
 
 void MainCommands::insertTemplate()
 {

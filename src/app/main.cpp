@@ -13,6 +13,7 @@
 #include "app/TrayIcon.h"
 #include "app/UpdatePrompts.h"
 #include "app/Updater.h"
+#include "browser/RecentFileManager.h"
 #include "document/MarkdownModel.h"
 #include "document/RecoveryStore.h"
 #include "editor/AppTheme.h"
@@ -185,7 +186,9 @@ int main(int argc, char** argv)
     commandDeps.model = &model;
     commandDeps.fileChooser = &chooser;
     commandDeps.urlOpener = &opener;
-    // commandDeps.addRecent stays empty until the note browser keeps a recent-files list.
+    commandDeps.addRecent = [](const QUrl& url, const QByteArray& bookmark) {
+        RecentFileManager::shared().addRecent(url, bookmark);
+    };
     commandDeps.makeSettingsWindow = [&settings, &model, &opener]() -> QWidget* {
         CombinedPrefs::Dependencies prefs;
         prefs.settings = &settings;

@@ -1,5 +1,6 @@
 #include "document/MarkdownModel.h"
 
+#include "core/AppEvents.h"
 #include "core/SerialQueue.h"
 #include "core/UsageTracker.h"
 #include "document/DocumentErrors.h"
@@ -130,9 +131,15 @@ QString MarkdownModel::debugIDString() const { return debugID_.toString(QUuid::W
 
 QDateTime MarkdownModel::now() const { return time_->now(); }
 
-void MarkdownModel::track(const std::string& event, const TrackProperties& props)
+UsageTracker& MarkdownModel::tracker() const { return deps_.tracker ? *deps_.tracker : usageTracker(); }
+
+bool MarkdownModel::isInNotesFolderByPrefix(const QString& path) const
 {
-    (deps_.tracker ? *deps_.tracker : usageTracker()).track(event, props);
+    // A plain string-prefix test, not a folder-by-folder one: a sibling whose name merely
+    // begins with the notes folder's ("Notes2" beside "Notes") counts as inside. This is
+    // how the analytics events have always told internal notes from external ones, and
+    // changing it would make the reported numbers incomparable across versions.
+    return path.startsWith(saveFolderPath());
 }
 
 // --- Published properties -------------------------------------------------------
@@ -423,10 +430,9 @@ void MarkdownModel::open(const QUrl& fileUrl)
             startFileMonitoring();
     }
     const QString path = fileUrl.toLocalFile();
-    if (!saveFolder_.isEmpty() && !path.startsWith(saveFolderPath())) {
-        track("open_external_note", {{"noteId", QFileInfo(path).fileName().toStdString()},
-                                     {"folderPath", QFileInfo(path).absolutePath().toStdString()}});
-    }
+    if (!saveFolder_.isEmpty() && !isInNotesFolderByPrefix(path))
+        events::openExternalNote(tracker(), QFileInfo(path).fileName().toStdString(),
+                                 QFileInfo(path).absolutePath().toStdString());
     startFocusSession();
 }
 
@@ -465,7 +471,7 @@ void MarkdownModel::newNote()
     setCurrentFileName(NoteNaming::kFallbackName);
     setIsScratch(true);
     startFocusSession();
-    track("create_note", {{"noteId", debugIDString().toStdString()}});
+    events::createNote(tracker(), debugIDString().toStdString());
 }
 
 void MarkdownModel::appendText(const QString& markdown)
@@ -680,8 +686,7 @@ void MarkdownModel::save()
             log("🔄 URL 변경 감지 - 파일 모니터링 재시작");
             startFileMonitoring();
             if (wasNew)
-                track("first_save", {{"noteId", debugIDString().toStdString()},
-                                     {"chars", static_cast<std::int64_t>(graphemeCount(text_))}});
+                events::firstSave(tracker(), debugIDString().toStdString(), graphemeCount(text_));
         } else if (!watchIsLive()) {
             // The folder vanished (and this save made it again): watch the new one.
             startFileMonitoring();

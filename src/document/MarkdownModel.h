@@ -45,8 +45,8 @@ class MarkdownModel : public QObject {
 public:
     struct Dependencies {
         Dependencies() = default;
-        explicit Dependencies(SettingsStore* store, FileChooser* chooser = nullptr)
-            : settings(store), fileChooser(chooser)
+        explicit Dependencies(SettingsStore* store, FileChooser* chooser = nullptr, UsageTracker* usage = nullptr)
+            : settings(store), tracker(usage), fileChooser(chooser)
         {
         }
 
@@ -185,7 +185,8 @@ private:
     void replaceText(const QString& text, Replacement why);
     void applyEdit(const QString& text);
     void markSaved(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp);
-    void track(const std::string& event, const std::map<std::string, std::variant<std::string, std::int64_t>>& props);
+    UsageTracker& tracker() const;
+    bool isInNotesFolderByPrefix(const QString& path) const;
     QString saveFolderPath() const { return saveFolder_.isEmpty() ? QString() : saveFolder_.toLocalFile(); }
     bool moveNoteFile(const QString& from, const QString& to);
     void guardAgainstOverwritingOutsideChange(const QByteArray& bytes);

@@ -1,7 +1,7 @@
 // Writing statistics of the notes folder and focus time, for the settings window.
 #include "document/MarkdownModel.h"
 
-#include "core/UsageTracker.h"
+#include "core/AppEvents.h"
 #include "document/NoteStatistics.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
@@ -91,10 +91,8 @@ void MarkdownModel::endFocusSession()
     deps_.settings->setValue(QStringLiteral("statsFocusSeconds"), total);
 
     const bool external = !isScratch_ && !saveFolder_.isEmpty() && !filePath_.isEmpty()
-        && !filePath_.startsWith(saveFolderPath());
-    track("focus_session_end", {{"noteId", debugIDString().toStdString()},
-                                {"durationSec", static_cast<std::int64_t>(duration)},
-                                {"origin", external ? std::string("external") : std::string("internal")}});
+        && !isInNotesFolderByPrefix(filePath_);
+    events::focusSessionEnd(tracker(), debugIDString().toStdString(), static_cast<double>(duration), external);
     deps_.settings->remove(QStringLiteral("statsSessionStart"));
     sessionStart_.reset();
 }

@@ -22,12 +22,12 @@ int main(int argc, char** argv)
     base.networkTimeouts = {30, 60};  // only quitting may end the hanging request
     base.device = DeviceInfo{};
     startAppAnalytics("5D2C6F0A-1111-4222-8333-944455556666", base);
-    events::createNote("5D2C6F0A-1111-4222-8333-944455556666");
+    flintly::events::createNote(flintly::usageTracker(), "5D2C6F0A-1111-4222-8333-944455556666");
     Analytics::mainInstance()->flush(true);
 
     std::string line;
     std::getline(std::cin, line);
-    events::focusSessionEnd("5D2C6F0A-1111-4222-8333-944455556666", 42.0, events::kOriginInternal);
+    flintly::events::focusSessionEnd(flintly::usageTracker(), "5D2C6F0A-1111-4222-8333-944455556666", 42.0, false);
     shutdownAppAnalytics();
     return 0;
 }

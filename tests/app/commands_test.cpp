@@ -65,7 +65,8 @@ protected:
     }
     void TearDown() override
     {
-        SearchPanelController::shared().setShown(false);
+        if (auto& search = SearchPanelController::shared(); search.isShown())
+            search.toggle(nullptr);
         commands.reset();
         delegate.reset();
         model.reset();

@@ -6,6 +6,8 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 #include <thread>
 
 using namespace flintly::test;
@@ -132,6 +134,46 @@ TEST_F(TextSafetyApp, ASyncToolWritingEverySixHundredMillisecondsIsFollowedToThe
     EXPECT_EQ(readFile(path), QByteArray("version 20\n"));
     EXPECT_EQ(output().count(QStringLiteral("✅ 외부 변경사항 반영 완료")), 20) << diagnostics().toStdString();
     EXPECT_TRUE(conflictCopies().isEmpty());
+}
+
+TEST_F(TextSafetyApp, TextThatCannotBeSavedAtQuitIsRecoveredAndAnnouncedOnceAtTheNextStart)
+{
+    // Immutable: even root cannot write in it.
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), notes()}) != 0)
+        GTEST_SKIP() << "chattr is not available here";
+    bool locked = true;
+    auto unlock = [&] {
+        if (std::exchange(locked, false))
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), notes()});
+    };
+    struct Guard {
+        std::function<void()> f;
+        ~Guard() { f(); }
+    } guard{unlock};
+
+    start();
+    ASSERT_TRUE(waitForPanel(true));
+    ASSERT_TRUE(waitForPageText());
+    focusPanel();
+    type(QStringLiteral("Kept anyway\nin a recovery file"), 20);
+    pause(1500);
+    ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return app.state() == QProcess::NotRunning; }, 30000));
+    const QDir recovery(home.filePath(QStringLiteral("data/Flintly/Recovery")));
+    const QStringList kept = recovery.entryList({QStringLiteral("Kept anyway *.md")});
+    ASSERT_EQ(kept.size(), 1) << diagnostics().toStdString();
+    EXPECT_EQ(readFile(recovery.filePath(kept[0])), QByteArray("Kept anyway\nin a recovery file"));
+    unlock();
+
+    const QString announcement = QStringLiteral("🛟 지난번에 저장하지 못한 내용이 복구 파일에 있습니다: ") + recovery.filePath(kept[0]);
+    for (const bool expected : {true, false}) {
+        log_.clear();
+        start();
+        ASSERT_TRUE(waitForPanel(true));
+        EXPECT_EQ(output().contains(announcement), expected) << diagnostics().toStdString();
+        ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+        ASSERT_TRUE(waitFor([&] { return app.state() == QProcess::NotRunning; }, 30000));
+    }
 }
 
 // An X server of the test's own, which it can pull out from under the app.

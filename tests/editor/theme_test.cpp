@@ -17,10 +17,13 @@ TEST(AppThemeTest, OnlyZeroOneAndTwoNameAThemeAndEverythingElseIsAutomatic)
 {
     EXPECT_EQ(appThemeFromRaw(0), AppTheme::system);
     EXPECT_EQ(appThemeFromRaw(2), AppTheme::dark);
+    EXPECT_EQ(editorScript(AppTheme::dark, ColorScheme::light), QStringLiteral("window.setThemeMode?.('manual', 'dark')"))
+        << "a chosen theme wins over the desktop's";
     for (qint64 raw : {-1, 3, 42}) {
         EXPECT_EQ(appThemeFromRaw(raw), std::nullopt) << raw;
         EXPECT_EQ(appThemeForStored(raw), AppTheme::system) << raw;
-        EXPECT_EQ(editorScript(appThemeForStored(raw)), QStringLiteral("window.setThemeMode?.('auto')"));
+        // What the app sends: in automatic mode the page is told the desktop's scheme.
+        EXPECT_EQ(editorScript(appThemeForStored(raw), ColorScheme::dark), QStringLiteral("window.setThemeMode?.('auto', 'dark')"));
         EXPECT_EQ(preferredColorScheme(appThemeForStored(raw)), std::nullopt);
     }
     QStringList labels;

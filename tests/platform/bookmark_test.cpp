@@ -21,9 +21,9 @@ TEST(Bookmark, RoundTripsAFolderAndReportsAReplacedOneAsStale)
     EXPECT_FALSE(resolved->isStale);
     EXPECT_TRUE(Bookmark::startAccessing(resolved->path));
 
-    // A sync tool that deletes and recreates the folder leaves a different inode.
-    QDir(folder).removeRecursively();
-    QDir().mkpath(root.filePath(QStringLiteral("placeholder")));
+    // A folder replaced by another of the same name (moved aside, so the file system
+    // cannot hand its inode number to the new one) is reported as stale.
+    ASSERT_TRUE(QDir().rename(folder, root.filePath(QStringLiteral("moved aside"))));
     QDir().mkpath(folder);
     resolved = Bookmark::resolve(*bytes);
     ASSERT_TRUE(resolved);

@@ -1,0 +1,99 @@
+#include "browser/NoteListModel.h"
+
+#include "browser/QuickOpenModel.h"
+
+#include <QRegularExpression>
+
+namespace flintly {
+
+NoteListModel::NoteListModel(QuickOpenModel* browser, QObject* parent) : QAbstractListModel(parent), browser_(browser)
+{
+    progressRow_ = browser_ && browser_->isScanning();
+    connect(browser_, &QuickOpenModel::listChanged, this, [this] {
+        beginResetModel();
+        progressRow_ = browser_ && browser_->isScanning();
+        endResetModel();
+    });
+}
+
+int NoteListModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !browser_)
+        return 0;
+    return static_cast<int>(browser_->rowCount()) + (progressRow_ ? 1 : 0);
+}
+
+std::optional<FileInfo> NoteListModel::fileAt(int row) const
+{
+    const int r = row - (progressRow_ ? 1 : 0);
+    if (!browser_ || r < 0 || static_cast<std::size_t>(r) >= browser_->rowCount())
+        return std::nullopt;
+    return browser_->fileAt(static_cast<std::size_t>(r));
+}
+
+int NoteListModel::rowOf(const QString& path) const
+{
+    if (!browser_)
+        return -1;
+    const int r = browser_->rowOf(path);
+    return r < 0 ? -1 : r + (progressRow_ ? 1 : 0);
+}
+
+QVariant NoteListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !browser_)
+        return {};
+    const bool progress = progressRow_ && index.row() == 0;
+    if (role == IsProgressRole)
+        return progress;
+    if (progress)
+        return role == Qt::DisplayRole ? QVariant(QStringLiteral("Scanning files...")) : QVariant();
+    const int r = index.row() - (progressRow_ ? 1 : 0);
+    if (r < 0 || static_cast<std::size_t>(r) >= browser_->rowCount())
+        return {};
+    const FileInfo& f = browser_->fileAt(static_cast<std::size_t>(r));
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return f.name;
+    case DetailRole:
+        return noteDetail(f);
+    case PathRole:
+    case Qt::ToolTipRole:
+        return f.path;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags NoteListModel::flags(const QModelIndex& index) const
+{
+    if (progressRow_ && index.row() == 0)
+        return Qt::ItemIsEnabled;
+    return QAbstractListModel::flags(index);
+}
+
+QString mediumDate(const QDate& date, const QLocale& locale)
+{
+    static const QRegularExpression weekday(QStringLiteral("\\s*d{4}[,.]?\\s*"));
+    QString format = locale.dateFormat(QLocale::LongFormat);
+    format.replace(weekday, QStringLiteral(" "));
+    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+    return locale.toString(date, format.trimmed());
+}
+
+QString byteCount(qint64 bytes, const QLocale& locale)
+{
+    // Decimal units, as file managers count; a small file is never "0 KB".
+    const qint64 kb = bytes == 0 ? 0 : std::max<qint64>(1, (bytes + 500) / 1000);
+    if (kb < 1000)
+        return locale.toString(kb) + QStringLiteral(" KB");
+    return locale.toString(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
+QString noteDetail(const FileInfo& file, const QLocale& locale)
+{
+    return mediumDate(file.modifiedDate.toLocalTime().date(), locale) + QStringLiteral(" • ") + byteCount(file.size, locale);
+}
+
+}  // namespace flintly
