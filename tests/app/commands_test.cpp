@@ -11,10 +11,8 @@
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
-#include "panels/TemplatePanelController.h"
 #include "platform/Bookmark.h"
 #include "platform/SettingsStore.h"
-#include "platform_widgets/QtAlertPresenter.h"
 #include "shortcuts/GlobalShortcuts.h"
 #include "support/FakeDialogs.h"
 #include "support/LogCapture.h"
@@ -28,7 +26,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -46,7 +43,6 @@ const Shortcut kCtrlO(Key::o, ModifierFlag::command);
 const Shortcut kCtrlShiftO(Key::o, ModifierFlag::command | ModifierFlag::shift);
 const Shortcut kCtrlS(Key::s, ModifierFlag::command);
 const Shortcut kCtrlP(Key::p, ModifierFlag::command);
-const Shortcut kCtrlT(Key::t, ModifierFlag::command);
 const Shortcut kCtrlComma(Key::comma, ModifierFlag::command);
 const Shortcut kCtrlQ(Key::q, ModifierFlag::command);
 // The note hotkey of these tests: no other test program grabs it, and without Alt it
@@ -82,14 +78,14 @@ protected:
         settings->setValue(QStringLiteral("flintlyLastSeenVersion"), lastSeen);
     }
 
-    void launch(AlertPresenter* alertPresenter = nullptr)
+    void launch()
     {
         model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get(), &chooser));
         shortcuts = std::make_unique<shortcuts::GlobalShortcuts>(*settings);
         AppDelegate::Dependencies deps;
         deps.settings = settings.get();
         deps.model = model.get();
-        deps.alerts = alertPresenter ? alertPresenter : &alerts;
+        deps.alerts = &alerts;
         deps.bindShowNote = [this](QObject* context, std::function<void(quint32)> toggle) {
             shortcuts->bindKeyUp(QStringLiteral("showNote"), kHotkey, context, [toggle] { toggle(0); });
         };
@@ -185,9 +181,6 @@ TEST_F(Commands, DuringOnboardingTheNoteCommandsRestAndTheOthersWork)
     EXPECT_EQ(windowsTitled(QStringLiteral("Flintly Settings")), QList<QWidget*>{prefs});
     xtest.closeWindow(static_cast<quint32>(prefs->winId()));
     ASSERT_TRUE(waitUntil([&] { return !prefs->isVisible(); }));
-    press(onboarding, kCtrlComma);
-    EXPECT_EQ(commands->settingsWindow(), prefs);
-    EXPECT_TRUE(prefs->isVisible());
     EXPECT_EQ(quits, 0) << "closing the settings window ends nothing";
 
     // Closing onboarding by hand would leave nothing to bring it back: the app quits.
@@ -234,12 +227,6 @@ TEST_F(Commands, WithThePanelEveryKeyRunsItsCommandFromAnyFlintlyWindow)
 
     press(panel, kCtrlShiftO);
     EXPECT_EQ(opener.opened.value(0), QUrl::fromLocalFile(notes));
-
-    auto& templates = TemplatePanelController::shared();
-    press(panel, kCtrlT);
-    EXPECT_TRUE(templates.isShown());
-    xtest.tap(kCtrlT);
-    EXPECT_TRUE(waitUntil([&] { return !templates.isShown(); })) << "Ctrl+T from the template panel hides it";
 
     {
         // A folder that cannot be made (a file stands in its way): the failure is logged.
@@ -298,22 +285,6 @@ TEST_F(Commands, TheMenusOfferTheTableAndTheHotkeyWorksWhileOneIsOpen)
     xtest.tap(kHotkey);
     EXPECT_TRUE(waitUntil([&] { return panel->isVisible(); })) << "and under the tray's menu";
     tray->hide();
-}
-
-TEST_F(Commands, ClosingTheWhatsNewAlertByHandStillOpensThePanel)
-{
-    configured(QStringLiteral("0.0.9"));
-    QtAlertPresenter realAlerts;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible())
-            xtest.closeWindow(static_cast<quint32>(box->winId()));
-    });
-    closer.start(100);
-    launch(&realAlerts);
-    closer.stop();
-    ASSERT_TRUE(delegate->panel());
-    EXPECT_EQ(settings->stringValue(QStringLiteral("flintlyLastSeenVersion")), QStringLiteral("0.1.0"));
 }
 
 // A window that will not close when asked, as the template panel does while it fades.
