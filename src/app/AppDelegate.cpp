@@ -17,7 +17,6 @@
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QShortcut>
 
 namespace flintly {
 
@@ -49,7 +48,19 @@ void AppDelegate::applicationDidFinishLaunching()
     switch (decideStartup(*deps_.settings, runningVersion())) {
     case StartupOutcome::onboarding:
         onboarding_ = std::make_unique<OnboardingController>(*deps_.settings, *deps_.model, runningVersion());
+        // Closed by hand before a folder was chosen, the window is gone and nothing
+        // (no panel for the hotkey or the tray to show) could bring it back: quit, and
+        // the next launch onboards again.
+        connect(onboarding_.get(), &OnboardingController::closedByUser, this, [this] {
+            log("👋 Onboarding closed before a folder was chosen; quitting");
+            if (deps_.quit)
+                deps_.quit();
+            else
+                QCoreApplication::quit();
+        });
         onboarding_->show();
+        if (deps_.adoptWindow && onboarding_->window())
+            deps_.adoptWindow(onboarding_->window());
         break;
     case StartupOutcome::whatsNew:
         // Quitting under the alert ends the launch here: the app is on its way out.
@@ -89,17 +100,11 @@ void AppDelegate::setUpPanel()
     if (panel_)
         return;
     panel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
-    // Ctrl+Q quits from the note even where the desktop has no tray to quit from.
-    auto* quit = new QShortcut(QKeySequence::Quit, panel_->window());
-    connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
-    // "Insert Template…" from whichever Flintly window has the keyboard.
-    auto* insertTemplate = new QShortcut(TemplatePanelController::insertTemplateShortcut(), panel_->window());
-    insertTemplate->setContext(Qt::ApplicationShortcut);
-    connect(insertTemplate, &QShortcut::activated, this, &AppDelegate::toggleTemplatePanel);
+    if (deps_.adoptWindow)
+        deps_.adoptWindow(panel_->window());
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
     panel_->showWindow();
     SearchPanelController::shared().configure(deps_.model, *deps_.settings);
-    SearchPanelController::shared().bindQuickOpenKey();
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();
     runAfter(500, this, [this] { firstThemeSynchronisation(); });

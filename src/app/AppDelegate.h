@@ -45,6 +45,10 @@ public:
         int themeRetryUnitMs = 500;  // attempt n waits n units before the next
         // The page script for a stored theme; null gives the plain "auto"/"manual" forms.
         std::function<QString(qint64 storedTheme)> themeScript;
+        // Gives a window the app makes (onboarding, the note panel) the menu commands.
+        std::function<void(QWidget* window)> adoptWindow;
+        // Ends the app the ordinary way; null: the application's quit.
+        std::function<void()> quit;
     };
 
     static constexpr int kThemeSyncAttempts = 10;
@@ -59,7 +63,7 @@ public:
     void togglePanel(quint32 userTime = 0);
     // Brings the panel forward (a second launch of the app asks for this).
     void showPanel();
-    // "Insert Template…": the template panel on the note panel, or away again.
+    // "Insert Template…" (a menu command): the template panel on the note panel, or away again.
     void toggleTemplatePanel();
 
     void registerWebView(QObject* webView, ScriptEvaluator evaluate);

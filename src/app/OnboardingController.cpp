@@ -6,6 +6,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 
+#include <QEvent>
+
 namespace flintly {
 
 OnboardingController::OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
@@ -27,6 +29,7 @@ void OnboardingController::show()
         if (self)
             self->pickFolder();
     });
+    window_->installEventFilter(this);
     // The welcome was seen already; only the folder is missing.
     if (onboarded)
         window_->setStep(OnboardingWindow::Step::chooseFolder);
@@ -64,6 +67,16 @@ void OnboardingController::folderPicked(const std::optional<QUrl>& folder)
         model_->setSaveFolder(*folder);
     NotificationCenter::defaultCenter().post(QStringLiteral("flintlyDidPickFolder"));
     finish();
+}
+
+bool OnboardingController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only the window system's close request (its close button, Alt+F4) is the user's;
+    // our own close() when onboarding ends, and the one Qt sends every window when the
+    // app quits, are not.
+    if (watched == window_ && event->type() == QEvent::Close && event->spontaneous())
+        emit closedByUser();
+    return false;
 }
 
 void OnboardingController::finish()

@@ -35,6 +35,14 @@ public:
 
     OnboardingWindow* window() const { return window_; }
 
+signals:
+    // The user closed the window (the window manager's close button, Alt+F4) before
+    // choosing a folder. Nothing would bring it back, so the app must act on it.
+    void closedByUser();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     SettingsStore& settings_;
     QPointer<MarkdownModel> model_;

@@ -1,10 +1,12 @@
 #include "app/QuitGuard.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QWidget>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -64,9 +66,24 @@ QuitGuard::~QuitGuard()
 bool QuitGuard::eventFilter(QObject* watched, QEvent* event)
 {
     // Every quit() (signals, the tray, Ctrl+Q, the session) arrives as this event.
-    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
         quitRequested_ = true;
+        takeWindowsDown();
+    }
     return false;
+}
+
+// Qt asks every window to close before it quits and drops the quit when one is still
+// shown afterwards. Ours hide instead of closing (the note panel), fade out first (the
+// template panel), or stop the round of closing by refusing, so with the settings
+// window open Quit did nothing at all, depending on the order Qt happened to ask in.
+void QuitGuard::takeWindowsDown()
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            window->hide();
 }
 
 void QuitGuard::runOnce()

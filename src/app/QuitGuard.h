@@ -10,7 +10,7 @@ namespace flintly {
 
 // Makes every ordinary way of ending the app (Quit, the session ending, SIGTERM,
 // SIGINT, SIGHUP) run `beforeQuit` first, so typing still waiting for its save is
-// written before the process goes.
+// written before the process goes, and makes sure no window of ours can refuse it.
 class QuitGuard : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +25,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void takeWindowsDown();
     void runOnce();
 
     std::function<void()> beforeQuit_;

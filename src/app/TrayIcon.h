@@ -4,15 +4,17 @@
 
 #include <functional>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace flintly {
 
-// The status-area icon, where the desktop has one: show or hide the note, quit.
+// The status-area icon, where the desktop has one: a click shows or hides the note, the
+// menu holds the app's commands.
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    TrayIcon(std::function<void()> toggleNote, QObject* parent = nullptr);
+    TrayIcon(std::function<void()> toggleNote, QMenu* menu, QObject* parent = nullptr);
 
     static bool isAvailable();
 

@@ -14,6 +14,7 @@ void connectUpdatePrompts(Updater& updater, AlertPresenter& alerts, UrlOpener& o
         alert.title = QStringLiteral("Flintly %1 is available").arg(r.version);
         alert.message = QStringLiteral("You have %1. Download the new version?").arg(runningVersion());
         alert.buttons = {QStringLiteral("Download"), QStringLiteral("Later")};
+        alert.escapeButton = 1;
         if (alerts.present(alert) == 0)
             opener.openUrl(r.downloadUrl);
     });

@@ -3,14 +3,17 @@
 #include "analytics/AppEvents.h"
 #include "analytics/AutomaticProperties.h"
 #include "app/AppDelegate.h"
+#include "app/CombinedPrefs.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
+#include "app/MainCommands.h"
 #include "app/QuitGuard.h"
 #include "app/SingleInstance.h"
 #include "app/StartupDecision.h"
 #include "app/TrayIcon.h"
 #include "app/UpdatePrompts.h"
 #include "app/Updater.h"
+#include "browser/RecentFileManager.h"
 #include "document/MarkdownModel.h"
 #include "document/RecoveryStore.h"
 #include "editor/AppTheme.h"
@@ -32,6 +35,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -173,7 +177,29 @@ int main(int argc, char** argv)
     g_modelAtExit = &model;
     std::atexit(flushAtExit);
     deps.quitRequested = [&quitGuard] { return quitGuard.quitRequested(); };
+    MainCommands* commands = nullptr;  // made right after the delegate, before the launch
+    deps.adoptWindow = [&commands](QWidget* window) { commands->adopt(window); };
     AppDelegate delegate(std::move(deps));
+
+    MainCommands::Dependencies commandDeps;
+    commandDeps.delegate = &delegate;
+    commandDeps.model = &model;
+    commandDeps.fileChooser = &chooser;
+    commandDeps.urlOpener = &opener;
+    commandDeps.addRecent = [](const QUrl& url, const QByteArray& bookmark) {
+        RecentFileManager::shared().addRecent(url, bookmark);
+    };
+    commandDeps.makeSettingsWindow = [&settings, &model, &opener]() -> QWidget* {
+        CombinedPrefs::Dependencies prefs;
+        prefs.settings = &settings;
+        prefs.model = &model;
+        prefs.urlOpener = &opener;
+        return new CombinedPrefs(prefs);
+    };
+    MainCommands mainCommands(std::move(commandDeps));
+    commands = &mainCommands;
+    // The recorder refuses combinations the commands use.
+    shortcuts::GlobalShortcuts::shared().setMainMenu(mainCommands.trayMenu());
 
     const QStringList recovered = announceRecoveredText();
     QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate, recovered](QWebEngineView* view) {
@@ -217,7 +243,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<TrayIcon> tray;
     if (TrayIcon::isAvailable())
-        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); });
+        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.

@@ -72,26 +72,6 @@ private:
     SearchPanelController* owner_;
 };
 
-// Ctrl+P in whichever Flintly window has the keyboard, the web view's included.
-class SearchPanelController::QuickOpenKey : public QObject {
-public:
-    explicit QuickOpenKey(SearchPanelController* owner) : QObject(owner), owner_(owner) {}
-
-protected:
-    bool eventFilter(QObject* receiver, QEvent* event) override
-    {
-        if (!isKey(event) || QApplication::activePopupWidget() || !qobject_cast<QWidget*>(receiver))
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_P || plainModifiers(key) != Qt::ControlModifier)
-            return false;
-        return claim(event, [this] { owner_->toggle(QApplication::activeWindow()); });
-    }
-
-private:
-    SearchPanelController* owner_;
-};
-
 SearchPanelController::SearchPanelController() : SearchPanelController(Options{}) {}
 
 SearchPanelController::SearchPanelController(Options options) : options_(std::move(options))
@@ -170,14 +150,6 @@ void SearchPanelController::toggle(QWidget* anchor)
         isShown_ = true;
         show(anchor);
     }
-}
-
-void SearchPanelController::bindQuickOpenKey()
-{
-    if (quickOpenKey_)
-        return;
-    quickOpenKey_ = new QuickOpenKey(this);
-    qApp->installEventFilter(quickOpenKey_);
 }
 
 void SearchPanelController::show(QWidget* attachedTo)

@@ -72,10 +72,8 @@ public:
     void show(QWidget* attachedTo);
     void hide();
     // Hides a shown panel; otherwise shows it attached to `anchor`'s window, or does
-    // nothing without one. The toolbar button, Ctrl+P and "Quick Open…" all do this.
+    // nothing without one. The toolbar button and "Quick Open…" (Ctrl+P) do this.
     void toggle(QWidget* anchor);
-    // Ctrl+P in any Flintly window toggles the panel against the active window.
-    void bindQuickOpenKey();
 
     // The key and activation watchers installed while shown.
     int monitorCount() const { return static_cast<int>(monitors_.size()); }
@@ -85,7 +83,6 @@ protected:
 
 private:
     class KeyMonitor;
-    class QuickOpenKey;
 
     void dismiss();
     void place();
@@ -107,7 +104,6 @@ private:
     QPointer<QWidget> anchor_;
     QList<std::function<void()>> monitors_;  // each removes one watcher
     quint64 fadeGeneration_ = 0;
-    QuickOpenKey* quickOpenKey_ = nullptr;
 };
 
 }  // namespace flintly

@@ -24,6 +24,9 @@ QString allowArbitraryLoads()
 }
 QString shortVersion() { return QStringLiteral(FLINTLY_BUILD_VERSION); }
 QString buildVersion() { return QStringLiteral(FLINTLY_BUILD_VERSION); }
+QString developerName() { return QString::fromUtf8(FLINTLY_BUILD_DEVELOPER_NAME); }
+QString developerEmail() { return QString::fromUtf8(FLINTLY_BUILD_DEVELOPER_EMAIL); }
+QString developerUrl() { return QString::fromUtf8(FLINTLY_BUILD_DEVELOPER_URL); }
 
 QString value(const QString& key)
 {

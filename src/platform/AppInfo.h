@@ -15,6 +15,11 @@ QString allowArbitraryLoads();  // "NSAllowsArbitraryLoads"
 QString shortVersion();         // "CFBundleShortVersionString"
 QString buildVersion();         // "CFBundleVersion"
 
+// The project's own contact details (FLINTLY_DEVELOPER_NAME, _EMAIL, _URL).
+QString developerName();
+QString developerEmail();
+QString developerUrl();
+
 // Looks a value up by its information-dictionary key; empty when unknown.
 QString value(const QString& key);
 

@@ -39,9 +39,11 @@ struct Alert {
     QString title;
     QString message;
     QStringList buttons;  // first is the default; empty means a single "OK"
+    // The answer Escape and closing the alert give: the button that changes nothing.
+    int escapeButton = 0;
 };
 
-// Modal: returns the index of the button pressed.
+// Modal: returns the index of the button pressed (escapeButton when dismissed).
 class AlertPresenter {
 public:
     virtual ~AlertPresenter() = default;

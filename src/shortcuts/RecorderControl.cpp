@@ -299,6 +299,7 @@ bool RecorderControl::handleKeyPress(QKeyEvent* event)
         alert.title = localized("keyboard_shortcut_used_by_system");
         alert.message = localized("keyboard_shortcuts_can_be_changed");
         alert.buttons = {localized("ok"), localized("force_use_shortcut")};
+        alert.escapeButton = 0;  // dismissing the alert does not use the shortcut
         const int answer = services_.alerts->present(alert);
         if (!self)
             return false;

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/MainCommands.h"
 #include "browser/NoteListModel.h"
 #include "browser/QuickOpenModel.h"
 #include "browser/Workspace.h"
@@ -101,6 +102,7 @@ protected:
         auto& search = SearchPanelController::shared();
         if (search.isShown())
             search.toggle(nullptr);
+        commands.reset();
         delegate.reset();
         model.reset();
     }
@@ -132,7 +134,13 @@ protected:
             editor = new KeyRecorder(parent);
             return editor;
         };
+        // Ctrl+P is the "Quick Open…" command of the app's command table.
+        deps.adoptWindow = [this](QWidget* window) { commands->adopt(window); };
         delegate = std::make_unique<AppDelegate>(std::move(deps));
+        MainCommands::Dependencies table;
+        table.delegate = delegate.get();
+        table.model = model.get();
+        commands = std::make_unique<MainCommands>(std::move(table));
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(delegate->panel());
         notePanel = delegate->panel()->window();
@@ -180,6 +188,7 @@ protected:
     ScriptedAlertPresenter alerts;
     std::unique_ptr<MarkdownModel> model;
     std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<MainCommands> commands;
     FloatingPanelWindow* notePanel = nullptr;
     KeyRecorder* editor = nullptr;
     ManualQueryTimer* queryTimer = nullptr;

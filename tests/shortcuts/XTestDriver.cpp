@@ -5,6 +5,7 @@
 #include <xcb/xtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace flintly::test {
 
@@ -166,5 +167,28 @@ quint16 XTestDriver::lockState()
 bool XTestDriver::capsLockOn() { return lockState() & XCB_MOD_MASK_LOCK; }
 
 bool XTestDriver::numLockOn() { return lockState() & XCB_MOD_MASK_2; }
+
+namespace {
+xcb_atom_t atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return a;
+}
+}  // namespace
+
+void XTestDriver::closeWindow(quint32 window)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(connection_, "WM_PROTOCOLS");
+    event.data.data32[0] = atom(connection_, "WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    sync();
+}
 
 }  // namespace flintly::test

@@ -31,6 +31,10 @@ public:
     void moveTo(int x, int y);
     void click(int button = 1);
 
+    // Asks a window to close, as a window manager's close button (or Alt+F4) does:
+    // WM_DELETE_WINDOW through WM_PROTOCOLS.
+    void closeWindow(quint32 window);
+
     // A passive grab by this client, as another program would hold a hotkey; with
     // `extraModifiers` (lock masks) added to the shortcut's own.
     bool grab(const shortcuts::Shortcut& shortcut, quint16 extraModifiers = 0);

@@ -3,6 +3,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "platform_widgets/QtAlertPresenter.h"
 #include "shortcuts/GlobalShortcutViewModifier.h"
 #include "shortcuts/GlobalShortcuts.h"
 #include "shortcuts/KeyCodeMap.h"
@@ -16,7 +17,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -48,7 +51,7 @@ protected:
         window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
         recorder = new Recorder(name, [this](std::optional<Shortcut> s) { changes.append(s); }, QStringLiteral("Note"),
-                                RecorderServices{shortcuts.get(), &alerts, &beeper}, window.get());
+                                RecorderServices{shortcuts.get(), &presenter(), &beeper}, window.get());
         after = new QLineEdit(window.get());
         layout->addWidget(recorder);
         layout->addWidget(after);
@@ -71,6 +74,8 @@ protected:
     {
         return std::make_unique<GlobalShortcuts>(*store, std::make_unique<test::FakeKeyGrabBackend>(backend));
     }
+
+    virtual AlertPresenter& presenter() { return alerts; }
 
     RecorderControl* control() { return recorder->control(); }
 
@@ -325,4 +330,56 @@ TEST_F(RecorderWithGrabs, ALiveShortcutPressedWhileRecordingIsRecordedNotRun)
     // Recording over, the shortcut acts again, for both names now.
     xtest.tap(kOtherName);
     EXPECT_TRUE(test::waitUntil([&] { return ran == 2; }));
+}
+
+namespace {
+// The alert as people meet it: the real message box, answered with a real key or the
+// window manager's close request.
+class RecorderWithRealAlert : public RecorderTestBase {
+protected:
+    AlertPresenter& presenter() override { return realAlerts; }
+
+    // Presses the combination and dismisses the alert it brings up.
+    void pressAndDismiss(const Shortcut& s, bool withEscape)
+    {
+        bool dismissed = false;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (dismissed || !box || !box->isVisible())
+                return;
+            if (!box->isActiveWindow()) {
+                box->activateWindow();
+                return;
+            }
+            dismissed = true;
+            if (withEscape)
+                xtest.tapKeycode(kEscape);
+            else
+                xtest.closeWindow(static_cast<quint32>(box->winId()));
+        });
+        answer.start(50);
+        tapShortcut(s);
+        ASSERT_TRUE(test::waitUntil([&] { return dismissed && !QApplication::activeModalWidget(); }))
+            << "the alert never came up or never went";
+        // Without a window manager nothing hands the keyboard back.
+        window->activateWindow();
+        ASSERT_TRUE(test::waitUntil([&] { return window->isActiveWindow(); }));
+    }
+
+    QtAlertPresenter realAlerts;
+};
+}  // namespace
+
+TEST_F(RecorderWithRealAlert, EscapeOrClosingTheSystemAlertMeansDoNotUseIt)
+{
+    backend.heldElsewhere.insert(kFree);
+    for (bool withEscape : {true, false}) {
+        SCOPED_TRACE(withEscape ? "Escape" : "closed");
+        startRecording();
+        pressAndDismiss(kFree, withEscape);
+        EXPECT_EQ(shortcuts->getShortcut(name), kDefault);
+        EXPECT_TRUE(changes.isEmpty());
+        EXPECT_FALSE(control()->isRecording());
+    }
 }

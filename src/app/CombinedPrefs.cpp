@@ -1,0 +1,365 @@
+#include "app/CombinedPrefs.h"
+
+#include "app/WritingStatistics.h"
+#include "document/MarkdownModel.h"
+#include "editor/AppTheme.h"
+#include "editor/ColorScheme.h"
+#include "panels/SymbolIcon.h"
+#include "platform/AppInfo.h"
+#include "platform/Dialogs.h"
+#include "platform/MainThread.h"
+#include "platform/SettingsStore.h"
+#include "platform/TimeSource.h"
+#include "shortcuts/GlobalShortcuts.h"
+#include "shortcuts/Recorder.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+// Resources compiled into a static library are only registered when asked for.
+static void ensurePrefsSymbols()
+{
+    static const bool once = [] {
+        Q_INIT_RESOURCE(prefs_symbols);
+        return true;
+    }();
+    (void)once;
+}
+
+namespace flintly {
+
+namespace {
+constexpr int kSymbolSize = 16;
+constexpr int kRowHeight = 34;
+const QString kShowDefaultFolderKey = QStringLiteral("showDefaultFolder");
+
+// The rounded group behind a section's rows, as a grouped form draws it.
+class FormGroup : public QWidget {
+public:
+    explicit FormGroup(QWidget* parent = nullptr) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+        const QColor fill = palette().color(isDark(palette()) ? QPalette::AlternateBase : QPalette::Base);
+        p.fillPath(path, fill);
+        QColor line = palette().color(QPalette::Mid);
+        line.setAlphaF(0.35);
+        p.setPen(line);
+        p.drawPath(path);
+    }
+};
+
+QString escaped(const QString& text) { return text.toHtmlEscaped(); }
+}  // namespace
+
+CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
+    : QWidget(parent, Qt::Window), deps_(std::move(deps)), model_(deps_.model)
+{
+    Q_ASSERT(deps_.settings && deps_.model);
+    ensurePrefsSymbols();
+    if (!deps_.time)
+        deps_.time = &TimeSource::system();
+    if (!deps_.recorder.shortcuts)
+        deps_.recorder = shortcuts::RecorderServices::standard();
+    setWindowTitle(QStringLiteral("Flintly Settings"));
+    setFixedSize(kWidth, kHeight);
+
+    auto* close = new QAction(this);
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+
+    // App
+    themePicker_ = new QComboBox;
+    for (AppTheme theme : allAppThemes())
+        themePicker_->addItem(label(theme), static_cast<int>(theme));
+    connect(themePicker_, &QComboBox::activated, this, [this](int index) {
+        deps_.settings->setValue(QLatin1String(kAppThemeKey), themePicker_->itemData(index).toInt());
+    });
+    favoritesToggle_ = new QCheckBox;
+    favoritesToggle_->setAccessibleName(QStringLiteral("Show Flintly folder in Favorites"));
+    connect(favoritesToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        deps_.settings->setValue(kShowDefaultFolderKey, on);
+    });
+    recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
+
+    // Storage
+    saveFolderLabel_ = makeValue();
+    saveFolderLabel_->setForegroundRole(QPalette::PlaceholderText);
+    changeFolderButton_ = new QPushButton(QStringLiteral("Change…"));
+    connect(changeFolderButton_, &QPushButton::clicked, this, &CombinedPrefs::changeFolder);
+    auto* folderValue = new QWidget;
+    auto* folderLayout = new QHBoxLayout(folderValue);
+    folderLayout->setContentsMargins(0, 0, 0, 0);
+    folderLayout->addWidget(saveFolderLabel_);
+    folderLayout->addWidget(changeFolderButton_);
+    revealLink_ = makeLink(QStringLiteral("Show in File Manager"), [this] {
+        if (model_ && deps_.urlOpener && !model_->saveFolder().isEmpty())
+            deps_.urlOpener->revealInFileManager(QDir::cleanPath(model_->saveFolder().toLocalFile()));
+    });
+
+    // Stats
+    notesValue_ = makeValue();
+    charactersValue_ = makeValue();
+    focusTimeValue_ = makeValue();
+    todosValue_ = makeValue();
+
+    // Developer
+    const QString email = AppInfo::developerEmail();
+    emailLink_ = makeLink(email, [email] {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(email);
+    });
+    emailLink_->setToolTip(QStringLiteral("Click to copy"));
+    const QUrl site(AppInfo::developerUrl());
+    blogLink_ = makeLink(site.toString(), [this, site] {
+        if (deps_.urlOpener)
+            deps_.urlOpener->openUrl(site);
+    });
+    auto* name = makeValue();
+    name->setText(AppInfo::developerName());
+
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(20, 8, 20, 20);
+    column->setSpacing(6);
+    column->addWidget(makeSection(QStringLiteral("App"), {
+        {makeRowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
+        {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")), favoritesToggle_},
+        {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), recorder_},
+    }));
+    column->addWidget(makeSection(QStringLiteral("Storage"), {
+        {makeRowLabel(QStringLiteral("Save Folder"), QStringLiteral("folder.fill")), folderValue},
+        {nullptr, revealLink_},
+    }));
+    revealRow_ = revealLink_->parentWidget();
+    column->addWidget(makeSection(QStringLiteral("Stats"), {
+        {makeRowLabel(QStringLiteral("Notes"), QStringLiteral("doc.plaintext")), notesValue_},
+        {makeRowLabel(QStringLiteral("Characters"), QStringLiteral("character.cursor.ibeam")), charactersValue_},
+        {makeRowLabel(QStringLiteral("Focus Time"), QStringLiteral("timer")), focusTimeValue_},
+        {makeRowLabel(QStringLiteral("Todos Done"), QStringLiteral("checkmark.square")), todosValue_},
+    }));
+    column->addWidget(makeSection(QStringLiteral("Developer"), {
+        {makeRowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
+        {makeRowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
+        {makeRowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
+    }));
+    column->addStretch(1);
+
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+
+    refreshTimer_ = deps_.time->createTimer([this] {
+        refreshStatistics();
+        refreshTimer_->start(kRefreshMs);
+    });
+    connect(deps_.settings, &SettingsStore::changed, this, [this](const QString& key) {
+        if (key == QLatin1String(kAppThemeKey)) {
+            applyTheme();
+            showChoices();
+        } else if (key == kShowDefaultFolderKey) {
+            showChoices();
+        } else if (key.startsWith(QLatin1String("stats"))) {
+            refreshStatistics();
+        }
+    });
+    connect(deps_.model, &MarkdownModel::saveFolderChanged, this, &CombinedPrefs::refreshFolder);
+    applyTheme();
+    refresh();
+}
+
+CombinedPrefs::~CombinedPrefs() = default;
+
+QWidget* CombinedPrefs::makeSection(const QString& title, const std::vector<std::pair<QWidget*, QWidget*>>& rows)
+{
+    auto* section = new QWidget;
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 10, 0, 0);
+    layout->setSpacing(6);
+    auto* header = new QLabel(title);
+    QFont bold = header->font();
+    bold.setWeight(QFont::DemiBold);
+    header->setFont(bold);
+    header->setContentsMargins(4, 0, 0, 0);
+    layout->addWidget(header);
+
+    auto* group = new FormGroup;
+    auto* rowsLayout = new QVBoxLayout(group);
+    rowsLayout->setContentsMargins(12, 2, 12, 2);
+    rowsLayout->setSpacing(0);
+    for (const auto& [label, value] : rows) {
+        auto* row = new QWidget;
+        row->setMinimumHeight(kRowHeight);
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 2, 0, 2);
+        if (label)
+            h->addWidget(label);
+        h->addStretch(1);
+        h->addWidget(value, 0, Qt::AlignVCenter);
+        rowsLayout->addWidget(row);
+    }
+    layout->addWidget(group);
+    return section;
+}
+
+QWidget* CombinedPrefs::makeRowLabel(const QString& text, const QString& symbol)
+{
+    auto* label = new QWidget;
+    auto* h = new QHBoxLayout(label);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(8);
+    auto* icon = new QLabel;
+    icon->setFixedSize(kSymbolSize, kSymbolSize);
+    h->addWidget(icon);
+    h->addWidget(new QLabel(text));
+    symbols_.push_back({icon, symbol});
+    return label;
+}
+
+QLabel* CombinedPrefs::makeValue()
+{
+    auto* value = new QLabel;
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return value;
+}
+
+QLabel* CombinedPrefs::makeLink(const QString& text, std::function<void()> activated)
+{
+    auto* link = new QLabel;
+    link->setTextFormat(Qt::RichText);
+    links_.push_back({link, text});
+    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    link->setCursor(Qt::PointingHandCursor);
+    link->setAccessibleName(text);
+    connect(link, &QLabel::linkActivated, this, [activated = std::move(activated)] { activated(); });
+    return link;
+}
+
+void CombinedPrefs::refresh()
+{
+    showChoices();
+    refreshFolder();
+    refreshStatistics();
+}
+
+void CombinedPrefs::showChoices()
+{
+    // Showing a setting is not choosing it: nothing is written back from here.
+    const QSignalBlocker quietPicker(themePicker_);
+    const QSignalBlocker quietToggle(favoritesToggle_);
+    themePicker_->setCurrentIndex(
+        themePicker_->findData(static_cast<int>(appThemeForStored(storedAppThemeRaw(*deps_.settings)))));
+    favoritesToggle_->setChecked(deps_.settings->boolValue(kShowDefaultFolderKey).value_or(true));
+}
+
+void CombinedPrefs::refreshFolder()
+{
+    const QUrl folder = model_ ? model_->saveFolder() : QUrl();
+    if (folder.isEmpty()) {
+        saveFolderLabel_->setText(QStringLiteral("Not set"));
+        saveFolderLabel_->setToolTip(QString());
+    } else {
+        const QString path = QDir::cleanPath(folder.toLocalFile());
+        const QString last = QFileInfo(path).fileName();
+        saveFolderLabel_->setText(last.isEmpty() ? path : last);
+        saveFolderLabel_->setToolTip(path);
+    }
+    revealRow_->setVisible(!folder.isEmpty());
+}
+
+void CombinedPrefs::refreshStatistics()
+{
+    const WritingStatistics stats = WritingStatistics::read(*deps_.settings, deps_.time->now());
+    notesValue_->setText(QString::number(stats.notes));
+    charactersValue_->setText(countText(stats.characters, deps_.locale));
+    focusTimeValue_->setText(focusTimeText(stats.focusSeconds));
+    todosValue_->setText(QString::number(stats.todosDone));
+}
+
+void CombinedPrefs::showEvent(QShowEvent* event)
+{
+    // Coming back after a while: the figures, the live focus time above all, moved on.
+    refresh();
+    refreshTimer_->start(kRefreshMs);
+    QWidget::showEvent(event);
+}
+
+void CombinedPrefs::hideEvent(QHideEvent* event)
+{
+    refreshTimer_->stop();
+    QWidget::hideEvent(event);
+}
+
+void CombinedPrefs::applyTheme()
+{
+    const auto scheme = preferredColorScheme(appThemeForStored(storedAppThemeRaw(*deps_.settings)));
+    // Automatic drops our palette, so the window follows the desktop's again.
+    setPalette(scheme ? paletteFor(*scheme) : QPalette());
+    paintSymbols();
+}
+
+void CombinedPrefs::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && !paintingSymbols_)
+        paintSymbols();
+    QWidget::changeEvent(event);
+}
+
+void CombinedPrefs::paintSymbols()
+{
+    paintingSymbols_ = true;
+    const QColor color = palette().color(QPalette::WindowText);
+    const qreal dpr = devicePixelRatioF();
+    for (const Symbol& s : symbols_)
+        s.label->setPixmap(symbolPixmap(s.name, color, QSize(kSymbolSize, kSymbolSize), dpr));
+    // Rich text takes a link's colour from the application's palette when it is set,
+    // not from ours: name it, so links stay readable on a dark window.
+    const QString link = palette().color(QPalette::Link).name();
+    for (const Symbol& l : links_)
+        l.label->setText(QStringLiteral("<a href=\"#\" style=\"color:%1\">%2</a>").arg(link, escaped(l.name)));
+    paintingSymbols_ = false;
+}
+
+void CombinedPrefs::changeFolder()
+{
+    if (!model_)
+        return;
+    model_->endFocusSession();
+    QPointer<MarkdownModel> model = model_;
+    // Chosen or not, the user starts afresh in a new note.
+    model_->chooseSaveFolder([model](std::optional<QUrl>) {
+        runOnMainThread([model] {
+            if (model)
+                model->newNote();
+        });
+    });
+}
+
+}  // namespace flintly

@@ -1,0 +1,39 @@
+#include "app/WritingStatistics.h"
+
+#include "platform/SettingsStore.h"
+
+#include <cmath>
+
+namespace flintly {
+
+WritingStatistics WritingStatistics::read(const SettingsStore& settings, const QDateTime& now)
+{
+    WritingStatistics s;
+    s.notes = settings.intValue(QStringLiteral("statsNoteCount")).value_or(0);
+    s.characters = settings.intValue(QStringLiteral("statsCharCount")).value_or(0);
+    s.todosDone = settings.intValue(QStringLiteral("statsTodoDone")).value_or(0);
+    s.focusSeconds = settings.intValue(QStringLiteral("statsFocusSeconds")).value_or(0);
+    const double sessionStart = settings.doubleValue(QStringLiteral("statsSessionStart")).value_or(0);
+    if (sessionStart > 0) {
+        const double elapsed = static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0 - sessionStart;
+        // A clock set back since the session began counts as no time, not negative time.
+        s.focusSeconds += std::max<qint64>(0, static_cast<qint64>(std::trunc(elapsed)));
+    }
+    return s;
+}
+
+QString focusTimeText(qint64 seconds)
+{
+    seconds = std::max<qint64>(0, seconds);
+    return QStringLiteral("%1h %2m").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
+QString countText(qint64 count, const QLocale& locale)
+{
+    // The C locale omits grouping unless asked; every other locale groups by default.
+    QLocale grouped(locale);
+    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouped.toString(count);
+}
+
+}  // namespace flintly

@@ -1,0 +1,276 @@
+// "Flintly Settings" under X with real clicks and keys (XTEST), the editor page for the
+// theme, and time moved by hand for the statistics.
+#include "shortcuts/XTestDriver.h"
+
+#include "app/CombinedPrefs.h"
+#include "app/WritingStatistics.h"
+#include "document/MarkdownModel.h"
+#include "editor/ColorScheme.h"
+#include "editor/NoteView.h"
+#include "editor/ThemedRootView.h"
+#include "editor/WebView.h"
+#include "editor/WebViewBridge.h"
+#include "platform/AppInfo.h"
+#include "platform/SettingsStore.h"
+#include "shortcuts/GlobalShortcuts.h"
+#include "shortcuts/Recorder.h"
+#include "support/FakeDialogs.h"
+#include "support/LogCapture.h"
+#include "support/ManualTime.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+using namespace flintly;
+using namespace flintly::test;
+using shortcuts::Key;
+namespace ModifierFlag = shortcuts::ModifierFlag;
+using shortcuts::Shortcut;
+
+namespace {
+
+constexpr quint8 kDown = 116, kReturn = 36;
+
+QVariant evaluate(QWebEnginePage* page, const QString& script)
+{
+    bool done = false;
+    QVariant value;
+    page->runJavaScript(script, [&](const QVariant& v) {
+        value = v;
+        done = true;
+    });
+    waitUntil([&] { return done; });
+    return value;
+}
+
+TEST(WritingStatisticsText, FocusTimeInWholeMinutesAndCountsGrouped)
+{
+    EXPECT_EQ(focusTimeText(3900), QStringLiteral("1h 5m"));
+    EXPECT_EQ(focusTimeText(59), QStringLiteral("0h 0m"));
+    EXPECT_EQ(countText(12345, QLocale(QLocale::English)), QStringLiteral("12,345"));
+    EXPECT_EQ(countText(1234567, QLocale(QLocale::German)), QStringLiteral("1.234.567"));
+    EXPECT_EQ(countText(12345, QLocale::c()), QStringLiteral("12,345")) << "grouped even where the C locale omits it";
+
+    QTemporaryDir dir;
+    SettingsStore settings(dir.filePath(QStringLiteral("Flintly.conf")));
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+    settings.setValue(QStringLiteral("statsFocusSeconds"), 600);
+    EXPECT_EQ(WritingStatistics::read(settings, now).focusSeconds, 600) << "no session running";
+    settings.setValue(QStringLiteral("statsSessionStart"), 1'800'000'000 - 125.7);
+    EXPECT_EQ(WritingStatistics::read(settings, now).focusSeconds, 725) << "whole seconds of the running session";
+    settings.setValue(QStringLiteral("statsSessionStart"), 1'800'000'000 + 50.0);
+    EXPECT_EQ(WritingStatistics::read(settings, now).focusSeconds, 600) << "a clock set back adds nothing";
+}
+
+class SettingsWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != u"xcb" || !xtest.isConnected())
+            GTEST_SKIP() << "needs an X server";
+        settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get(), &chooser));
+        shortcuts = std::make_unique<shortcuts::GlobalShortcuts>(*settings);
+    }
+    void TearDown() override
+    {
+        prefs.reset();
+        root.reset();
+        model.reset();
+        shortcuts.reset();
+        QApplication::setPalette(QPalette());
+        spin(20);
+    }
+
+    CombinedPrefs& open()
+    {
+        CombinedPrefs::Dependencies deps{settings.get(), model.get(), {shortcuts.get(), &alerts, &opener}, &opener, &time,
+                                         QLocale(QLocale::English)};
+        prefs = std::make_unique<CombinedPrefs>(deps);
+        prefs->move(40, 40);
+        prefs->show();
+        prefs->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(prefs.get()));
+        EXPECT_TRUE(waitUntil([&] { return prefs->isActiveWindow(); }));
+        return *prefs;
+    }
+
+    void clickOn(QWidget* w, QPoint at = {})
+    {
+        // The form scrolls; what is clicked must be in view.
+        if (auto* scroll = prefs ? prefs->findChild<QScrollArea*>() : nullptr; scroll && scroll->isAncestorOf(w)) {
+            scroll->ensureWidgetVisible(w);
+            spin(50);
+        }
+        const QPoint global = w->mapToGlobal(at.isNull() ? w->rect().center() : at);
+        xtest.moveTo(global.x(), global.y());
+        xtest.click();
+        spin(150);
+    }
+
+    QString makeFolder(const QString& name)
+    {
+        const QString path = home.filePath(name);
+        QDir().mkpath(path);
+        return path;
+    }
+
+    QTemporaryDir home;
+    XTestDriver xtest;
+    ManualTime time;
+    std::unique_ptr<SettingsStore> settings;
+    FakeFileChooser chooser;
+    ScriptedAlertPresenter alerts;
+    RecordingUrlOpener opener;
+    std::unique_ptr<MarkdownModel> model;
+    std::unique_ptr<shortcuts::GlobalShortcuts> shortcuts;
+    std::unique_ptr<ThemedRootView> root;
+    std::unique_ptr<CombinedPrefs> prefs;
+};
+
+TEST_F(SettingsWindow, FolderStatisticsAndContactFollowTheModelAndTheClock)
+{
+    settings->setValue(QStringLiteral("statsCharCount"), 12345);
+    settings->setValue(QStringLiteral("statsFocusSeconds"), 300);
+    settings->setValue(QStringLiteral("statsSessionStart"), time.now().toSecsSinceEpoch() - 3540.0);
+    CombinedPrefs& w = open();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Flintly Settings"));
+    EXPECT_EQ(w.size(), QSize(600, 420));
+    EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("Not set"));
+    EXPECT_FALSE(w.revealLink()->isVisible());
+    EXPECT_EQ(w.charactersValue()->text(), QStringLiteral("12,345"));
+    EXPECT_EQ(w.focusTimeValue()->text(), QStringLiteral("1h 4m")) << "300 s stored and 59 min running";
+
+    time.advance(CombinedPrefs::kRefreshMs);
+    EXPECT_EQ(w.focusTimeValue()->text(), QStringLiteral("1h 5m")) << "the running session counts live";
+    w.hide();
+    time.advance(2 * CombinedPrefs::kRefreshMs);
+    EXPECT_EQ(w.focusTimeValue()->text(), QStringLiteral("1h 5m")) << "no refreshing while hidden";
+    w.show();
+    EXPECT_EQ(w.focusTimeValue()->text(), QStringLiteral("1h 7m")) << "read again when shown";
+    settings->setValue(QStringLiteral("statsNoteCount"), 7);
+    EXPECT_EQ(w.notesValue()->text(), QStringLiteral("7")) << "a statistics pass shows at once";
+
+    const QString notes = makeFolder(QStringLiteral("My Notes"));
+    model->setSaveFolder(QUrl::fromLocalFile(notes));
+    EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("My Notes"));
+    ASSERT_TRUE(waitUntil([&] { return w.revealLink()->isVisible(); }));
+    w.activateWindow();
+    clickOn(w.revealLink());
+    EXPECT_EQ(opener.revealed, QStringList{notes});
+
+    EXPECT_EQ(w.emailLink()->toolTip(), QStringLiteral("Click to copy"));
+    QApplication::clipboard()->setText(QStringLiteral("something else"));
+    clickOn(w.emailLink());
+    EXPECT_TRUE(waitUntil([] { return QApplication::clipboard()->text() == AppInfo::developerEmail(); }));
+    clickOn(w.blogLink());
+    EXPECT_EQ(opener.opened, QList<QUrl>{QUrl(AppInfo::developerUrl())});
+}
+
+TEST_F(SettingsWindow, ChangeEndsTheSessionChoosesAndStartsANewNoteEitherWay)
+{
+    const QString first = makeFolder(QStringLiteral("First"));
+    const QString second = makeFolder(QStringLiteral("Second"));
+    model->setSaveFolder(QUrl::fromLocalFile(first));
+    const QString note = QDir(first).filePath(QStringLiteral("Kept.md"));
+    QFile f(note);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("# Kept\n");
+    f.close();
+    model->loadNote(QUrl::fromLocalFile(note));
+    model->startFocusSession();
+    CombinedPrefs& w = open();
+
+    chooser.answers.push_back(second);
+    clickOn(w.changeFolderButton());
+    ASSERT_TRUE(waitUntil([&] { return model->filePath().isEmpty(); })) << "a new note after choosing";
+    EXPECT_EQ(chooser.folderRequests.size(), 1);
+    EXPECT_EQ(model->saveFolder(), QUrl::fromLocalFile(second));
+    EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("Second"));
+    EXPECT_TRUE(model->sessionStart()) << "the new note has its own focus session";
+
+    model->setText(QStringLiteral("# Draft\n"));
+    clickOn(w.changeFolderButton());  // cancelled
+    ASSERT_TRUE(waitUntil([&] { return model->text().isEmpty(); })) << "a new note after cancelling too";
+    EXPECT_EQ(model->saveFolder(), QUrl::fromLocalFile(second));
+}
+
+TEST_F(SettingsWindow, ThemeAndFavouritesAreWrittenAtOnceAndTheEditorFollows)
+{
+    WebViewBridge bridge;
+    WebView::Options options;
+    options.urlOpener = &opener;
+    options.bridge = &bridge;
+    root = std::make_unique<ThemedRootView>(*settings, *model, options);
+    root->resize(400, 500);
+    root->move(700, 40);
+    root->show();
+    QWebEnginePage* page = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        auto* web = root->noteView()->webView()->webView();
+        if (!web || web->page()->isLoading())
+            return false;
+        page = web->page();
+        return evaluate(page, QStringLiteral("typeof window.setThemeMode === 'function'")).toBool();
+    }, 20000)) << "the editor page never came up";
+
+    CombinedPrefs& w = open();
+    EXPECT_EQ(w.themePicker()->currentText(), QStringLiteral("Automatic"));
+    LogCapture logs;
+    clickOn(w.themePicker());  // the list opens on "Automatic"
+    xtest.tapKeycode(kDown);
+    xtest.tapKeycode(kDown);
+    xtest.tapKeycode(kReturn);
+    ASSERT_TRUE(waitUntil([&] { return settings->intValue(QStringLiteral("appTheme")) == 2; }));
+    EXPECT_TRUE(isDark(w.palette())) << "this window follows";
+    EXPECT_EQ(root->effectiveColorScheme(), ColorScheme::dark) << "and the note panel";
+    EXPECT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("🎨 CodeMirror 다크 테마 설정 완료")); }));
+    EXPECT_EQ(evaluate(page, QStringLiteral("document.documentElement.dataset.theme")).toString(), u"dark");
+
+    EXPECT_TRUE(w.favoritesToggle()->isChecked()) << "on by default";
+    clickOn(w.favoritesToggle());
+    EXPECT_EQ(settings->boolValue(QStringLiteral("showDefaultFolder")), false);
+    clickOn(w.favoritesToggle());
+    EXPECT_EQ(settings->boolValue(QStringLiteral("showDefaultFolder")), true);
+}
+
+TEST_F(SettingsWindow, AShortcutRecordedHereTogglesTheNoteFromThenOn)
+{
+    const Shortcut old(Key::y, ModifierFlag::command | ModifierFlag::shift);
+    const Shortcut chosen(Key::k, ModifierFlag::command | ModifierFlag::option | ModifierFlag::shift);
+    QObject context;
+    int toggles = 0;
+    shortcuts->bindKeyUp(QStringLiteral("showNote"), old, &context, [&] { ++toggles; });
+    CombinedPrefs& w = open();
+    auto* recorder = w.shortcutRecorder()->control();
+    EXPECT_EQ(recorder->text(), old.nativeText());
+
+    ASSERT_TRUE(waitUntil([&] { return recorder->canBecomeKey(); }));
+    clickOn(recorder);
+    ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); }));
+    xtest.tap(chosen);
+    ASSERT_TRUE(waitUntil([&] { return shortcuts->getShortcut(shortcuts::Name(QStringLiteral("showNote"))) == chosen; }));
+    EXPECT_EQ(toggles, 0) << "recording runs nothing";
+
+    xtest.tap(chosen);
+    EXPECT_TRUE(waitUntil([&] { return toggles == 1; }));
+    xtest.tap(old);
+    spin(300);
+    EXPECT_EQ(toggles, 1) << "the old combination is let go";
+}
+
+}  // namespace
