@@ -1,6 +1,6 @@
 #include "app/CombinedPrefs.h"
 
-#include "app/WritingStatistics.h"
+#include "app/StatisticsFigures.h"
 #include "document/MarkdownModel.h"
 #include "editor/AppTheme.h"
 #include "editor/ColorScheme.h"
@@ -296,7 +296,7 @@ void CombinedPrefs::refreshFolder()
 
 void CombinedPrefs::refreshStatistics()
 {
-    const WritingStatistics stats = WritingStatistics::read(*deps_.settings, deps_.time->now());
+    const StatisticsFigures stats = StatisticsFigures::read(*deps_.settings, deps_.time->now());
     notesValue_->setText(QString::number(stats.notes));
     charactersValue_->setText(countText(stats.characters, deps_.locale));
     focusTimeValue_->setText(focusTimeText(stats.focusSeconds));

@@ -3,7 +3,7 @@
 #include "shortcuts/XTestDriver.h"
 
 #include "app/CombinedPrefs.h"
-#include "app/WritingStatistics.h"
+#include "app/StatisticsFigures.h"
 #include "document/MarkdownModel.h"
 #include "editor/ColorScheme.h"
 #include "editor/NoteView.h"
@@ -57,7 +57,7 @@ QVariant evaluate(QWebEnginePage* page, const QString& script)
     return value;
 }
 
-TEST(WritingStatisticsText, FocusTimeInWholeMinutesAndCountsGrouped)
+TEST(StatisticsFiguresText, FocusTimeInWholeMinutesAndCountsGrouped)
 {
     EXPECT_EQ(focusTimeText(3900), QStringLiteral("1h 5m"));
     EXPECT_EQ(focusTimeText(59), QStringLiteral("0h 0m"));
@@ -69,11 +69,11 @@ TEST(WritingStatisticsText, FocusTimeInWholeMinutesAndCountsGrouped)
     SettingsStore settings(dir.filePath(QStringLiteral("Flintly.conf")));
     const QDateTime now = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
     settings.setValue(QStringLiteral("statsFocusSeconds"), 600);
-    EXPECT_EQ(WritingStatistics::read(settings, now).focusSeconds, 600) << "no session running";
+    EXPECT_EQ(StatisticsFigures::read(settings, now).focusSeconds, 600) << "no session running";
     settings.setValue(QStringLiteral("statsSessionStart"), 1'800'000'000 - 125.7);
-    EXPECT_EQ(WritingStatistics::read(settings, now).focusSeconds, 725) << "whole seconds of the running session";
+    EXPECT_EQ(StatisticsFigures::read(settings, now).focusSeconds, 725) << "whole seconds of the running session";
     settings.setValue(QStringLiteral("statsSessionStart"), 1'800'000'000 + 50.0);
-    EXPECT_EQ(WritingStatistics::read(settings, now).focusSeconds, 600) << "a clock set back adds nothing";
+    EXPECT_EQ(StatisticsFigures::read(settings, now).focusSeconds, 600) << "a clock set back adds nothing";
 }
 
 class SettingsWindow : public ::testing::Test {

@@ -1,4 +1,4 @@
-#include "app/WritingStatistics.h"
+#include "app/StatisticsFigures.h"
 
 #include "platform/SettingsStore.h"
 
@@ -6,9 +6,9 @@
 
 namespace flintly {
 
-WritingStatistics WritingStatistics::read(const SettingsStore& settings, const QDateTime& now)
+StatisticsFigures StatisticsFigures::read(const SettingsStore& settings, const QDateTime& now)
 {
-    WritingStatistics s;
+    StatisticsFigures s;
     s.notes = settings.intValue(QStringLiteral("statsNoteCount")).value_or(0);
     s.characters = settings.intValue(QStringLiteral("statsCharCount")).value_or(0);
     s.todosDone = settings.intValue(QStringLiteral("statsTodoDone")).value_or(0);
