@@ -179,19 +179,27 @@ TEST_F(TextSafetyApp, TextThatCannotBeSavedAtQuitIsRecoveredAndAnnouncedOnceAtTh
 // An X server of the test's own, which it can pull out from under the app.
 class PrivateDisplay {
 public:
+    // The server picks a free display itself and says which (other test programs start
+    // servers of their own at the same time; guessing a free number races with them).
     bool start()
     {
-        for (int n = 90; n < 140; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                continue;
-            server_.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"), QStringLiteral("0"),
-                                                   QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            if (!server_.waitForStarted())
-                return false;
-            name_ = QStringLiteral(":%1").arg(n);
-            return pollUntil([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); }, 10000);
-        }
-        return false;
+        server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                               QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                               QStringLiteral("tcp")});
+        if (!server_.waitForStarted())
+            return false;
+        QByteArray said;
+        const bool named = pollUntil(
+            [&] {
+                server_.waitForReadyRead(50);
+                said += server_.readAllStandardOutput();
+                return said.contains('\n');
+            },
+            10000);
+        if (!named)
+            return false;
+        name_ = QStringLiteral(":") + QString::fromLatin1(said.trimmed());
+        return true;
     }
     void kill()
     {
