@@ -16,7 +16,14 @@ OnboardingController::OnboardingController(SettingsStore& settings, MarkdownMode
 {
 }
 
-OnboardingController::~OnboardingController() { delete window_; }
+OnboardingController::~OnboardingController()
+{
+    // The window's own teardown must not reach our filter: it would see a half-destroyed
+    // OnboardingWindow.
+    if (window_)
+        window_->removeEventFilter(this);
+    delete window_;
+}
 
 void OnboardingController::show()
 {
@@ -74,7 +81,7 @@ bool OnboardingController::eventFilter(QObject* watched, QEvent* event)
     // Only the window system's close request (its close button, Alt+F4) is the user's;
     // our own close() when onboarding ends, and the one Qt sends every window when the
     // app quits, are not.
-    if (watched == window_ && event->type() == QEvent::Close && event->spontaneous())
+    if (event->type() == QEvent::Close && event->spontaneous() && watched == window_)
         emit closedByUser();
     return false;
 }
