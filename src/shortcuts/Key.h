@@ -10,6 +10,8 @@ namespace flintly::shortcuts {
 // shortcut file written on one machine means the same key on another whatever the
 // layout; KeyCodeMap translates it to the Linux key of the same position.
 // `return` and `delete` are C++ keywords, hence `returnKey` and `deleteKey`.
+// A table, laid out to be read as one.
+// clang-format off
 #define FLINTLY_SHORTCUT_KEYS(X)                                                                   \
     X(a, 0x00) X(s, 0x01) X(d, 0x02) X(f, 0x03) X(h, 0x04) X(g, 0x05) X(z, 0x06) X(x, 0x07)       \
     X(c, 0x08) X(v, 0x09) X(section, 0x0A) X(b, 0x0B) X(q, 0x0C) X(w, 0x0D) X(e, 0x0E)            \
@@ -32,6 +34,7 @@ namespace flintly::shortcuts {
     X(f12, 0x6F) X(f15, 0x71) X(help, 0x72) X(home, 0x73) X(pageUp, 0x74)                         \
     X(deleteForward, 0x75) X(f4, 0x76) X(end, 0x77) X(f2, 0x78) X(pageDown, 0x79) X(f1, 0x7A)     \
     X(leftArrow, 0x7B) X(rightArrow, 0x7C) X(downArrow, 0x7D) X(upArrow, 0x7E)
+// clang-format on
 
 struct Key {
     int rawValue = 0;

@@ -19,6 +19,8 @@ struct Row {
 // Positions follow the physical key, except the modifier keys: they follow the
 // modifier convention (Command is Ctrl, Control is Super) so that pressing "the
 // Command key" and holding "the Command modifier" mean the same key.
+// A table, laid out to be read as one.
+// clang-format off
 const Row kRows[] = {
     {Key::a, 30, Qt::Key_A, u'a'}, {Key::b, 48, Qt::Key_B, u'b'}, {Key::c, 46, Qt::Key_C, u'c'},
     {Key::d, 32, Qt::Key_D, u'd'}, {Key::e, 18, Qt::Key_E, u'e'}, {Key::f, 33, Qt::Key_F, u'f'},
@@ -74,6 +76,7 @@ const Row kRows[] = {
     // Apple's keypad Clear is where PC keyboards have Num Lock, and Linux reports it so.
     {Key::keypadClear, 69, Qt::Key_Clear, 0, true},
 };
+// clang-format on
 
 struct Tables {
     QHash<int, const Row*> byKeyCode;

@@ -8,6 +8,8 @@ namespace flintly::shortcuts {
 
 // Keys without a printable character of their own; their display text is fixed and
 // never goes through the keyboard layout.
+// A table, laid out to be read as one.
+// clang-format off
 enum class SpecialKey {
     returnKey, deleteKey, deleteForward, end, escape, help, home, space, tab, pageUp, pageDown,
     upArrow, rightArrow, downArrow, leftArrow,
@@ -16,6 +18,7 @@ enum class SpecialKey {
     keypadClear, keypadDecimal, keypadDivide, keypadEnter, keypadEquals, keypadMinus,
     keypadMultiply, keypadPlus,
 };
+// clang-format on
 
 std::optional<SpecialKey> specialKeyForCode(int keyCode);
 int keyCode(SpecialKey key);

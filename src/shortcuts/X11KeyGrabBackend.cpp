@@ -84,6 +84,10 @@ std::unique_ptr<KeyboardLayout> createX11KeyboardLayout()
 X11KeyGrabBackend::X11KeyGrabBackend(xcb_connection_t* connection, xcb_window_t root)
     : connection_(connection), root_(root)
 {
+    // Zero: it fires once the events queued behind the release have been filtered.
+    releaseTimer_.setSingleShot(true);
+    releaseTimer_.setInterval(0);
+    QObject::connect(&releaseTimer_, &QTimer::timeout, [this] { settlePendingReleases(); });
     readLockMasks();
 }
 
@@ -273,26 +277,57 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
         return false;
 
     const bool pressed = type == XCB_KEY_PRESS;
-    std::optional<quint32> id;
-    if (pressedIds_.contains(key->detail)) {
-        if (pressed || isKeyDown(key->detail))
-            return true;  // a repeat: the key never went up
-        id = pressedIds_.take(key->detail);
-    } else {
-        const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
-        const quint16 state = key->state & relevant & ~numLockMask_;
-        for (auto it = grabs_.constBegin(); it != grabs_.constEnd(); ++it)
-            if (it->keycode == key->detail && it->modifiers == state)
-                id = it.key();
+    if (pressed && pendingReleases_.contains(key->detail)) {
+        const PendingRelease pending = pendingReleases_.take(key->detail);
+        // The server stamps the two halves one after the other: they may straddle a tick.
+        if (key->time - pending.time <= 1)
+            return true;  // the second half of a repeat: the key never went up
+        // A new press: the release before it was real and comes first.
+        pressedIds_.remove(key->detail);
+        runHandler(pending.id, false, pending.time);
     }
+    if (pressedIds_.contains(key->detail)) {
+        if (!pressed) {
+            pendingReleases_.insert(key->detail, {pressedIds_.value(key->detail), key->time});
+            releaseTimer_.start();
+        }
+        return true;  // a press of a key still down is a repeat too
+    }
+
+    std::optional<quint32> id;
+    const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+    const quint16 state = key->state & relevant & ~numLockMask_;
+    for (auto it = grabs_.constBegin(); it != grabs_.constEnd(); ++it)
+        if (it->keycode == key->detail && it->modifiers == state)
+            id = it.key();
     if (!id)
         return false;
     if (pressed)
         pressedIds_.insert(key->detail, *id);
+    return runHandler(*id, pressed, key->time);
+}
+
+void X11KeyGrabBackend::settlePendingReleases()
+{
+    const auto pending = pendingReleases_;
+    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
+        // Down again with no press seen yet: that press is still on its way and decides.
+        if (isKeyDown(it.key()))
+            continue;
+        pendingReleases_.remove(it.key());
+        pressedIds_.remove(it.key());
+        runHandler(it->id, false, it->time);
+    }
+}
+
+bool X11KeyGrabBackend::runHandler(quint32 id, bool pressed, quint32 time)
+{
+    if (!handler_)
+        return false;
     // Copy: the handler may ungrab and so replace this object's state.
     const Handler handler = handler_;
-    eventTime_ = key->time;
-    const bool handled = handler(*id, pressed);
+    eventTime_ = time;
+    const bool handled = handler(id, pressed);
     eventTime_ = 0;
     return handled;
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QHash>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -58,9 +59,20 @@ private:
     // The release of a hotkey belongs to its press even when a modifier was let go
     // first (Ctrl up, then J up): X then reports the release without Ctrl.
     QHash<quint8, quint32> pressedIds_;
-    // X repeats a held key as release-press pairs. A release the server already sees
-    // undone (the key is down again) is a repeat; so is a press of a key still down.
-    // Otherwise a held Ctrl+J would toggle the note window on and off until let go.
+    // X repeats a held key as release-press pairs stamped within a millisecond. Otherwise
+    // a held Ctrl+J would toggle the note window on and off until let go. A release is
+    // therefore decided only once the events already queued behind it have been seen:
+    // a press with its timestamp makes it a repeat. The live keymap cannot decide it
+    // alone, as a loaded machine may still be working through repeats queued long
+    // before the real release.
+    struct PendingRelease {
+        quint32 id;
+        quint32 time;
+    };
+    QHash<quint8, PendingRelease> pendingReleases_;
+    QTimer releaseTimer_;
+    void settlePendingReleases();
+    bool runHandler(quint32 id, bool pressed, quint32 time);
     bool isKeyDown(quint8 keycode);
 };
 
