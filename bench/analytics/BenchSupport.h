@@ -60,8 +60,8 @@ inline flintly::analytics::Properties typicalProperties(int n)
 // "name value unit baseline-value ratio" on one line, for run.sh to collect.
 inline void report(const char* name, double value, const char* unit, const char* baselineName, double baseline)
 {
-    std::printf("%-34s %10.3f %-3s | %-38s %10.3f %-3s | ratio %.2f\n", name, value, unit, baselineName, baseline,
-                unit, value / baseline);
+    std::printf("%-34s %10.3f %-3s | %-38s %10.3f %-3s | ratio %.2f\n", name, value, unit, baselineName, baseline, unit,
+                value / baseline);
 }
 
 }  // namespace bench

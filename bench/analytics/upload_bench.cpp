@@ -40,7 +40,8 @@ int main(int argc, char** argv)
         instance.track("first_save", bench::typicalProperties(1));
         instance.waitForPendingWork();
         dbPath = instance.persistence().database().path();
-        auto row = instance.persistence().database().readRows(flintly::analytics::PersistenceType::Events, 1, false).at(0);
+        auto row =
+            instance.persistence().database().readRows(flintly::analytics::PersistenceType::Events, 1, false).at(0);
         row.erase("id");
         sample = row.dump();
         instance.persistence().database().deleteRows(flintly::analytics::PersistenceType::Events, {}, true);
@@ -73,11 +74,11 @@ int main(int argc, char** argv)
         instance.flush(true);
         instance.waitForPendingWork();
         elapsed = bench::seconds(bench::Clock::now() - begin);
-        left = instance.persistence()
-                   .database()
-                   .readRows(flintly::analytics::PersistenceType::Events, flintly::analytics::AnalyticsDB::kAllRows,
-                             false)
-                   .size();
+        left =
+            instance.persistence()
+                .database()
+                .readRows(flintly::analytics::PersistenceType::Events, flintly::analytics::AnalyticsDB::kAllRows, false)
+                .size();
     }
     server.stop();
     serverThread.join();

@@ -12,7 +12,7 @@
 
 namespace {
 constexpr uint8_t kControlL = 37;  // X keycodes on the evdev layout
-uint8_t key = 44;  // J
+uint8_t key = 44;                  // J
 
 using Clock = std::chrono::steady_clock;
 
@@ -77,7 +77,9 @@ int main(int argc, char** argv)
             return 1;
         }
         xcb_flush(c);
-        struct timespec pause {0, 100'000'000};
+        struct timespec pause {
+            0, 100'000'000
+        };
         nanosleep(&pause, nullptr);
         const auto start = Clock::now();
         press(c, root);  // show

@@ -21,8 +21,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <thread>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 using namespace flintly;
@@ -31,7 +31,7 @@ namespace {
 
 double cpuMs()
 {
-    timespec t {};
+    timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
@@ -111,14 +111,16 @@ int list(const QString& dir)
     QApplication::processEvents();
     const double listed = clock.nsecsElapsed() / 1e6;
     const long after = rssKiB();
-    std::printf("notes %zu listed in %.0f ms (scan in the background)\n", static_cast<std::size_t>(browser.rowCount()), listed);
+    std::printf("notes %zu listed in %.0f ms (scan in the background)\n", static_cast<std::size_t>(browser.rowCount()),
+                listed);
     std::printf("memory_added_kib %ld\n", after - before);
 
     const std::vector<std::pair<int, QStringList>> queries = {
         {1, QString::fromLatin1("abcdefghijklmnopqrstuvwxyz").split(QString(), Qt::SkipEmptyParts)},
         {2, {"no", "al", "be", "ga", "de", "id", "me", "pr", "to", "re", "dr", "pl", "co", "te", "bu"}},
-        {5, {"alpha", "gamma", "delta", "meeti", "proje", "revie", "draft", "00012", "note-", "-beta", "desig", "budge",
-             "trave", "recip", "garde"}},
+        {5,
+         {"alpha", "gamma", "delta", "meeti", "proje", "revie", "draft", "00012", "note-", "-beta", "desig", "budge",
+          "trave", "recip", "garde"}},
     };
     for (const auto& [length, set] : queries) {
         std::vector<double> times;

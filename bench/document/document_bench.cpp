@@ -49,7 +49,8 @@ int main(int argc, char** argv)
     QTemporaryDir home(QDir::currentPath() + QStringLiteral("/document-bench-XXXXXX"));
     QDir().mkpath(home.filePath(QStringLiteral("Notes")));
     SettingsStore settings(home.filePath(QStringLiteral("Flintly.conf")));
-    settings.setFileUrl(QStringLiteral("flintlySaveFolder"), QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
+    settings.setFileUrl(QStringLiteral("flintlySaveFolder"),
+                        QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
     setLogObserver({});
     std::freopen("/dev/null", "w", stdout);  // the model logs every save; keep the figures readable
 
@@ -112,7 +113,8 @@ int main(int argc, char** argv)
                  median(keystroke), *std::max_element(keystroke.begin(), keystroke.end()));
     std::fprintf(stderr, "save() of a 1 MB note with fsync: median %.2f ms, max %.2f ms   (target < 30 ms)\n",
                  median(saves), *std::max_element(saves.begin(), saves.end()));
-    std::fprintf(stderr, "save after the last change: median %.1f ms, furthest from 500: %.1f ms   (target 500 ± 50 ms)\n",
+    std::fprintf(stderr,
+                 "save after the last change: median %.1f ms, furthest from 500: %.1f ms   (target 500 ± 50 ms)\n",
                  median(delays), worstOff);
     return 0;
 }

@@ -73,9 +73,10 @@ QString hundredKilobyteNote()
     QString note;
     int i = 0;
     while (note.size() < 100 * 1024) {
-        note += QStringLiteral("## Section %1\n\nSome *emphasis*, a [link](https://example.com/%1), `code` and 한글 text.\n"
-                               "- [ ] a task to do\n- [x] a task done\n\n```js\nconst x = %1;\n```\n\n")
-                    .arg(++i);
+        note +=
+            QStringLiteral("## Section %1\n\nSome *emphasis*, a [link](https://example.com/%1), `code` and 한글 text.\n"
+                           "- [ ] a task to do\n- [x] a task done\n\n```js\nconst x = %1;\n```\n\n")
+                .arg(++i);
     }
     return note.left(100 * 1024);
 }
@@ -101,7 +102,9 @@ int main(int argc, char** argv)
     view.show();
 
     QWebEnginePage* page = view.webView()->page();
-    if (!waitUntil([&] { return !page->isLoading() && evaluate(page, "typeof window.getMarkdown === 'function'").toBool(); }, 30000)) {
+    if (!waitUntil(
+            [&] { return !page->isLoading() && evaluate(page, "typeof window.getMarkdown === 'function'").toBool(); },
+            30000)) {
         std::fprintf(stderr, "the editor page did not load (is FLINTLY_RESOURCE_DIR set?)\n");
         return 1;
     }

@@ -101,8 +101,8 @@ void AnalyticsDB::openLocked()
     if (dbPath.empty())
         return;
     makeDirectories(cacheDirectory_);
-    if (sqlite3_open_v2(dbPath.c_str(), &connection_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(dbPath.c_str(), &connection_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
         logSqlError("Error opening or creating database at path: " + dbPath);
         closeLocked();
         return;
@@ -130,8 +130,8 @@ void AnalyticsDB::createTableLocked(PersistenceType type)
         return;
     const std::string table = tableName(type);
     {
-        const std::string sql = "CREATE TABLE IF NOT EXISTS " + table +
-                                "(id integer primary key autoincrement,data blob,time real,flag integer);";
+        const std::string sql = "CREATE TABLE IF NOT EXISTS " + table
+            + "(id integer primary key autoincrement,data blob,time real,flag integer);";
         Statement stmt;
         if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK)
             logSqlError("CREATE statement for table " + table + " could not be prepared");
@@ -191,8 +191,7 @@ bool AnalyticsDB::failureNeedsRecreate(int code) const
         // Deleting the file would throw away every queued record and would not make
         // the disk any less full nor the lock any sooner free: drop only this write.
         return false;
-    default:
-        return true;
+    default: return true;
     }
 }
 
@@ -251,8 +250,8 @@ std::optional<std::pair<std::int64_t, std::int64_t>> AnalyticsDB::rowsAndBytesLo
     // length() of a blob column is read from the record header, without the blob.
     const std::string sql = "SELECT COUNT(*), COALESCE(SUM(LENGTH(data)), 0) FROM " + table;
     Statement stmt;
-    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK ||
-        sqlite3_step(stmt.handle) != SQLITE_ROW)
+    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK
+        || sqlite3_step(stmt.handle) != SQLITE_ROW)
         return std::nullopt;
     return std::make_pair(sqlite3_column_int64(stmt.handle, 0), sqlite3_column_int64(stmt.handle, 1));
 }
@@ -290,19 +289,19 @@ void AnalyticsDB::enforceLimitsLocked(PersistenceType type, std::int64_t inserte
             dropBytes += sqlite3_column_int64(oldest.handle, 0);
         }
     }
-    const std::string sql = "DELETE FROM " + table + " WHERE id IN (SELECT id FROM " + table +
-                            " ORDER BY time, id LIMIT " + std::to_string(dropRows) + ")";
+    const std::string sql = "DELETE FROM " + table + " WHERE id IN (SELECT id FROM " + table
+        + " ORDER BY time, id LIMIT " + std::to_string(dropRows) + ")";
     Statement drop;
-    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &drop.handle, nullptr) != SQLITE_OK ||
-        sqlite3_step(drop.handle) != SQLITE_DONE) {
+    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &drop.handle, nullptr) != SQLITE_OK
+        || sqlite3_step(drop.handle) != SQLITE_DONE) {
         logSqlError("Failed to drop the oldest rows of table " + table);
         return;
     }
     estimate.rows -= dropRows;
     estimate.bytes -= dropBytes;
-    ANALYTICS_WARNING("Queue " + table + " is full (" + std::to_string(limits_.maxRows) + " records or " +
-                      std::to_string(limits_.maxBytes) + " bytes): dropped the " + std::to_string(dropRows) +
-                      " oldest records");
+    ANALYTICS_WARNING("Queue " + table + " is full (" + std::to_string(limits_.maxRows) + " records or "
+                      + std::to_string(limits_.maxBytes) + " bytes): dropped the " + std::to_string(dropRows)
+                      + " oldest records");
 }
 
 bool AnalyticsDB::deleteRows(PersistenceType type, const std::vector<std::int64_t>& ids, bool isDeleteAll)
@@ -346,8 +345,8 @@ bool AnalyticsDB::updateRowsFlag(PersistenceType type, bool newFlag)
     if (!ensureConnectionLocked())
         return false;
     const std::string table = tableName(type);
-    const std::string sql = "UPDATE " + table + " SET flag = " + (newFlag ? "true" : "false") +
-                            " where flag = " + (newFlag ? "false" : "true");
+    const std::string sql = "UPDATE " + table + " SET flag = " + (newFlag ? "true" : "false")
+        + " where flag = " + (newFlag ? "false" : "true");
     Statement stmt;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK) {
         logSqlError("UPDATE statement for table " + table + " could not be prepared");

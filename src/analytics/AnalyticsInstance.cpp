@@ -49,15 +49,11 @@ std::string suitePathFor(const InstanceOptions& options)
 }  // namespace
 
 AnalyticsInstance::AnalyticsInstance(InstanceOptions options)
-    : apiToken_(options.token),
-      name_(options.instanceName.value_or(options.token)),
-      trackAutomaticEventsEnabled_(options.trackAutomaticEvents),
-      useUniqueDistinctId_(options.useUniqueDistinctId),
-      clock_(options.clock ? options.clock : systemClock()),
-      completionDispatcher_(options.completionDispatcher),
+    : apiToken_(options.token), name_(options.instanceName.value_or(options.token)),
+      trackAutomaticEventsEnabled_(options.trackAutomaticEvents), useUniqueDistinctId_(options.useUniqueDistinctId),
+      clock_(options.clock ? options.clock : systemClock()), completionDispatcher_(options.completionDispatcher),
       setUp_(setUpDone_.get_future().share()),
-      flush_(options.serverURL, options.useGzipCompression, clock_, options.networkTimeouts),
-      people_(*this),
+      flush_(options.serverURL, options.useGzipCompression, clock_, options.networkTimeouts), people_(*this),
       networkQueue_("com.analytics." + apiToken_ + ".network)", SerialQueue::Priority::Utility),
       trackingQueue_("com.analytics." + apiToken_ + ".tracking)", SerialQueue::Priority::Utility)
 {
@@ -81,13 +77,13 @@ void AnalyticsInstance::setUp(const InstanceOptions& options)
 
     // Without a token nothing may reach the disk: no database (it refuses an empty
     // name) and no suite file.
-    persistence_ = std::make_unique<AnalyticsPersistence>(name_, options.cacheDirectory.value_or(defaultCacheDirectory()),
-                                                          apiToken_.empty() ? std::string() : suitePathFor(options),
-                                                          options.queueLimits);
+    persistence_ = std::make_unique<AnalyticsPersistence>(
+        name_, options.cacheDirectory.value_or(defaultCacheDirectory()),
+        apiToken_.empty() ? std::string() : suitePathFor(options), options.queueLimits);
     const DeviceInfo device = options.device ? *options.device : readDeviceInfo();
-    trackInstance_ = std::make_unique<Track>(apiToken_, AutomaticProperties::eventProperties(device),
-                                             AutomaticProperties::peopleProperties(device), sessionMetadata_,
-                                             *persistence_);
+    trackInstance_ =
+        std::make_unique<Track>(apiToken_, AutomaticProperties::eventProperties(device),
+                                AutomaticProperties::peopleProperties(device), sessionMetadata_, *persistence_);
 
     superProperties_ = persistence_->loadSuperProperties();
     timedEvents_ = persistence_->loadTimedEvents();
@@ -146,8 +142,7 @@ void AnalyticsInstance::track(const std::optional<std::string>& event, const Pro
     trackingQueue_.async([this, event, properties, captureTime] { trackOnQueue(event, properties, captureTime); });
 }
 
-void AnalyticsInstance::trackOnQueue(const std::optional<std::string>& event, Properties properties,
-                                     double captureTime)
+void AnalyticsInstance::trackOnQueue(const std::optional<std::string>& event, Properties properties, double captureTime)
 {
     if (hasOptedOutTracking())
         return;

@@ -53,8 +53,8 @@ void ConsoleLogging::addMessage(const LogMessage& message)
 {
     // One write per line and an explicit flush, so lines of the tracking and network
     // threads never interleave and none is lost if the process dies right after.
-    const std::string line = "[Analytics - " + message.file + " - func " + message.function + "] (" +
-                             levelName(message.level) + ") - " + message.text + "\n";
+    const std::string line = "[Analytics - " + message.file + " - func " + message.function + "] ("
+        + levelName(message.level) + ") - " + message.text + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
 }
@@ -78,7 +78,10 @@ void AnalyticsLogger::enableLevel(LogLevel level) { g_enabledLevels.fetch_or(bit
 
 void AnalyticsLogger::disableLevel(LogLevel level) { g_enabledLevels.fetch_and(~bit(level)); }
 
-bool AnalyticsLogger::isEnabled(LogLevel level) { return (g_enabledLevels.load(std::memory_order_relaxed) & bit(level)) != 0; }
+bool AnalyticsLogger::isEnabled(LogLevel level)
+{
+    return (g_enabledLevels.load(std::memory_order_relaxed) & bit(level)) != 0;
+}
 
 void AnalyticsLogger::setLoggingEnabled(bool enabled)
 {

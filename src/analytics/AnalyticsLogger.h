@@ -50,10 +50,10 @@ public:
 
 // The file and function are captured where the message is written, as the console line
 // names them.
-#define ANALYTICS_LOG(level, text)                                                               \
-    do {                                                                                         \
-        if (::flintly::analytics::AnalyticsLogger::isEnabled(level))                             \
-            ::flintly::analytics::AnalyticsLogger::log(level, __FILE__, __func__, (text));       \
+#define ANALYTICS_LOG(level, text)                                                                                     \
+    do {                                                                                                               \
+        if (::flintly::analytics::AnalyticsLogger::isEnabled(level))                                                   \
+            ::flintly::analytics::AnalyticsLogger::log(level, __FILE__, __func__, (text));                             \
     } while (0)
 #define ANALYTICS_DEBUG(text) ANALYTICS_LOG(::flintly::analytics::LogLevel::Debug, text)
 #define ANALYTICS_INFO(text) ANALYTICS_LOG(::flintly::analytics::LogLevel::Info, text)

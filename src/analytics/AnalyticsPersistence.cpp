@@ -24,13 +24,9 @@ std::optional<nlohmann::json> jsonOrRemove(const std::optional<std::string>& val
 AnalyticsPersistence::AnalyticsPersistence(const std::string& instanceName, const std::string& cacheDirectory,
                                            const std::string& suitePath, QueueLimits limits)
     : instanceName_(instanceName), db_(instanceName, cacheDirectory, limits), suite_(suitePath)
-{
-}
+{}
 
-std::string AnalyticsPersistence::key(const char* suffix) const
-{
-    return "analytics-" + instanceName_ + "-" + suffix;
-}
+std::string AnalyticsPersistence::key(const char* suffix) const { return "analytics-" + instanceName_ + "-" + suffix; }
 
 void AnalyticsPersistence::saveEntity(const nlohmann::json& entity, PersistenceType type, bool flag)
 {

@@ -37,10 +37,7 @@ void AnalyticsUsageTracker::track(const std::string& event, const TrackPropertie
 
 void AnalyticsUsageTracker::applicationDidBecomeActive() { Analytics::mainInstance()->applicationDidBecomeActive(); }
 
-void AnalyticsUsageTracker::applicationWillResignActive()
-{
-    Analytics::mainInstance()->applicationWillResignActive();
-}
+void AnalyticsUsageTracker::applicationWillResignActive() { Analytics::mainInstance()->applicationWillResignActive(); }
 
 Properties AnalyticsUsageTracker::toProperties(const TrackProperties& properties)
 {

@@ -19,8 +19,7 @@ AppAnalyticsConfig appAnalyticsConfig()
 {
     const char* debug = std::getenv("FLINTLY_ANALYTICS_DEBUG");
     return {overridable("FLINTLY_ANALYTICS_TOKEN", FLINTLY_BUILD_ANALYTICS_TOKEN),
-            overridable("FLINTLY_ANALYTICS_URL", FLINTLY_BUILD_ANALYTICS_URL),
-            debug && std::string(debug) == "1"};
+            overridable("FLINTLY_ANALYTICS_URL", FLINTLY_BUILD_ANALYTICS_URL), debug && std::string(debug) == "1"};
 }
 
 void startAppAnalytics(AnalyticsUsageTracker& tracker, const std::string& debugId, const AppAnalyticsConfig& config)

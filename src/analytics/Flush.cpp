@@ -9,8 +9,7 @@ namespace flintly::analytics {
 
 Flush::Flush(std::string serverURL, bool useGzip, Clock clock, NetworkTimeouts timeouts)
     : useGzipCompression(useGzip), flushRequest_(std::move(serverURL), std::move(clock), timeouts)
-{
-}
+{}
 
 double Flush::flushInterval() const
 {
@@ -61,7 +60,8 @@ void Flush::flushQueueInBatches(std::vector<nlohmann::json> queue, PersistenceTy
         // must not go on uploading after the user said no.
         if (delegate_ && delegate_->hasOptedOutTracking())
             return;
-        const std::size_t batchSize = std::min<std::size_t>(std::max<std::size_t>(flushBatchSize, 1), queue.size() - start);
+        const std::size_t batchSize =
+            std::min<std::size_t>(std::max<std::size_t>(flushBatchSize, 1), queue.size() - start);
         const std::vector<nlohmann::json> batch(queue.begin() + static_cast<std::ptrdiff_t>(start),
                                                 queue.begin() + static_cast<std::ptrdiff_t>(start + batchSize));
         std::vector<std::int64_t> ids;
@@ -73,8 +73,8 @@ void Flush::flushQueueInBatches(std::vector<nlohmann::json> queue, PersistenceTy
         const std::string path = flushPath(type);
         const std::string count = std::to_string(batch.size()) + " records to " + path;
         if (logBatchContents && AnalyticsLogger::isEnabled(LogLevel::Debug))
-            ANALYTICS_DEBUG("Sending batch of data " + nlohmann::json(batch).dump(-1, ' ', false,
-                                                                                    nlohmann::json::error_handler_t::replace));
+            ANALYTICS_DEBUG("Sending batch of data "
+                            + nlohmann::json(batch).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
         else
             ANALYTICS_DEBUG("Sending batch of data: " + count);
         const auto requestData = JSONHandler::encodeAPIData(batch);

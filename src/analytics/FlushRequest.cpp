@@ -62,8 +62,8 @@ std::optional<long long> FlushRequest::parseResponse(const std::string& body)
     return value;
 }
 
-bool FlushRequest::sendRequest(const std::string& requestData, PersistenceType type, bool useIP,
-                               const Headers& headers, const QueryItems& queryItems, bool useGzipCompression)
+bool FlushRequest::sendRequest(const std::string& requestData, PersistenceType type, bool useIP, const Headers& headers,
+                               const QueryItems& queryItems, bool useGzipCompression)
 {
     Resource resource;
     resource.path = flushPath(type);

@@ -15,8 +15,7 @@ class Group {
 public:
     Group(AnalyticsInstance& instance, std::string groupKey, nlohmann::json groupID)
         : instance_(instance), groupKey_(std::move(groupKey)), groupID_(std::move(groupID))
-    {
-    }
+    {}
 
     void set(const Properties& properties);
     void setOnce(const Properties& properties);

@@ -44,10 +44,9 @@ std::string gzipCompressed(const std::string& data, int level)
     const double fraction = static_cast<double>(compressedSize) / static_cast<double>(data.size());
     const double ratio = std::floor(fraction * 1000) / 1000;
     const double percentage = std::floor((1 - fraction) * 100 * 1000) / 1000;
-    ANALYTICS_INFO("Payload gzipped: original size = " + std::to_string(data.size()) +
-                   " bytes, compressed size = " + std::to_string(compressedSize) +
-                   " bytes, compression ratio = " + JSONHandler::formatDouble(ratio) +
-                   ", compression percentage = " + JSONHandler::formatDouble(percentage) + "%");
+    ANALYTICS_INFO("Payload gzipped: original size = " + std::to_string(data.size()) + " bytes, compressed size = "
+                   + std::to_string(compressedSize) + " bytes, compression ratio = " + JSONHandler::formatDouble(ratio)
+                   + ", compression percentage = " + JSONHandler::formatDouble(percentage) + "%");
     return out;
 }
 

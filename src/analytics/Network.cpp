@@ -25,11 +25,24 @@ bool isQueryAllowed(unsigned char c)
     if (std::isalnum(c))
         return true;
     switch (c) {
-    case '-': case '.': case '_': case '~': case '!': case '$': case '\'': case '(': case ')':
-    case '*': case '+': case ',': case ';': case ':': case '@': case '/': case '?':
-        return true;
-    default:
-        return false;
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case ':':
+    case '@':
+    case '/':
+    case '?': return true;
+    default: return false;
     }
 }
 

@@ -29,7 +29,7 @@ struct Resource {
 struct Response {
     long statusCode = 0;  // 0: no HTTP response at all
     std::string body;
-    Headers headers;       // names in lower case
+    Headers headers;  // names in lower case
 };
 
 // Why a request failed.

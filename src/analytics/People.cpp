@@ -9,10 +9,7 @@ namespace flintly::analytics {
 
 void People::set(const Properties& properties) { addPeopleRecordToQueue("$set", properties); }
 void People::setOnce(const Properties& properties) { addPeopleRecordToQueue("$set_once", properties); }
-void People::unset(const std::vector<std::string>& propertyNames)
-{
-    addPeopleRecordToQueue("$unset", propertyNames);
-}
+void People::unset(const std::vector<std::string>& propertyNames) { addPeopleRecordToQueue("$unset", propertyNames); }
 void People::increment(const Properties& properties) { addPeopleRecordToQueue("$add", properties); }
 void People::append(const Properties& properties) { addPeopleRecordToQueue("$append", properties); }
 void People::remove(const Properties& properties) { addPeopleRecordToQueue("$remove", properties); }

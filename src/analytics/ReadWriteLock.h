@@ -9,14 +9,12 @@ namespace flintly::analytics {
 // many readers, one writer at a time.
 class ReadWriteLock {
 public:
-    template <typename Fn>
-    auto read(Fn&& fn) const
+    template <typename Fn> auto read(Fn&& fn) const
     {
         std::shared_lock lock(mutex_);
         return fn();
     }
-    template <typename Fn>
-    auto write(Fn&& fn)
+    template <typename Fn> auto write(Fn&& fn)
     {
         std::unique_lock lock(mutex_);
         return fn();

@@ -51,8 +51,8 @@ void dropInvalidProperties(Properties& properties)
     }
     for (auto it = properties.begin(); it != properties.end();) {
         if (const auto* bad = firstInvalid(*it)) {
-            ANALYTICS_ERROR(std::string("Property values must be of valid type (AnalyticsType) and valid value. Got ") +
-                            typeName(*bad) + " and Value " + describeValue(*bad));
+            ANALYTICS_ERROR(std::string("Property values must be of valid type (AnalyticsType) and valid value. Got ")
+                            + typeName(*bad) + " and Value " + describeValue(*bad));
             it = properties.erase(it);
         } else {
             ++it;
@@ -62,13 +62,9 @@ void dropInvalidProperties(Properties& properties)
 
 Track::Track(std::string apiToken, Properties automaticEventProperties, Properties automaticPeopleProperties,
              SessionMetadata& metadata, AnalyticsPersistence& persistence)
-    : apiToken_(std::move(apiToken)),
-      automaticEventProperties_(std::move(automaticEventProperties)),
-      automaticPeopleProperties_(std::move(automaticPeopleProperties)),
-      metadata_(metadata),
-      persistence_(persistence)
-{
-}
+    : apiToken_(std::move(apiToken)), automaticEventProperties_(std::move(automaticEventProperties)),
+      automaticPeopleProperties_(std::move(automaticPeopleProperties)), metadata_(metadata), persistence_(persistence)
+{}
 
 std::optional<nlohmann::json> Track::track(const std::optional<std::string>& event, Properties properties,
                                            double captureTime, std::map<std::string, double>& timedEvents,
@@ -110,8 +106,8 @@ std::optional<nlohmann::json> Track::track(const std::optional<std::string>& eve
     return record;
 }
 
-nlohmann::json Track::trackPeople(const std::string& action, nlohmann::json value, double captureTime,
-                                  bool ignoreTime, const Identity& identity)
+nlohmann::json Track::trackPeople(const std::string& action, nlohmann::json value, double captureTime, bool ignoreTime,
+                                  const Identity& identity)
 {
     nlohmann::json record = {{"$token", apiToken_}, {"$time", roundedMilliseconds(captureTime)}};
     if (ignoreTime)

@@ -32,8 +32,8 @@ public:
 
     // A people record for `action` ("$set", "$add", ...); stored with flag 1 while the
     // user has not been identified with people use on.
-    nlohmann::json trackPeople(const std::string& action, nlohmann::json value, double captureTime,
-                               bool ignoreTime, const Identity& identity);
+    nlohmann::json trackPeople(const std::string& action, nlohmann::json value, double captureTime, bool ignoreTime,
+                               const Identity& identity);
 
     nlohmann::json trackGroup(const std::string& action, nlohmann::json value, double captureTime,
                               const std::string& groupKey, const nlohmann::json& groupID);

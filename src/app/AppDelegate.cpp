@@ -68,9 +68,7 @@ void AppDelegate::applicationDidFinishLaunching()
             return;
         setUpPanel();
         break;
-    case StartupOutcome::normal:
-        setUpPanel();
-        break;
+    case StartupOutcome::normal: setUpPanel(); break;
     }
 
     if (deps_.makeUpdater)
@@ -140,7 +138,9 @@ void AppDelegate::applyTheme(int attempt)
         : theme == 2                         ? QStringLiteral("window.setThemeMode?.('manual', 'dark')")
         : theme == 1                         ? QStringLiteral("window.setThemeMode?.('manual', 'light')")
                                              : QStringLiteral("window.setThemeMode?.('auto')");
-    const QString themeName = theme == 2 ? QStringLiteral("dark") : theme == 1 ? QStringLiteral("light") : QStringLiteral("system");
+    const QString themeName = theme == 2 ? QStringLiteral("dark")
+        : theme == 1                     ? QStringLiteral("light")
+                                         : QStringLiteral("system");
     QPointer<AppDelegate> self(this);
     evaluate_(script, [self, attempt, themeName](const QString& error) {
         if (!self)

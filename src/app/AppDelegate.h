@@ -41,7 +41,7 @@ public:
         // Whether the app was asked to quit; a modal alert returns then as well.
         std::function<bool()> quitRequested;
         std::function<std::unique_ptr<Updater>()> makeUpdater;
-        QString guidePath;  // the bundled "Guide.md"
+        QString guidePath;           // the bundled "Guide.md"
         int themeRetryUnitMs = 500;  // attempt n waits n units before the next
         // The page script for a stored theme; null gives the plain "auto"/"manual" forms.
         std::function<QString(qint64 storedTheme)> themeScript;

@@ -96,9 +96,8 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     });
     favoritesToggle_ = new QCheckBox;
     favoritesToggle_->setAccessibleName(QStringLiteral("Show Flintly folder in Favorites"));
-    connect(favoritesToggle_, &QCheckBox::toggled, this, [this](bool on) {
-        deps_.settings->setValue(kShowDefaultFolderKey, on);
-    });
+    connect(favoritesToggle_, &QCheckBox::toggled, this,
+            [this](bool on) { deps_.settings->setValue(kShowDefaultFolderKey, on); });
     recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
 
     // Storage
@@ -142,27 +141,35 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(20, 8, 20, 20);
     column->setSpacing(6);
-    column->addWidget(makeSection(QStringLiteral("App"), {
-        {makeRowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
-        {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")), favoritesToggle_},
-        {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), recorder_},
-    }));
-    column->addWidget(makeSection(QStringLiteral("Storage"), {
-        {makeRowLabel(QStringLiteral("Save Folder"), QStringLiteral("folder.fill")), folderValue},
-        {nullptr, revealLink_},
-    }));
+    column->addWidget(
+        makeSection(QStringLiteral("App"),
+                    {
+                        {makeRowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
+                        {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
+                         favoritesToggle_},
+                        {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), recorder_},
+                    }));
+    column->addWidget(
+        makeSection(QStringLiteral("Storage"),
+                    {
+                        {makeRowLabel(QStringLiteral("Save Folder"), QStringLiteral("folder.fill")), folderValue},
+                        {nullptr, revealLink_},
+                    }));
     revealRow_ = revealLink_->parentWidget();
-    column->addWidget(makeSection(QStringLiteral("Stats"), {
-        {makeRowLabel(QStringLiteral("Notes"), QStringLiteral("doc.plaintext")), notesValue_},
-        {makeRowLabel(QStringLiteral("Characters"), QStringLiteral("character.cursor.ibeam")), charactersValue_},
-        {makeRowLabel(QStringLiteral("Focus Time"), QStringLiteral("timer")), focusTimeValue_},
-        {makeRowLabel(QStringLiteral("Todos Done"), QStringLiteral("checkmark.square")), todosValue_},
-    }));
-    column->addWidget(makeSection(QStringLiteral("Developer"), {
-        {makeRowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
-        {makeRowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
-        {makeRowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
-    }));
+    column->addWidget(makeSection(
+        QStringLiteral("Stats"),
+        {
+            {makeRowLabel(QStringLiteral("Notes"), QStringLiteral("doc.plaintext")), notesValue_},
+            {makeRowLabel(QStringLiteral("Characters"), QStringLiteral("character.cursor.ibeam")), charactersValue_},
+            {makeRowLabel(QStringLiteral("Focus Time"), QStringLiteral("timer")), focusTimeValue_},
+            {makeRowLabel(QStringLiteral("Todos Done"), QStringLiteral("checkmark.square")), todosValue_},
+        }));
+    column->addWidget(makeSection(QStringLiteral("Developer"),
+                                  {
+                                      {makeRowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
+                                      {makeRowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
+                                      {makeRowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
+                                  }));
     column->addStretch(1);
 
     auto* scroll = new QScrollArea;

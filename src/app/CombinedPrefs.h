@@ -34,12 +34,12 @@ class CombinedPrefs : public QWidget {
     Q_OBJECT
 public:
     struct Dependencies {
-        SettingsStore* settings = nullptr;  // required
-        MarkdownModel* model = nullptr;     // required
+        SettingsStore* settings = nullptr;     // required
+        MarkdownModel* model = nullptr;        // required
         shortcuts::RecorderServices recorder;  // the shortcut module, alerts, beeps
-        UrlOpener* urlOpener = nullptr;     // the file manager and the browser
-        TimeSource* time = nullptr;         // null: the system clock and Qt timers
-        QLocale locale = QLocale();         // digit grouping of the counts
+        UrlOpener* urlOpener = nullptr;        // the file manager and the browser
+        TimeSource* time = nullptr;            // null: the system clock and Qt timers
+        QLocale locale = QLocale();            // digit grouping of the counts
     };
 
     static constexpr int kWidth = 600;

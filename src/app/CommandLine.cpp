@@ -34,22 +34,21 @@ QString versionText() { return QStringLiteral("Flintly %1").arg(runningVersion()
 
 QString helpText()
 {
-    return QStringLiteral(
-        "Usage: flintly [--toggle | --version | --help] [FILE]\n"
-        "\n"
-        "A floating Markdown note, shown and hidden with Ctrl+J from anywhere.\n"
-        "\n"
-        "  --toggle    show or hide the running Flintly's note window (starts Flintly\n"
-        "              when it is not running); bind this to a key in your desktop's\n"
-        "              settings where global hotkeys are not available (Wayland)\n"
-        "  --version   print the version and exit\n"
-        "  --help      print this help and exit\n"
-        "  FILE        open this Markdown file as the note (in the running Flintly,\n"
-        "              when there is one)\n"
-        "\n"
-        "Launching Flintly while it runs brings its note window forward.\n"
-        "Notes are plain .md files in the folder you choose at first start;\n"
-        "settings live in $XDG_CONFIG_HOME/Flintly/Flintly.conf.\n");
+    return QStringLiteral("Usage: flintly [--toggle | --version | --help] [FILE]\n"
+                          "\n"
+                          "A floating Markdown note, shown and hidden with Ctrl+J from anywhere.\n"
+                          "\n"
+                          "  --toggle    show or hide the running Flintly's note window (starts Flintly\n"
+                          "              when it is not running); bind this to a key in your desktop's\n"
+                          "              settings where global hotkeys are not available (Wayland)\n"
+                          "  --version   print the version and exit\n"
+                          "  --help      print this help and exit\n"
+                          "  FILE        open this Markdown file as the note (in the running Flintly,\n"
+                          "              when there is one)\n"
+                          "\n"
+                          "Launching Flintly while it runs brings its note window forward.\n"
+                          "Notes are plain .md files in the folder you choose at first start;\n"
+                          "settings live in $XDG_CONFIG_HOME/Flintly/Flintly.conf.\n");
 }
 
 }  // namespace flintly

@@ -20,7 +20,8 @@ namespace flintly {
 
 QString MainCommands::defaultFallbackNotesFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Flintly"));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+        .filePath(QStringLiteral("Flintly"));
 }
 
 MainCommands::MainCommands(Dependencies deps, QObject* parent) : QObject(parent), deps_(std::move(deps))
@@ -49,20 +50,38 @@ std::vector<Command> MainCommands::buildTable()
 {
     auto panelNeeded = [this] { return hasPanel(); };
     std::vector<Command> table;
-    table.push_back({QStringLiteral("Show/Hide Note"), {}, [this] {
+    table.push_back({QStringLiteral("Show/Hide Note"),
+                     {},
+                     [this] {
                          if (deps_.delegate)
                              deps_.delegate->togglePanel();
-                     }, {}, false, true});
-    table.push_back({QStringLiteral("New Note"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { newNote(); }, panelNeeded, true});
-    table.push_back({openNotesFolderTitle(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), [this] { showNotesFolder(); }, {}, true});
-    table.push_back({QStringLiteral("Open…"), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { openDocument(); }, panelNeeded});
-    table.push_back({QStringLiteral("Save…"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveDocument(); }, panelNeeded, true});
-    table.push_back({QStringLiteral("Quick Open…"), QKeySequence(Qt::CTRL | Qt::Key_P), [this] { quickOpen(); }, {}, true});
+                     },
+                     {},
+                     false,
+                     true});
+    table.push_back(
+        {QStringLiteral("New Note"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { newNote(); }, panelNeeded, true});
+    table.push_back({openNotesFolderTitle(),
+                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                     [this] { showNotesFolder(); },
+                     {},
+                     true});
+    table.push_back(
+        {QStringLiteral("Open…"), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { openDocument(); }, panelNeeded});
+    table.push_back(
+        {QStringLiteral("Save…"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveDocument(); }, panelNeeded, true});
+    table.push_back(
+        {QStringLiteral("Quick Open…"), QKeySequence(Qt::CTRL | Qt::Key_P), [this] { quickOpen(); }, {}, true});
     table.push_back({TemplatePanelController::insertTemplateTitle(), TemplatePanelController::insertTemplateShortcut(),
                      [this] { insertTemplate(); }, panelNeeded});
-    table.push_back({QStringLiteral("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showSettings(); }, {}, true});
-    table.push_back({QStringLiteral("Check for Updates…"), {}, [this] { checkForUpdates(); }, [this] {
-                         return deps_.delegate && deps_.delegate->updater() && deps_.delegate->updater()->canCheckForUpdates();
+    table.push_back(
+        {QStringLiteral("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showSettings(); }, {}, true});
+    table.push_back({QStringLiteral("Check for Updates…"),
+                     {},
+                     [this] { checkForUpdates(); },
+                     [this] {
+                         return deps_.delegate && deps_.delegate->updater()
+                             && deps_.delegate->updater()->canCheckForUpdates();
                      }});
     table.push_back({QStringLiteral("Quit Flintly"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { quit(); }, {}, true});
     return table;
@@ -110,9 +129,8 @@ void MainCommands::adopt(QWidget* window)
     if (auto* panel = qobject_cast<FloatingPanelWindow*>(window); panel && panel->toolbar()) {
         QWidget* toolbar = panel->toolbar();
         toolbar->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(toolbar, &QWidget::customContextMenuRequested, this, [this, toolbar](const QPoint& at) {
-            contextMenu_->popup(toolbar->mapToGlobal(at));
-        });
+        connect(toolbar, &QWidget::customContextMenuRequested, this,
+                [this, toolbar](const QPoint& at) { contextMenu_->popup(toolbar->mapToGlobal(at)); });
     }
     refresh();
 }

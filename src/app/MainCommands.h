@@ -27,11 +27,11 @@ class UrlOpener;
 // keyboard alike.
 struct Command {
     QString title;
-    QKeySequence key;                  // none: reached through the menus only
+    QKeySequence key;  // none: reached through the menus only
     std::function<void()> run;
-    std::function<bool()> isEnabled;   // null: always
-    bool startsGroup = false;          // a divider above it in the menus
-    bool trayOnly = false;             // showing the note is the tray's business
+    std::function<bool()> isEnabled;  // null: always
+    bool startsGroup = false;         // a divider above it in the menus
+    bool trayOnly = false;            // showing the note is the tray's business
 };
 
 // The app's menu commands. Each becomes one QAction; the menus and the windows share
@@ -48,7 +48,7 @@ public:
         std::function<void(const QUrl& url, const QByteArray& bookmark)> addRecent;
         // Builds the settings window the first time "Settings…" runs.
         std::function<QWidget*()> makeSettingsWindow;
-        std::function<void()> quit;  // null: the application's quit
+        std::function<void()> quit;   // null: the application's quit
         QString fallbackNotesFolder;  // empty: defaultFallbackNotesFolder()
     };
 

@@ -13,8 +13,7 @@ namespace flintly {
 OnboardingController::OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
                                            QObject* parent)
     : QObject(parent), settings_(settings), model_(&model), currentVersion_(std::move(currentVersion))
-{
-}
+{}
 
 OnboardingController::~OnboardingController()
 {

@@ -32,7 +32,8 @@ QString OnboardingWindow::displayFamily()
 }
 
 OnboardingWindow::OnboardingWindow(std::function<void()> pickFolder)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), pickFolder_(std::move(pickFolder))
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      pickFolder_(std::move(pickFolder))
 {
     setWindowTitle(QStringLiteral("Welcome to Flintly"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -99,7 +100,8 @@ QWidget* OnboardingWindow::makeWelcomeCard()
     logo_->setAlignment(Qt::AlignCenter);
     v->addWidget(logo_);
     v->addWidget(makeText(QStringLiteral("Ideas Don’t Queue"), 23, true));
-    v->addWidget(makeText(QStringLiteral("Hey, Markdown nerd!\n\nHit the hotkey to capture the thought before it slips."), 14));
+    v->addWidget(
+        makeText(QStringLiteral("Hey, Markdown nerd!\n\nHit the hotkey to capture the thought before it slips."), 14));
     const std::pair<const char*, const char*> bullets[] = {
         {"lock", "Local Only"},
         {"number", "Pure Markdown"},
@@ -125,7 +127,8 @@ QWidget* OnboardingWindow::makeWelcomeCard()
     v->addWidget(listHolder, 0, Qt::AlignHCenter);
     v->addWidget(makeText(QStringLiteral("More goodies are on the way!ㅡTable, Backlink, AI sth :)"), 14));
     v->addWidget(makeText(
-        QStringLiteral("Found a bug—or itching to unload some creative profanity? Smash the email in Settings and let it rip."),
+        QStringLiteral(
+            "Found a bug—or itching to unload some creative profanity? Smash the email in Settings and let it rip."),
         14));
     v->addStretch(1);
     nextButton_ = makePrimaryButton(QStringLiteral("Let's set the folder"));
@@ -146,7 +149,8 @@ QWidget* OnboardingWindow::makeFolderCard()
     art->setPixmap(imagePixmap(QStringLiteral("flintlynfolder"), QSize(220, 148), devicePixelRatioF()));
     v->addWidget(art);
     v->addWidget(makeText(QStringLiteral("Choose your home base"), 20, true));
-    v->addWidget(makeText(QStringLiteral("Flintly stores notes in this folder.\nYou can change it anytime in settings."), 15));
+    v->addWidget(
+        makeText(QStringLiteral("Flintly stores notes in this folder.\nYou can change it anytime in settings."), 15));
     v->addStretch(1);
     pickButton_ = makePrimaryButton(QStringLiteral("Select Folder…"));
     connect(pickButton_, &QPushButton::clicked, this, [this] {
@@ -170,10 +174,11 @@ void OnboardingWindow::applyScheme()
     pal.setColor(QPalette::WindowText, text);
     setPalette(pal);
     // The primary button inverts the scheme: white on dark, near-black on light.
-    setStyleSheet(dark ? QStringLiteral("QPushButton#primary { background: white; color: black; border-radius: 10px; }"
-                                        "QPushButton#primary:pressed { background: rgba(255,255,255,204); }")
-                       : QStringLiteral("QPushButton#primary { background: rgb(38,38,38); color: white; border-radius: 10px; }"
-                                        "QPushButton#primary:pressed { background: rgba(38,38,38,204); }"));
+    setStyleSheet(
+        dark ? QStringLiteral("QPushButton#primary { background: white; color: black; border-radius: 10px; }"
+                              "QPushButton#primary:pressed { background: rgba(255,255,255,204); }")
+             : QStringLiteral("QPushButton#primary { background: rgb(38,38,38); color: white; border-radius: 10px; }"
+                              "QPushButton#primary:pressed { background: rgba(38,38,38,204); }"));
     const qreal dpr = devicePixelRatioF();
     QPixmap logo = imagePixmap(QStringLiteral("flintly-white"), QSize(35, 32), dpr);
     if (!dark) {  // the white mark would vanish on a light card
@@ -206,7 +211,8 @@ void OnboardingWindow::setStep(Step step)
     anim->setStartValue(0.0);
     anim->setEndValue(1.0);
     anim->setEasingCurve(QEasingCurve::InOutQuad);
-    connect(anim, &QPropertyAnimation::finished, effect, [w = stack_->currentWidget()] { w->setGraphicsEffect(nullptr); });
+    connect(anim, &QPropertyAnimation::finished, effect,
+            [w = stack_->currentWidget()] { w->setGraphicsEffect(nullptr); });
     anim->start();
 }
 
@@ -248,8 +254,10 @@ void OnboardingWindow::showEvent(QShowEvent* event)
     for (const QString& family : QFontDatabase::families())
         if (family.contains(QStringLiteral("Pretendard"), Qt::CaseInsensitive))
             for (const QString& style : QFontDatabase::styles(family))
-                variants.append(QString(family).remove(QLatin1Char(' ')) + QLatin1Char('-') + QString(style).remove(QLatin1Char(' ')));
-    log("🅿️ Pretendard variants found →", QStringLiteral("[") + variants.join(QStringLiteral(", ")) + QStringLiteral("]"));
+                variants.append(QString(family).remove(QLatin1Char(' ')) + QLatin1Char('-')
+                                + QString(style).remove(QLatin1Char(' ')));
+    log("🅿️ Pretendard variants found →",
+        QStringLiteral("[") + variants.join(QStringLiteral(", ")) + QStringLiteral("]"));
 }
 
 bool OnboardingWindow::event(QEvent* event)

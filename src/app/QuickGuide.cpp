@@ -39,8 +39,7 @@ void placeQuickGuide(MarkdownModel& model, SettingsStore& settings, const QStrin
         try {
             model.loadNote(QUrl::fromLocalFile(destination));
             model.setIsScratch(false);
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
     settings.setValue(QStringLiteral("didInsertQuickGuide"), true);
 }

@@ -41,9 +41,10 @@ SingleInstance::SingleInstance(QString lockPath, QObject* parent) : QObject(pare
     // The folder's real path, so a configuration reached through a symbolic link is
     // still the same configuration.
     const QString canonicalFolder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    const QString identity = (canonicalFolder.isEmpty() ? info.absolutePath() : canonicalFolder) + u'/' + info.fileName();
-    socketName_ = QStringLiteral("flintly-") +
-        QString::fromLatin1(QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+    const QString identity =
+        (canonicalFolder.isEmpty() ? info.absolutePath() : canonicalFolder) + u'/' + info.fileName();
+    socketName_ = QStringLiteral("flintly-")
+        + QString::fromLatin1(QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
 }
 
 SingleInstance::~SingleInstance()
@@ -90,8 +91,7 @@ bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(request.toUtf8() + '\n');
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {
-    }
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {}
     if (socket.bytesToWrite() > 0)
         return false;
     // The running instance's answer: the request was taken, so exiting now loses nothing.

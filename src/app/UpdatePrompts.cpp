@@ -19,8 +19,10 @@ void connectUpdatePrompts(Updater& updater, AlertPresenter& alerts, UrlOpener& o
             opener.openUrl(r.downloadUrl);
     });
     QObject::connect(&updater, &Updater::upToDate, &updater, [&alerts] {
-        alerts.present({Alert::Style::Informational, QStringLiteral("You’re up to date!"),
-                        QStringLiteral("Flintly %1 is the newest version available.").arg(runningVersion()), {}});
+        alerts.present({Alert::Style::Informational,
+                        QStringLiteral("You’re up to date!"),
+                        QStringLiteral("Flintly %1 is the newest version available.").arg(runningVersion()),
+                        {}});
     });
     QObject::connect(&updater, &Updater::checkFailed, &updater, [&alerts](const QString& reason) {
         alerts.present({Alert::Style::Warning, QStringLiteral("Update check failed"), reason, {}});

@@ -139,7 +139,7 @@ void Updater::check(bool userInitiated)
             curl_easy_cleanup(curl);
         }
         const QString error = code != CURLE_OK ? QString::fromUtf8(curl_easy_strerror(code))
-            : (status >= 400 ? QStringLiteral("HTTP %1").arg(status) : QString());
+                                               : (status >= 400 ? QStringLiteral("HTTP %1").arg(status) : QString());
         const auto release = error.isEmpty() ? newestRelease(body) : std::nullopt;
         runOnMainThread([self, error, release, running, userInitiated] {
             if (!self)

@@ -76,17 +76,10 @@ int main(int argc, char** argv)
         args.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine cl = parseCommandLine(args);
     switch (cl.action) {
-    case CommandLine::Action::version:
-        std::printf("%s\n", qPrintable(versionText()));
-        return 0;
-    case CommandLine::Action::help:
-        std::printf("%s", qPrintable(helpText()));
-        return 0;
-    case CommandLine::Action::error:
-        std::fprintf(stderr, "%s\n", qPrintable(cl.error));
-        return 2;
-    default:
-        break;
+    case CommandLine::Action::version: std::printf("%s\n", qPrintable(versionText())); return 0;
+    case CommandLine::Action::help: std::printf("%s", qPrintable(helpText())); return 0;
+    case CommandLine::Action::error: std::fprintf(stderr, "%s\n", qPrintable(cl.error)); return 2;
+    default: break;
     }
 
     // Global shortcuts are X11 grabs; under Wayland the app runs through XWayland.
@@ -100,9 +93,9 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    const QString request = !cl.file.isEmpty()                        ? QStringLiteral("open ") + cl.file
-                             : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
-                                                                        : QStringLiteral("show");
+    const QString request = !cl.file.isEmpty()     ? QStringLiteral("open ") + cl.file
+        : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
+                                                   : QStringLiteral("show");
     if (!instance.tryLock()) {
         if (instance.handOver(request))
             return 0;
@@ -156,8 +149,9 @@ int main(int argc, char** argv)
     };
     deps.bindShowNote = [](QObject* context, std::function<void(quint32)> toggle) {
         auto& shortcuts = shortcuts::GlobalShortcuts::shared();
-        shortcuts.bindKeyUp(QStringLiteral("showNote"), shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command),
-                            context, [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.eventTime()); });
+        shortcuts.bindKeyUp(QStringLiteral("showNote"),
+                            shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command), context,
+                            [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.eventTime()); });
     };
     deps.makeUpdater = [&alerts, &opener] {
         auto updater = std::make_unique<Updater>(AppInfo::feedUrl(), runningVersion());
@@ -202,32 +196,34 @@ int main(int argc, char** argv)
     shortcuts::GlobalShortcuts::shared().setMainMenu(mainCommands.trayMenu());
 
     const QStringList recovered = announceRecoveredText();
-    QObject::connect(&WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate, [&delegate, recovered](QWebEngineView* view) {
-        QPointer<QWebEngineView> weak(view);
-        if (!recovered.isEmpty()) {
-            const QString notice = QStringLiteral("Text Flintly could not save last time is in %1")
-                                       .arg(QFileInfo(recovered.last()).absolutePath());
-            auto once = std::make_shared<QMetaObject::Connection>();
-            *once = QObject::connect(view, &QWebEngineView::loadFinished, view, [weak, notice, once](bool ok) {
-                QObject::disconnect(*once);
-                if (ok && weak)
-                    weak->page()->runJavaScript(ScriptText::showNotice(notice));
-            });
-        }
-        // For the start-up benchmark: when the editor page is ready, on standard error.
-        if (qEnvironmentVariableIsSet("FLINTLY_TRACE_STARTUP"))
-            QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
-                std::fprintf(stderr, "flintly-trace editor-loaded %lld %d\n",
-                             static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), ok ? 1 : 0);
-            });
-        delegate.registerWebView(view, [weak](const QString& script, std::function<void(const QString&)> done) {
-            if (!weak) {
-                done(QStringLiteral("the editor is gone"));
-                return;
+    QObject::connect(
+        &WebViewBridge::shared(), &WebViewBridge::webViewCreated, &delegate,
+        [&delegate, recovered](QWebEngineView* view) {
+            QPointer<QWebEngineView> weak(view);
+            if (!recovered.isEmpty()) {
+                const QString notice = QStringLiteral("Text Flintly could not save last time is in %1")
+                                           .arg(QFileInfo(recovered.last()).absolutePath());
+                auto once = std::make_shared<QMetaObject::Connection>();
+                *once = QObject::connect(view, &QWebEngineView::loadFinished, view, [weak, notice, once](bool ok) {
+                    QObject::disconnect(*once);
+                    if (ok && weak)
+                        weak->page()->runJavaScript(ScriptText::showNotice(notice));
+                });
             }
-            evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
+            // For the start-up benchmark: when the editor page is ready, on standard error.
+            if (qEnvironmentVariableIsSet("FLINTLY_TRACE_STARTUP"))
+                QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
+                    std::fprintf(stderr, "flintly-trace editor-loaded %lld %d\n",
+                                 static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), ok ? 1 : 0);
+                });
+            delegate.registerWebView(view, [weak](const QString& script, std::function<void(const QString&)> done) {
+                if (!weak) {
+                    done(QStringLiteral("the editor is gone"));
+                    return;
+                }
+                evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
+            });
         });
-    });
     auto openNote = [&delegate, &model](const QString& path) {
         model.open(QUrl::fromLocalFile(path));
         delegate.showPanel();

@@ -26,7 +26,7 @@ QUuid FileInfo::newId()
     const quint64 lo = rng.generate64();
     auto byte = [lo](int i) { return static_cast<uchar>(lo >> (56 - 8 * i)); };
     return QUuid(static_cast<uint>(hi >> 32), static_cast<ushort>(hi >> 16),
-                 static_cast<ushort>((hi & 0x0FFF) | 0x4000),              // version 4
+                 static_cast<ushort>((hi & 0x0FFF) | 0x4000),           // version 4
                  static_cast<uchar>((byte(0) & 0x3F) | 0x80), byte(1),  // RFC 4122 variant
                  byte(2), byte(3), byte(4), byte(5), byte(6), byte(7));
 }

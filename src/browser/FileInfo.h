@@ -12,9 +12,9 @@ namespace flintly {
 // asked for): a hundred thousand QUrls would cost the list several times its size.
 // Dates are UTC, so reading them as numbers never goes through a time zone.
 struct FileInfo {
-    QUuid id;            // fresh on every build of the record: a rescan gives new ids
-    QString path;        // absolute
-    QString name;        // file name without its last extension
+    QUuid id;      // fresh on every build of the record: a rescan gives new ids
+    QString path;  // absolute
+    QString name;  // file name without its last extension
     QDateTime modifiedDate;
     QDateTime createdDate;
     qint64 size = 0;

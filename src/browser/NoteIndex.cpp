@@ -93,25 +93,18 @@ std::vector<quint32> NoteIndex::rankNames(const std::vector<FileInfo>& files)
     return ranks;
 }
 
-NoteIndex::Rows NoteIndex::sortRows(const std::vector<FileInfo>& files, const std::vector<quint32>& nameRanks, SortMode mode)
+NoteIndex::Rows NoteIndex::sortRows(const std::vector<FileInfo>& files, const std::vector<quint32>& nameRanks,
+                                    SortMode mode)
 {
     const std::size_t n = files.size();
     std::vector<qint64> key(n);
     for (std::size_t i = 0; i < n; ++i) {
         const FileInfo& f = files[i];
         switch (sortmode::key(mode)) {
-        case sortmode::Key::modified:
-            key[i] = f.modifiedDate.toMSecsSinceEpoch();
-            break;
-        case sortmode::Key::created:
-            key[i] = f.createdDate.toMSecsSinceEpoch();
-            break;
-        case sortmode::Key::size:
-            key[i] = f.size;
-            break;
-        case sortmode::Key::name:
-            key[i] = nameRanks[i];
-            break;
+        case sortmode::Key::modified: key[i] = f.modifiedDate.toMSecsSinceEpoch(); break;
+        case sortmode::Key::created: key[i] = f.createdDate.toMSecsSinceEpoch(); break;
+        case sortmode::Key::size: key[i] = f.size; break;
+        case sortmode::Key::name: key[i] = nameRanks[i]; break;
         }
     }
     Rows rows(n);

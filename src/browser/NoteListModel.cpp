@@ -54,15 +54,11 @@ QVariant NoteListModel::data(const QModelIndex& index, int role) const
     const FileInfo& f = browser_->fileAt(static_cast<std::size_t>(r));
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-        return f.name;
-    case DetailRole:
-        return noteDetail(f);
+    case Qt::AccessibleTextRole: return f.name;
+    case DetailRole: return noteDetail(f);
     case PathRole:
-    case Qt::ToolTipRole:
-        return f.path;
-    default:
-        return {};
+    case Qt::ToolTipRole: return f.path;
+    default: return {};
     }
 }
 
@@ -93,7 +89,8 @@ QString byteCount(qint64 bytes, const QLocale& locale)
 
 QString noteDetail(const FileInfo& file, const QLocale& locale)
 {
-    return mediumDate(file.modifiedDate.toLocalTime().date(), locale) + QStringLiteral(" • ") + byteCount(file.size, locale);
+    return mediumDate(file.modifiedDate.toLocalTime().date(), locale) + QStringLiteral(" • ")
+        + byteCount(file.size, locale);
 }
 
 }  // namespace flintly

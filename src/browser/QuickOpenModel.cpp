@@ -68,8 +68,8 @@ QuickOpenModel::QuickOpenModel(Dependencies deps, QObject* parent)
     });
     connect(workspace_.get(), &Workspace::searchResetRequested, this, [this] { setQuery(QString()); });
     connect(workspace_.get(), &Workspace::listFocusRequested, this, &QuickOpenModel::listFocusRequested);
-    NotificationCenter::defaultCenter().observe(QStringLiteral("OpenPinned"), this,
-                                                [this](const Notification& n) { workspace_->openPinnedByIndex(n.object); });
+    NotificationCenter::defaultCenter().observe(
+        QStringLiteral("OpenPinned"), this, [this](const Notification& n) { workspace_->openPinnedByIndex(n.object); });
 
     // Nothing in Flintly writes this list; whatever another version left there is shown
     // while no folder is browsed.
@@ -223,7 +223,8 @@ void QuickOpenModel::completeScan(quint64 generation, const QUrl& folder, std::s
     setSelection(index, first);
     // For the benchmarks, which wait for the list from outside the process.
     if (qEnvironmentVariableIsSet("FLINTLY_TRACE_BROWSER"))
-        std::fprintf(stderr, "flintly-trace scan-complete %lld %zu\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), count);
+        std::fprintf(stderr, "flintly-trace scan-complete %lld %zu\n",
+                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), count);
     events::importScanComplete(*tracker_, folder.toLocalFile().toStdString(), static_cast<std::int64_t>(count));
 }
 

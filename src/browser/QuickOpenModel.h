@@ -44,14 +44,14 @@ public:
     static constexpr int kCacheLimit = 10;
 
     struct Dependencies {
-        SettingsStore* settings = nullptr;     // required
-        MarkdownModel* model = nullptr;        // the note document; opening goes through it
-        FileChooser* chooser = nullptr;        // null: "Add" answers cancel
-        UsageTracker* tracker = nullptr;       // null: the process-wide tracker
+        SettingsStore* settings = nullptr;       // required
+        MarkdownModel* model = nullptr;          // the note document; opening goes through it
+        FileChooser* chooser = nullptr;          // null: "Add" answers cancel
+        UsageTracker* tracker = nullptr;         // null: the process-wide tracker
         std::unique_ptr<QueryTimer> queryTimer;  // null: a 200 ms timer
         // Runs a scan job off the GUI thread; null: the global thread pool.
         std::function<void(std::function<void()>)> background;
-        std::function<void()> scanPause;       // null: a millisecond every 100 notes
+        std::function<void()> scanPause;  // null: a millisecond every 100 notes
     };
 
     explicit QuickOpenModel(Dependencies deps, QObject* parent = nullptr);
@@ -116,8 +116,8 @@ private:
     std::unique_ptr<Workspace> workspace_;
     UsageTracker* tracker_ = nullptr;
 
-    std::shared_ptr<NoteIndex> files_;           // the browsed folder's notes
-    QUrl filesFolder_;                           // the folder they are from
+    std::shared_ptr<NoteIndex> files_;                // the browsed folder's notes
+    QUrl filesFolder_;                                // the folder they are from
     mutable std::shared_ptr<NoteIndex> recentIndex_;  // the list without a folder
     QStringList recent_;
     bool isScanning_ = false;

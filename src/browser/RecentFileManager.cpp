@@ -42,16 +42,16 @@ QByteArray RecentFileManager::encode(const QList<RecentFile>& files)
         const double seconds = static_cast<double>(f.openedAt.toMSecsSinceEpoch()) / 1000.0 - kReferenceEpoch;
         if (i > 0)
             out += ',';
-        out += "{\"url\":" + jsonString(f.url.toString(QUrl::FullyEncoded)) + ",\"bookmark\":"
-            + jsonString(QString::fromLatin1(f.bookmark.toBase64())) + ",\"openedAt\":"
-            + QByteArray::number(seconds, 'g', QLocale::FloatingPointShortest) + '}';
+        out += "{\"url\":" + jsonString(f.url.toString(QUrl::FullyEncoded))
+            + ",\"bookmark\":" + jsonString(QString::fromLatin1(f.bookmark.toBase64()))
+            + ",\"openedAt\":" + QByteArray::number(seconds, 'g', QLocale::FloatingPointShortest) + '}';
     }
     return out + ']';
 }
 
 std::optional<QList<RecentFile>> RecentFileManager::decode(const QByteArray& bytes)
 {
-    QJsonParseError error {};
+    QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
@@ -67,12 +67,13 @@ std::optional<QList<RecentFile>> RecentFileManager::decode(const QByteArray& byt
         f.url = QUrl(url.toString(), QUrl::StrictMode);
         if (!f.url.isValid() || f.url.isEmpty())
             return std::nullopt;
-        const auto decoded = QByteArray::fromBase64Encoding(bookmark.toString().toLatin1(),
-                                                            QByteArray::AbortOnBase64DecodingErrors);
+        const auto decoded =
+            QByteArray::fromBase64Encoding(bookmark.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
             return std::nullopt;
         f.bookmark = *decoded;
-        f.openedAt = QDateTime::fromMSecsSinceEpoch(qRound64((openedAt.toDouble() + kReferenceEpoch) * 1000.0), Qt::UTC);
+        f.openedAt =
+            QDateTime::fromMSecsSinceEpoch(qRound64((openedAt.toDouble() + kReferenceEpoch) * 1000.0), Qt::UTC);
         out.append(f);
     }
     return out;

@@ -49,7 +49,10 @@ std::optional<SortMode> fromRawValue(const QString& raw)
 
 QString chipLabel(SortMode mode) { return QString::fromUtf16(row(mode).chip); }
 QString menuLabel(SortMode mode) { return QString::fromUtf16(row(mode).menu); }
-QString arrowSymbol(SortMode mode) { return row(mode).down ? QStringLiteral("arrow.down") : QStringLiteral("arrow.up"); }
+QString arrowSymbol(SortMode mode)
+{
+    return row(mode).down ? QStringLiteral("arrow.down") : QStringLiteral("arrow.up");
+}
 Key key(SortMode mode) { return row(mode).key; }
 
 // "A-Z" is an ascending name order although its arrow points down: the arrow is the
@@ -60,10 +63,8 @@ bool descending(SortMode mode)
     case SortMode::modifiedDesc:
     case SortMode::nameZA:
     case SortMode::createdDesc:
-    case SortMode::sizeDesc:
-        return true;
-    default:
-        return false;
+    case SortMode::sizeDesc: return true;
+    default: return false;
     }
 }
 

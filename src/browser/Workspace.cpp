@@ -147,7 +147,8 @@ void Workspace::selectPinned(const QUrl& folder)
 void Workspace::openPinnedByIndex(const QVariant& index)
 {
     const int type = index.typeId();
-    if (type != QMetaType::Int && type != QMetaType::LongLong && type != QMetaType::UInt && type != QMetaType::ULongLong)
+    if (type != QMetaType::Int && type != QMetaType::LongLong && type != QMetaType::UInt
+        && type != QMetaType::ULongLong)
         return;
     const qlonglong n = index.toLongLong();
     if (n < 0 || n >= pinned_.size())

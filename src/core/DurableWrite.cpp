@@ -129,7 +129,8 @@ FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode
     FileStamp written;
     try {
         struct stat existing {};
-        const mode_t mode = ::stat(targetPath.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : lessUmask(newFileMode);
+        const mode_t mode =
+            ::stat(targetPath.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : lessUmask(newFileMode);
         if (::fchmod(fd, mode) != 0)
             fail(tempPath, errno);
         writeAll(fd, bytes, tempPath);

@@ -27,8 +27,7 @@ class DurableWriteError : public std::runtime_error {
 public:
     DurableWriteError(const std::string& message, int error, std::optional<FileStamp> written = std::nullopt)
         : std::runtime_error(message), error_(error), written_(written)
-    {
-    }
+    {}
     int error() const { return error_; }
     // Set when the new content is in place and only the folder entry could not be
     // flushed: a power cut could still bring the old file back, so the caller should

@@ -11,8 +11,7 @@ namespace flintly {
 
 SerialQueue::SerialQueue(std::string label, Priority priority)
     : label_(std::move(label)), priority_(priority), thread_([this] { run(); })
-{
-}
+{}
 
 SerialQueue::~SerialQueue()
 {

@@ -11,7 +11,8 @@ namespace flintly {
 AutosaveService::AutosaveService(MarkdownModel* model, double intervalSeconds, QObject* parent, TimeSource* time)
     : QObject(parent), model_(model)
 {
-    debouncer_ = new Debouncer(static_cast<int>(std::lround(intervalSeconds * 1000)), [this] { fire(); }, this, time);
+    debouncer_ = new Debouncer(
+        static_cast<int>(std::lround(intervalSeconds * 1000)), [this] { fire(); }, this, time);
     // Only changes after this moment count: the text current now is not "new".
     // textChanged fires for real changes only, so equal values never restart the wait.
     if (model)

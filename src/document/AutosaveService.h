@@ -15,7 +15,8 @@ class TimeSource;
 class AutosaveService : public QObject {
     Q_OBJECT
 public:
-    AutosaveService(MarkdownModel* model, double intervalSeconds, QObject* parent = nullptr, TimeSource* time = nullptr);
+    AutosaveService(MarkdownModel* model, double intervalSeconds, QObject* parent = nullptr,
+                    TimeSource* time = nullptr);
 
 private:
     void fire();

@@ -10,7 +10,10 @@
 
 namespace flintly {
 
-QByteArray contentDigest(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
+QByteArray contentDigest(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
 
 void DiskState::remember(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp)
 {
@@ -71,7 +74,8 @@ QString keepConflictCopy(const QString& path, const QDateTime& when)
 QString writeConflictCopy(const QString& notePath, const QByteArray& bytes, const QDateTime& when)
 {
     const QFileInfo info(notePath);
-    const QString tag = QStringLiteral(" (conflict %1)").arg(when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")));
+    const QString tag =
+        QStringLiteral(" (conflict %1)").arg(when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")));
     const QDir dir = info.absoluteDir();
     QString copy;
     for (int n = 0; copy.isEmpty() || QFileInfo::exists(copy); ++n) {

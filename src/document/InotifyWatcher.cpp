@@ -13,8 +13,8 @@
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <thread>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace flintly {
 

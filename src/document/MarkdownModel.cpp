@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QPointer>
 
-
 namespace flintly {
 
 namespace {
@@ -37,7 +36,10 @@ const QDateTime& MarkdownModel::distantPast()
     return past;
 }
 
-void MarkdownModel::configureShared(Dependencies deps) { sharedDependencies() = std::make_unique<Dependencies>(std::move(deps)); }
+void MarkdownModel::configureShared(Dependencies deps)
+{
+    sharedDependencies() = std::make_unique<Dependencies>(std::move(deps));
+}
 
 MarkdownModel& MarkdownModel::shared()
 {
@@ -61,14 +63,16 @@ MarkdownModel::MarkdownModel(Dependencies deps, QObject* parent)
     lastUserEditTime_ = distantPast();
     recovery_ = std::make_unique<RecoveryStore>(deps_.recoveryFolder.isEmpty() ? RecoveryStore::defaultFolder()
                                                                                : deps_.recoveryFolder);
-    retries_ = new SaveRetries(*time_, [this] { saveWhenDue(); }, this);
+    retries_ = new SaveRetries(
+        *time_, [this] { saveWhenDue(); }, this);
     connect(retries_, &SaveRetries::failingChanged, this, &MarkdownModel::saveFailingChanged);
     connect(retries_, &SaveRetries::startedFailing, this, [this](const QString& reason) {
         emit notice(QStringLiteral("Not saved: %1. Flintly keeps trying.").arg(reason));
     });
     statistics_ = new WritingStatistics(*deps_.settings, *time_, this);
     connect(statistics_, &WritingStatistics::updated, this, &MarkdownModel::statisticsUpdated);
-    monitor_ = std::make_unique<OutsideChangeMonitor>(static_cast<OutsideChangeMonitor::Note&>(*this), *deps_.watcher, *time_);
+    monitor_ =
+        std::make_unique<OutsideChangeMonitor>(static_cast<OutsideChangeMonitor::Note&>(*this), *deps_.watcher, *time_);
 
     // Assignments during creation do not run the change handlers by themselves, so
     // they are run here explicitly.
@@ -170,7 +174,7 @@ bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneratio
             keepTextAside();
         else
             diskState_.distrust();  // the file holds the replaced text: the next save copies it
-        setText(text);  // a new generation: the page shows the replaced text and gets the user's back
+        setText(text);              // a new generation: the page shows the replaced text and gets the user's back
         return false;
     }
     applyEdit(text);
@@ -234,7 +238,10 @@ void MarkdownModel::setTemplateFolder(const QUrl& folder)
 
 // --- Folders ---------------------------------------------------------------------
 
-std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark() { return folders_.resolve(FolderBookmarks::Folder::notes); }
+std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark()
+{
+    return folders_.resolve(FolderBookmarks::Folder::notes);
+}
 
 std::optional<QUrl> MarkdownModel::resolveTemplateFolderBookmark()
 {
@@ -247,7 +254,10 @@ void MarkdownModel::runSaveFolderChangeHandler()
     folders_.store(FolderBookmarks::Folder::notes, saveFolder_);
 }
 
-void MarkdownModel::runTemplateFolderChangeHandler() { folders_.store(FolderBookmarks::Folder::templates, templateFolder_); }
+void MarkdownModel::runTemplateFolderChangeHandler()
+{
+    folders_.store(FolderBookmarks::Folder::templates, templateFolder_);
+}
 
 void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> completion)
 {
@@ -340,7 +350,8 @@ void MarkdownModel::appendText(const QString& markdown)
 
 void MarkdownModel::setUpPipelines()
 {
-    saveDebouncer_ = new Debouncer(kSaveDebounceMs, [this] { onTextSettled(); }, this, time_);
+    saveDebouncer_ = new Debouncer(
+        kSaveDebounceMs, [this] { onTextSettled(); }, this, time_);
     titlePipelineActive_ = true;
     // Both pipelines see the current text at once.
     onTitleSource();
@@ -366,8 +377,8 @@ void MarkdownModel::startFocusSession() { statistics_->startFocusSession(); }
 
 void MarkdownModel::endFocusSession()
 {
-    const bool external = !isScratch_ && !saveFolder_.isEmpty() && !filePath_.isEmpty()
-        && !isInNotesFolderByPrefix(filePath_);
+    const bool external =
+        !isScratch_ && !saveFolder_.isEmpty() && !filePath_.isEmpty() && !isInNotesFolderByPrefix(filePath_);
     statistics_->endFocusSession(tracker(), debugIDString().toStdString(), external);
 }
 

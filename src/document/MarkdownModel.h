@@ -50,15 +50,14 @@ public:
         Dependencies() = default;
         explicit Dependencies(SettingsStore* store, FileChooser* chooser = nullptr, UsageTracker* usage = nullptr)
             : settings(store), tracker(usage), fileChooser(chooser)
-        {
-        }
+        {}
 
-        SettingsStore* settings = nullptr;       // required
-        UsageTracker* tracker = nullptr;         // null: the process-wide tracker
-        FileChooser* fileChooser = nullptr;      // null: folder and file panels answer "cancel"
-        std::shared_ptr<FileWatcher> watcher;    // null: the platform's (inotify)
-        TimeSource* time = nullptr;              // null: the system clock (UTC) and Qt timers
-        QString recoveryFolder;                  // empty: $XDG_DATA_HOME/Flintly/Recovery
+        SettingsStore* settings = nullptr;     // required
+        UsageTracker* tracker = nullptr;       // null: the process-wide tracker
+        FileChooser* fileChooser = nullptr;    // null: folder and file panels answer "cancel"
+        std::shared_ptr<FileWatcher> watcher;  // null: the platform's (inotify)
+        TimeSource* time = nullptr;            // null: the system clock (UTC) and Qt timers
+        QString recoveryFolder;                // empty: $XDG_DATA_HOME/Flintly/Recovery
     };
 
     // While edits are pending, a write at least this often, pause or no pause.
@@ -184,7 +183,8 @@ private:
     void saveWhenDue();
     void keepTextAside();
     void keepInRecoveryFile(const QString& why);
-    void rememberDisk(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp, const QString& text);
+    void rememberDisk(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp,
+                      const QString& text);
 
     // OutsideChangeMonitor::Note
     QString notePath() const override { return filePath_; }

@@ -87,8 +87,7 @@ void MarkdownModel::openNotePanel()
         try {
             self->loadNote(QUrl::fromLocalFile(*chosen));
             self->setIsScratch(false);
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     });
 }
 
@@ -117,7 +116,6 @@ void MarkdownModel::onTextSettled()
         // The autosave service reports failures; this pipeline retries at the next pause.
     }
 }
-
 
 void MarkdownModel::flushPendingEdits()
 {
@@ -293,7 +291,6 @@ void MarkdownModel::save()
     });
 }
 
-
 void MarkdownModel::rename(const QString& proposedName)
 {
     const QString name = leftGraphemes(NoteNaming::sanitize(proposedName), NoteNaming::kNameLength);
@@ -317,7 +314,6 @@ void MarkdownModel::rename(const QString& proposedName)
     }
     setCurrentFileName(name);
 }
-
 
 void MarkdownModel::keepTextAside()
 {

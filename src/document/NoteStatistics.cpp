@@ -12,10 +12,7 @@ namespace flintly {
 
 namespace {
 
-bool isNewline(char16_t u)
-{
-    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
-}
+bool isNewline(char16_t u) { return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029; }
 
 // Finds ticked to-do markers one unit at a time, so a marker or a line cut by a
 // chunk boundary is found the same way as in a note read whole.
@@ -212,8 +209,7 @@ TextCounts processLargeFileStreaming(const QString& path)
     return countChunked(file);
 }
 
-std::optional<FolderStatistics> computeFolderStatistics(const QString& folder,
-                                                        const std::function<bool()>& keepGoing)
+std::optional<FolderStatistics> computeFolderStatistics(const QString& folder, const std::function<bool()>& keepGoing)
 {
     const QFileInfo folderInfo(folder);
     if (folder.isEmpty() || !folderInfo.isDir() || !folderInfo.isReadable() || !folderInfo.isExecutable())

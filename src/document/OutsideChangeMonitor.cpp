@@ -78,7 +78,8 @@ void OutsideChangeMonitor::start(const QString& path)
     ::close(fd);
     std::weak_ptr<Shared> weak = shared_;
     int error = 0;
-    watch_ = watcher_.watch(path, *queue_, [weak](unsigned events) { deliver(weak, events); }, &error);
+    watch_ = watcher_.watch(
+        path, *queue_, [weak](unsigned events) { deliver(weak, events); }, &error);
     if (!watch_) {
         reportOpenFailure(error);
         return;
@@ -234,8 +235,7 @@ void OutsideChangeMonitor::resolve(const Read& read)
         log("🔀 저장하지 않은 편집이 있어 외부 버전은 충돌 사본으로 보관:", fileNameOf(read.path));
         note_.keepBothVersions(read);
         return;
-    case OutsideChange::Outcome::reload:
-        break;
+    case OutsideChange::Outcome::reload: break;
     }
     log("🔄 외부 변경 감지 - 파일 리로드:", fileNameOf(read.path));
     log(QStringLiteral("   - 변경 전: %1자").arg(currentChars));

@@ -23,7 +23,8 @@ QString RecoveryStore::keep(const QString& noteName, const QString& text, const 
     const QDir dir(folder_);
     QString path;
     for (int n = 0; path.isEmpty() || QFileInfo::exists(path); ++n) {
-        const QString tail = n == 0 ? QStringLiteral(" %1.md").arg(stamp) : QStringLiteral(" %1-%2.md").arg(stamp).arg(n);
+        const QString tail =
+            n == 0 ? QStringLiteral(" %1.md").arg(stamp) : QStringLiteral(" %1-%2.md").arg(stamp).arg(n);
         path = dir.filePath(NoteNaming::fitFileName(stem, tail));
     }
     try {

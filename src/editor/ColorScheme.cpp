@@ -11,10 +11,7 @@ namespace flintly {
 
 bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
 
-ColorScheme systemColorScheme()
-{
-    return isDark(QGuiApplication::palette()) ? ColorScheme::dark : ColorScheme::light;
-}
+ColorScheme systemColorScheme() { return isDark(QGuiApplication::palette()) ? ColorScheme::dark : ColorScheme::light; }
 
 QPalette paletteFor(ColorScheme scheme)
 {
@@ -55,9 +52,7 @@ void SystemColorSchemeWatcher::install()
         instance = new SystemColorSchemeWatcher(QCoreApplication::instance());
 }
 
-SystemColorSchemeWatcher::SystemColorSchemeWatcher(QObject* parent)
-    : QObject(parent)
-    , last_(systemColorScheme())
+SystemColorSchemeWatcher::SystemColorSchemeWatcher(QObject* parent) : QObject(parent), last_(systemColorScheme())
 {
     parent->installEventFilter(this);
 }

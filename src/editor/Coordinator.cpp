@@ -21,8 +21,8 @@ namespace flintly {
 namespace {
 
 // Links the page asks us to open: the order is the one the log readers know.
-constexpr std::array<QLatin1String, 4> kLinkSchemes{
-    QLatin1String("http"), QLatin1String("https"), QLatin1String("mailto"), QLatin1String("tel")};
+constexpr std::array<QLatin1String, 4> kLinkSchemes{QLatin1String("http"), QLatin1String("https"),
+                                                    QLatin1String("mailto"), QLatin1String("tel")};
 
 bool isLinkScheme(const QString& scheme)
 {
@@ -32,31 +32,25 @@ bool isLinkScheme(const QString& scheme)
     return false;
 }
 
-bool isWebScheme(const QString& scheme)
-{
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
+bool isWebScheme(const QString& scheme) { return scheme == QLatin1String("http") || scheme == QLatin1String("https"); }
 
 QString absolute(const QUrl& url) { return url.toString(QUrl::FullyEncoded); }
 
 }  // namespace
 
 Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge)
-    : parent_(parent)
-    , model_(model)
-    , urlOpener_(urlOpener)
-    , bridge_(bridge)
+    : parent_(parent), model_(model), urlOpener_(urlOpener), bridge_(bridge)
 {
     // Debounced so that a burst of outside changes (a reload, a template) costs the page
     // one replacement, and so that the page's own edit, stored meanwhile, is recognised
     // by lastHTMLFromJS when the timer fires.
-    cancellable_ = new Debouncer(kTextDebounceMs, [this] { textSettled(); }, this);
+    cancellable_ = new Debouncer(
+        kTextDebounceMs, [this] { textSettled(); }, this);
     connect(&model_, &MarkdownModel::textChanged, cancellable_, [this] { cancellable_->trigger(); });
     // A replacement that leaves the text as it was still gives the page a new generation.
     connect(&model_, &MarkdownModel::generationChanged, cancellable_, [this] { cancellable_->trigger(); });
-    connect(&model_, &MarkdownModel::notice, this, [this](const QString& message) {
-        evaluate(ScriptText::showNotice(message));
-    });
+    connect(&model_, &MarkdownModel::notice, this,
+            [this](const QString& message) { evaluate(ScriptText::showNotice(message)); });
 }
 
 Coordinator::~Coordinator() = default;
@@ -79,10 +73,11 @@ void Coordinator::pushText()
     // Scripts that drive the built app (tests, benchmarks) learn when the page holds a text.
     static const bool trace = qEnvironmentVariableIsSet("FLINTLY_TRACE");
     if (trace && web_) {
-        web_->page()->runJavaScript(script + QStringLiteral(" true;"), [generation = sentGeneration_](const QVariant& done) {
-            if (done.toBool())
-                std::fprintf(stderr, "flintly-trace text-set %llu\n", static_cast<unsigned long long>(generation));
-        });
+        web_->page()->runJavaScript(
+            script + QStringLiteral(" true;"), [generation = sentGeneration_](const QVariant& done) {
+                if (done.toBool())
+                    std::fprintf(stderr, "flintly-trace text-set %llu\n", static_cast<unsigned long long>(generation));
+            });
         return;
     }
     evaluate(script);
@@ -103,10 +98,10 @@ bool Coordinator::pullLatestText(int timeoutMs)
         return false;
     // The marker keeps a leading byte-order mark, which Qt drops from strings it
     // hands out of the engine.
-    static const QString script = QStringLiteral(
-        "(function () { if (typeof window.getMarkdown !== 'function') return null;"
-        " return [typeof window.editorGeneration === 'number' ? window.editorGeneration : 0,"
-        " '=' + window.getMarkdown()]; })()");
+    static const QString script =
+        QStringLiteral("(function () { if (typeof window.getMarkdown !== 'function') return null;"
+                       " return [typeof window.editorGeneration === 'number' ? window.editorGeneration : 0,"
+                       " '=' + window.getMarkdown()]; })()");
     // The answer may come after we gave up waiting; it must not touch this frame then.
     struct Pull {
         std::optional<QVariantList> answer;

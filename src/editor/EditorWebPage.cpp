@@ -9,8 +9,7 @@
 namespace flintly {
 
 EditorWebPage::EditorWebPage(Coordinator* coordinator, QObject* parent)
-    : QWebEnginePage(parent)
-    , coordinator_(coordinator)
+    : QWebEnginePage(parent), coordinator_(coordinator)
 {
     // The engine tells the target only through this request; createWindow() below never
     // learns it. Leaving the request unadopted is what keeps the window from opening.
@@ -30,9 +29,6 @@ bool EditorWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type
     return coordinator_->decidePolicyForNavigation(url, type);
 }
 
-QWebEnginePage* EditorWebPage::createWindow(WebWindowType)
-{
-    return nullptr;
-}
+QWebEnginePage* EditorWebPage::createWindow(WebWindowType) { return nullptr; }
 
 }  // namespace flintly

@@ -11,9 +11,7 @@ namespace flintly {
 
 class NoteView::Tint : public QWidget {
 public:
-    explicit Tint(NoteView* owner)
-        : QWidget(owner)
-        , owner_(owner)
+    explicit Tint(NoteView* owner) : QWidget(owner), owner_(owner)
     {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -30,14 +28,9 @@ private:
     NoteView* owner_;
 };
 
-NoteView::NoteView(MarkdownModel& model, QWidget* parent)
-    : NoteView(model, WebView::Options{}, parent)
-{
-}
+NoteView::NoteView(MarkdownModel& model, QWidget* parent) : NoteView(model, WebView::Options{}, parent) {}
 
-NoteView::NoteView(MarkdownModel& model, WebView::Options options, QWidget* parent)
-    : QWidget(parent)
-    , model_(model)
+NoteView::NoteView(MarkdownModel& model, WebView::Options options, QWidget* parent) : QWidget(parent), model_(model)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     // Back to front: material, tint, editor.

@@ -17,10 +17,8 @@ public:
     using Receiver = std::function<void(const QString& name, const QJsonValue& body, quint64 generation)>;
 
     explicit ScriptMessageEndpoint(Receiver receiver, QObject* parent = nullptr)
-        : QObject(parent)
-        , receiver_(std::move(receiver))
-    {
-    }
+        : QObject(parent), receiver_(std::move(receiver))
+    {}
 
     // String bodies arrive behind a marker, "<generation>=" (see the handler script).
     Q_INVOKABLE void post(const QString& name, const QJsonValue& body)

@@ -63,7 +63,8 @@ QString escapeForSingleQuoted(const QString& text) { return escape(text, u'\'');
 
 QString setMarkdown(const QString& text, quint64 generation)
 {
-    return QStringLiteral("window.setMarkdown?.(`") + escapeForTemplateLiteral(text) + QStringLiteral("`, %1);").arg(generation);
+    return QStringLiteral("window.setMarkdown?.(`") + escapeForTemplateLiteral(text)
+        + QStringLiteral("`, %1);").arg(generation);
 }
 
 QString appendMarkdown(const QString& piece)

@@ -11,12 +11,10 @@ namespace flintly {
 
 ThemedRootView::ThemedRootView(SettingsStore& settings, MarkdownModel& model, QWidget* parent)
     : ThemedRootView(settings, model, WebView::Options{}, parent)
-{
-}
+{}
 
 ThemedRootView::ThemedRootView(SettingsStore& settings, MarkdownModel& model, WebView::Options options, QWidget* parent)
-    : QWidget(parent)
-    , settings_(settings)
+    : QWidget(parent), settings_(settings)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -5,9 +5,7 @@
 
 namespace flintly {
 
-VisualEffectBlur::VisualEffectBlur(Material material, QWidget* parent)
-    : QWidget(parent)
-    , material_(material)
+VisualEffectBlur::VisualEffectBlur(Material material, QWidget* parent) : QWidget(parent), material_(material)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -1,10 +1,10 @@
 #include "editor/WebView.h"
 
+#include "document/MarkdownModel.h"
 #include "editor/Coordinator.h"
 #include "editor/EditorWebPage.h"
 #include "editor/ScriptMessageEndpoint.h"
 #include "editor/WebViewBridge.h"
-#include "document/MarkdownModel.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
 #include "platform_widgets/DesktopUrlOpener.h"
@@ -90,15 +90,10 @@ QString WebView::messageHandlerScript()
     return script;
 }
 
-WebView::WebView(MarkdownModel& model, QWidget* parent)
-    : WebView(model, Options{}, parent)
-{
-}
+WebView::WebView(MarkdownModel& model, QWidget* parent) : WebView(model, Options{}, parent) {}
 
 WebView::WebView(MarkdownModel& model, Options options, QWidget* parent)
-    : QWidget(parent)
-    , model_(model)
-    , bridge_(options.bridge ? *options.bridge : WebViewBridge::shared())
+    : QWidget(parent), model_(model), bridge_(options.bridge ? *options.bridge : WebViewBridge::shared())
 {
     UrlOpener* opener = options.urlOpener;
     if (!opener) {
@@ -166,9 +161,8 @@ void WebView::makeWebView()
     page->setBackgroundColor(Qt::transparent);
     // No scroll area wraps the view here; the page scrolls its own content.
 
-    connect(page, &QWebEnginePage::loadStarted, coordinator_.get(), [coordinator = coordinator_.get()] {
-        coordinator->didStartNavigation();
-    });
+    connect(page, &QWebEnginePage::loadStarted, coordinator_.get(),
+            [coordinator = coordinator_.get()] { coordinator->didStartNavigation(); });
     connect(page, &QWebEnginePage::loadFinished, coordinator_.get(), [coordinator = coordinator_.get()](bool ok) {
         if (ok)
             coordinator->didFinishNavigation();

@@ -8,10 +8,7 @@
 
 namespace flintly {
 
-WebViewBridge::WebViewBridge(QObject* parent)
-    : QObject(parent)
-{
-}
+WebViewBridge::WebViewBridge(QObject* parent) : QObject(parent) {}
 
 WebViewBridge& WebViewBridge::shared()
 {

@@ -11,7 +11,8 @@ namespace {
 const QHash<QString, QByteArray>& shapes()
 {
     static const QHash<QString, QByteArray> table{
-        {QStringLiteral("folder"), "<path d='M3 6.5A1.5 1.5 0 0 1 4.5 5h4.6l2 2.2h8.4A1.5 1.5 0 0 1 21 8.7v9.8a1.5 1.5 0 0 1-1.5 1.5h-15A1.5 1.5 0 0 1 3 18.5z'/>"},
+        {QStringLiteral("folder"),
+         "<path d='M3 6.5A1.5 1.5 0 0 1 4.5 5h4.6l2 2.2h8.4A1.5 1.5 0 0 1 21 8.7v9.8a1.5 1.5 0 0 1-1.5 1.5h-15A1.5 1.5 0 0 1 3 18.5z'/>"},
         {QStringLiteral("xmark"), "<path d='M6 6l12 12M18 6L6 18'/>"},
         {QStringLiteral("plus"), "<path d='M12 4.5v15M4.5 12h15'/>"},
         {QStringLiteral("arrow.down"), "<path d='M12 4v16M5.5 13.5 12 20l6.5-6.5'/>"},

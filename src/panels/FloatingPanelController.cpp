@@ -64,16 +64,22 @@ QWidget* FloatingPanelController::makeItem(const QString& identifier, QWidget* p
     }
     if (identifier == ToolbarItems::kOpenFile) {
         const QString tip = QKeySequence(QStringLiteral("Ctrl+P")).toString(QKeySequence::NativeText);
-        return new ToolbarButton(QStringLiteral("magnifyingglass"), tip, [self] {
-            if (self)
-                self->toggleSearchPanel();
-        }, parent);
+        return new ToolbarButton(
+            QStringLiteral("magnifyingglass"), tip,
+            [self] {
+                if (self)
+                    self->toggleSearchPanel();
+            },
+            parent);
     }
     if (identifier == ToolbarItems::kNewFile) {
-        return new ToolbarButton(QStringLiteral("pencil.line"), QStringLiteral("New Note"), [self] {
-            if (self)
-                self->newDocument();
-        }, parent);
+        return new ToolbarButton(
+            QStringLiteral("pencil.line"), QStringLiteral("New Note"),
+            [self] {
+                if (self)
+                    self->newDocument();
+            },
+            parent);
     }
     return nullptr;
 }

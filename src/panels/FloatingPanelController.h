@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QObject>
 #include "document/MarkdownModel.h"
+#include <QObject>
 
 #include <QPointer>
 

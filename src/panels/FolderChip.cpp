@@ -46,7 +46,7 @@ protected:
         QColor color = palette().color(QPalette::WindowText);
         color.setAlphaF(isDown() ? 0.9f : 0.7f);
         p.drawPixmap(QPointF(1, 1),
-            symbolPixmap(QStringLiteral("xmark.circle.fill"), color, QSize(10, 10), devicePixelRatioF()));
+                     symbolPixmap(QStringLiteral("xmark.circle.fill"), color, QSize(10, 10), devicePixelRatioF()));
     }
 };
 }  // namespace

@@ -119,9 +119,11 @@ void FolderChipRow::paintEvent(QPaintEvent*)
         shape.addRoundedRect(r, 12, 12);
         p.fillPath(shape, active ? withAlpha(accent, 0.18) : withAlpha(primary, i == hovered_ ? 0.18 : 0.08));
         const QColor ink = active ? primary : secondary;
-        drawBrowserGlyph(p, QStringLiteral("folder"), ink, QRectF(r.left() + kInnerH, r.center().y() - kGlyph / 2.0, kGlyph, kGlyph));
+        drawBrowserGlyph(p, QStringLiteral("folder"), ink,
+                         QRectF(r.left() + kInnerH, r.center().y() - kGlyph / 2.0, kGlyph, kGlyph));
         p.setPen(ink);
-        p.drawText(r.adjusted(kInnerH + kGlyph + 4, 0, -kInnerH, 0), Qt::AlignLeft | Qt::AlignVCenter, chipTitle(pinned[i]));
+        p.drawText(r.adjusted(kInnerH + kGlyph + 4, 0, -kInnerH, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   chipTitle(pinned[i]));
         if (showsRemoveButton(i)) {
             const QRectF x = removeRect(i);
             p.setPen(Qt::NoPen);

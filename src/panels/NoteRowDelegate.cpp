@@ -41,8 +41,10 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setFont(nameFont);
     painter->setPen(option.palette.color(QPalette::WindowText));
     const QFontMetrics nameMetrics(nameFont);
-    const QString name = nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, qRound(text.width()));
-    painter->drawText(QRectF(text.left(), text.top(), text.width(), nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter, name);
+    const QString name =
+        nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, qRound(text.width()));
+    painter->drawText(QRectF(text.left(), text.top(), text.width(), nameMetrics.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter, name);
 
     QFont captionFont = option.font;
     captionFont.setPixelSize(11);
@@ -51,8 +53,9 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     secondary.setAlphaF(0.6);
     painter->setPen(secondary);
     const QFontMetrics captionMetrics(captionFont);
-    painter->drawText(QRectF(text.left(), text.bottom() - captionMetrics.height(), text.width(), captionMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter, index.data(NoteListModel::DetailRole).toString());
+    painter->drawText(
+        QRectF(text.left(), text.bottom() - captionMetrics.height(), text.width(), captionMetrics.height()),
+        Qt::AlignLeft | Qt::AlignVCenter, index.data(NoteListModel::DetailRole).toString());
     painter->restore();
 }
 

@@ -153,7 +153,8 @@ bool QuickOpenView::eventFilter(QObject* watched, QEvent* event)
             list_->setFocus(Qt::TabFocusReason);
             return true;
         }
-        if (watched == list_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && browser_->selection()) {
+        if (watched == list_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && browser_->selection()) {
             browser_->openSelection();
             return true;
         }

@@ -63,7 +63,8 @@ protected:
         if (plainModifiers(key) == Qt::ControlModifier && key->key() >= Qt::Key_1 && key->key() <= Qt::Key_9
             && windowOf(receiver) == owner_->window_) {
             const int index = key->key() - Qt::Key_1;
-            return claim(event, [index] { NotificationCenter::defaultCenter().post(QStringLiteral("OpenPinned"), index); });
+            return claim(event,
+                         [index] { NotificationCenter::defaultCenter().post(QStringLiteral("OpenPinned"), index); });
         }
         return false;
     }
@@ -232,16 +233,13 @@ bool SearchPanelController::eventFilter(QObject* watched, QEvent* event)
     if (watched == anchor_) {
         switch (event->type()) {
         case QEvent::Move:
-        case QEvent::Resize:
-            place();
-            break;
+        case QEvent::Resize: place(); break;
         case QEvent::Hide:
             // The note went away (Ctrl+J, or quitting): its search goes with it, at
             // once, or it would stand alone on the screen and hold up quitting.
             window_->hide();
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return QObject::eventFilter(watched, event);
@@ -257,10 +255,11 @@ void SearchPanelController::installMonitors()
         keys->deleteLater();  // it may be the one reporting Escape right now
     });
     // Another application taking the activation stands for a click outside.
-    const auto activation = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
-        if (s != Qt::ApplicationActive && isShown_)
-            dismiss();
-    });
+    const auto activation =
+        connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+            if (s != Qt::ApplicationActive && isShown_)
+                dismiss();
+        });
     monitors_.append([activation] { disconnect(activation); });
 }
 

@@ -33,9 +33,9 @@ public:
     using Fade = std::function<void(QWidget* window, qreal to, int ms, std::function<void()> done)>;
 
     struct Options {
-        FileChooser* chooser = nullptr;   // null: the desktop's folder chooser
-        UsageTracker* tracker = nullptr;  // null: the process-wide tracker
-        Fade fade;                        // null: the window's opacity, animated
+        FileChooser* chooser = nullptr;                               // null: the desktop's folder chooser
+        UsageTracker* tracker = nullptr;                              // null: the process-wide tracker
+        Fade fade;                                                    // null: the window's opacity, animated
         std::function<std::unique_ptr<QueryTimer>()> makeQueryTimer;  // null: 200 ms
     };
 

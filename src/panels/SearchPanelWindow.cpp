@@ -29,7 +29,8 @@ void blurAlpha(QImage& image, int radius)
                 sum += line[static_cast<std::size_t>(std::clamp(x, 0, w - 1))];
             for (int x = 0; x < w; ++x) {
                 px[x] = qRgba(0, 0, 0, sum / (2 * radius + 1));
-                sum += line[static_cast<std::size_t>(std::min(x + radius + 1, w - 1))] - line[static_cast<std::size_t>(std::max(x - radius, 0))];
+                sum += line[static_cast<std::size_t>(std::min(x + radius + 1, w - 1))]
+                    - line[static_cast<std::size_t>(std::max(x - radius, 0))];
             }
         }
         for (int x = 0; x < w; ++x) {
@@ -40,7 +41,8 @@ void blurAlpha(QImage& image, int radius)
                 sum += line[static_cast<std::size_t>(std::clamp(y, 0, h - 1))];
             for (int y = 0; y < h; ++y) {
                 reinterpret_cast<QRgb*>(image.scanLine(y))[x] = qRgba(0, 0, 0, sum / (2 * radius + 1));
-                sum += line[static_cast<std::size_t>(std::min(y + radius + 1, h - 1))] - line[static_cast<std::size_t>(std::max(y - radius, 0))];
+                sum += line[static_cast<std::size_t>(std::min(y + radius + 1, h - 1))]
+                    - line[static_cast<std::size_t>(std::max(y - radius, 0))];
             }
         }
     }

@@ -49,7 +49,8 @@ protected:
         p.setPen(text);
         p.drawText(QRectF(28, 0, width() - 56, height()), Qt::AlignLeft | Qt::AlignVCenter, sortmode::menuLabel(mode_));
         if (workspace_ && workspace_->sortMode() == mode_)
-            drawBrowserGlyph(p, QStringLiteral("checkmark"), palette().color(QPalette::Highlight), QRectF(width() - 22, mid - 5, 10, 10));
+            drawBrowserGlyph(p, QStringLiteral("checkmark"), palette().color(QPalette::Highlight),
+                             QRectF(width() - 22, mid - 5, 10, 10));
     }
     void enterEvent(QEnterEvent*) override
     {
@@ -112,10 +113,7 @@ void SortChip::refresh()
     update();
 }
 
-void SortChip::popUpMenu()
-{
-    menu_->popup(mapToGlobal(QPoint(width() - menu_->sizeHint().width(), height() + 4)));
-}
+void SortChip::popUpMenu() { menu_->popup(mapToGlobal(QPoint(width() - menu_->sizeHint().width(), height() + 4))); }
 
 void SortChip::paintEvent(QPaintEvent*)
 {

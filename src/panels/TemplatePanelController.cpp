@@ -122,10 +122,10 @@ QPoint TemplatePanelController::contentOrigin(const QRect& anchorFrame, const QS
 {
     QPoint origin(anchorFrame.x() + (anchorFrame.width() - content.width()) / 2, anchorFrame.y() + kBelowAnchorTop);
     if (available.isValid()) {
-        origin.setX(std::clamp(
-            origin.x(), available.left(), std::max(available.left(), available.right() + 1 - content.width())));
-        origin.setY(std::clamp(
-            origin.y(), available.top(), std::max(available.top(), available.bottom() + 1 - content.height())));
+        origin.setX(std::clamp(origin.x(), available.left(),
+                               std::max(available.left(), available.right() + 1 - content.width())));
+        origin.setY(std::clamp(origin.y(), available.top(),
+                               std::max(available.top(), available.bottom() + 1 - content.height())));
     }
     return origin;
 }
@@ -203,10 +203,10 @@ void TemplatePanelController::installMonitors()
     // chooser may be a desktop dialog outside the app; that is not a reason to go.
     auto activation = std::make_unique<QObject>();
     connect(qApp, &QGuiApplication::applicationStateChanged, activation.get(),
-        [this, hideSoon](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive && !vm_->isChoosingFolder())
-                hideSoon();
-        });
+            [this, hideSoon](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive && !vm_->isChoosingFolder())
+                    hideSoon();
+            });
     eventMonitors_.push_back(std::move(activation));
 
     if (anchorWindow_) {

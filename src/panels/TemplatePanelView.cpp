@@ -44,8 +44,8 @@ public:
             painter->drawRoundedRect(QRectF(item.rect).adjusted(0, 1, 0, -1), 6, 6);
             painter->restore();
         }
-        const QColor text = item.palette.color((item.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                                        : QPalette::Text);
+        const QColor text =
+            item.palette.color((item.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text);
         const QRect textRect = item.rect.adjusted(kRowPadding + 2, 0, -kRowPadding - 2, 0);
         painter->save();
         painter->setPen(text);
@@ -123,10 +123,10 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
         if (searchField_->text() != query)
             searchField_->setText(query);
     });
-    connect(
-        list_, &QListView::clicked, this, [this](const QModelIndex& index) { insert(listModel_->urlAt(index.row())); });
+    connect(list_, &QListView::clicked, this,
+            [this](const QModelIndex& index) { insert(listModel_->urlAt(index.row())); });
     connect(list_, &QListView::entered, this,
-        [this](const QModelIndex& index) { vm_.setHovered(listModel_->urlAt(index.row())); });
+            [this](const QModelIndex& index) { vm_.setHovered(listModel_->urlAt(index.row())); });
     connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { selection_ = listModel_->urlAt(current.row()); });
     connect(listModel_, &QAbstractItemModel::modelReset, this, &TemplatePanelView::keepSelectionAfterReset);
@@ -158,8 +158,9 @@ void TemplatePanelView::rebuildChips()
     if (!folder.isEmpty() && !pinned.contains(folder))
         addChip(folder, true);
     if (pinned.isEmpty()) {
-        auto* add = new ToolbarButton(QStringLiteral("plus"), QStringLiteral("Pin a Template Folder"),
-                                      [this] { vm_.chooseAndPinFolder(); }, chipRow_);
+        auto* add = new ToolbarButton(
+            QStringLiteral("plus"), QStringLiteral("Pin a Template Folder"), [this] { vm_.chooseAndPinFolder(); },
+            chipRow_);
         add->setObjectName(QStringLiteral("pinFolder"));
         chipLayout_->addWidget(add);
     }

@@ -51,7 +51,8 @@ QList<xcb_atom_t> atomList(xcb_connection_t* c, xcb_window_t window, xcb_atom_t 
 }
 
 // A client message to the window manager about `window`, as EWMH wants for mapped windows.
-void sendToWindowManager(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::initializer_list<uint32_t> data)
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type,
+                         std::initializer_list<uint32_t> data)
 {
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
@@ -92,8 +93,8 @@ void showOnAllWorkspaces(QWidget* window)
         for (xcb_atom_t wanted : {sticky, above})
             if (!states.contains(wanted))
                 states.append(wanted);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<uint32_t>(states.size()),
-                            states.constData());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                            static_cast<uint32_t>(states.size()), states.constData());
     }
     xcb_flush(c);
 }

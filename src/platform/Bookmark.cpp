@@ -24,7 +24,8 @@ std::optional<QByteArray> create(const QString& path, QString* error)
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     struct stat st {};
     if (path.isEmpty() || ::stat(QFile::encodeName(absolute).constData(), &st) != 0) {
-        setError(error, QStringLiteral("The file “%1” couldn’t be opened because there is no such file.").arg(absolute));
+        setError(error,
+                 QStringLiteral("The file “%1” couldn’t be opened because there is no such file.").arg(absolute));
         return std::nullopt;
     }
     QJsonObject o;

@@ -13,14 +13,14 @@ namespace flintly {
 // would have to answer; the real ones live in the widgets platform library.
 
 struct FolderRequest {
-    QString prompt;                // the accept button's text, e.g. "Choose Folder"
-    QString message;               // what the folder is for, shown with the chooser
+    QString prompt;   // the accept button's text, e.g. "Choose Folder"
+    QString message;  // what the folder is for, shown with the chooser
     bool canCreateDirectories = true;
     QString startDirectory;
 };
 
 struct FileRequest {
-    QStringList nameFilters;       // e.g. "Markdown (*.md)"
+    QStringList nameFilters;  // e.g. "Markdown (*.md)"
     QString startDirectory;
 };
 

@@ -20,17 +20,12 @@ inline QString item(const std::string& s) { return QString::fromStdString(s); }
 inline QString item(const QByteArray& s) { return QString::fromUtf8(s); }
 inline QString item(bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); }
 template <typename T>
-    requires std::is_arithmetic_v<T>
-QString item(T n)
-{
-    return QString::number(n);
-}
+requires std::is_arithmetic_v<T> QString item(T n) { return QString::number(n); }
 }  // namespace logdetail
 
 void writeLogLine(const QString& line);
 
-template <typename... Items>
-void log(const Items&... items)
+template <typename... Items> void log(const Items&... items)
 {
     QStringList parts{logdetail::item(items)...};
     writeLogLine(parts.join(QLatin1Char(' ')));

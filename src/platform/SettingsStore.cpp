@@ -10,8 +10,7 @@
 
 namespace flintly {
 
-SettingsStore::SettingsStore(const QString& filePath, QObject* parent)
-    : QObject(parent)
+SettingsStore::SettingsStore(const QString& filePath, QObject* parent) : QObject(parent)
 {
     QDir().mkpath(QFileInfo(filePath).absolutePath());
     settings_ = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
@@ -193,9 +192,6 @@ QStringList SettingsStore::stringListValue(const QString& key) const
     return {};
 }
 
-void SettingsStore::setFileUrl(const QString& key, const QUrl& url)
-{
-    setValue(key, url.toString(QUrl::FullyEncoded));
-}
+void SettingsStore::setFileUrl(const QString& key, const QUrl& url) { setValue(key, url.toString(QUrl::FullyEncoded)); }
 
 }  // namespace flintly

@@ -229,7 +229,10 @@ void GlobalShortcuts::onKeyUp(const Name& name, QObject* context, std::function<
     addAction(keyUpHandlers_, name, context, std::move(action));
 }
 
-std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(const Name& name) { return makeStream(std::nullopt, name); }
+std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(const Name& name)
+{
+    return makeStream(std::nullopt, name);
+}
 
 std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(EventType type, const Name& name)
 {
@@ -364,8 +367,7 @@ void GlobalShortcuts::ensureMenuTracking()
 
 ShortcutEventStream::ShortcutEventStream(GlobalShortcuts* owner, std::optional<EventType> filter)
     : owner_(owner), id_(QUuid::createUuid()), filter_(filter)
-{
-}
+{}
 
 ShortcutEventStream::~ShortcutEventStream()
 {

@@ -114,8 +114,7 @@ private:
     };
     using StreamTable = QHash<Name, QHash<QUuid, QPointer<ShortcutEventStream>>>;
 
-    void addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context,
-                   std::function<void()> action);
+    void addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context, std::function<void()> action);
     // Drops the actions of a destroyed context, and the grab of every shortcut left
     // with no listener at all.
     void dropActionsOf(const QObject* context);

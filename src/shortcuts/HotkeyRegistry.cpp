@@ -9,12 +9,10 @@
 namespace flintly::shortcuts {
 
 HotkeyRegistry::HotkeyRegistry(std::unique_ptr<KeyGrabBackend> backend, QObject* parent)
-    : QObject(parent)
-    , backend_(std::move(backend))
-    , menuMonitor_({QEvent::KeyPress, QEvent::KeyRelease, QEvent::ShortcutOverride},
+    : QObject(parent), backend_(std::move(backend)),
+      menuMonitor_({QEvent::KeyPress, QEvent::KeyRelease, QEvent::ShortcutOverride},
                    [this](QObject*, QEvent* event) { return !menuEvent(event); })
-{
-}
+{}
 
 HotkeyRegistry::~HotkeyRegistry()
 {
@@ -22,8 +20,7 @@ HotkeyRegistry::~HotkeyRegistry()
     releaseAll();
 }
 
-bool HotkeyRegistry::registerShortcut(const Shortcut& shortcut, HotKey::Callback onKeyDown,
-                                      HotKey::Callback onKeyUp)
+bool HotkeyRegistry::registerShortcut(const Shortcut& shortcut, HotKey::Callback onKeyDown, HotKey::Callback onKeyUp)
 {
     if (idCounter_ == std::numeric_limits<quint32>::max())
         qFatal("Hotkey ids ran out of 32 bits");
@@ -40,8 +37,9 @@ bool HotkeyRegistry::registerShortcut(const Shortcut& shortcut, HotKey::Callback
             return false;
         }
     }
-    hotKeys_.insert_or_assign(
-        id, HotKey{shortcut, id, live ? std::optional<quint32>(id) : std::nullopt, std::move(onKeyDown), std::move(onKeyUp)});
+    hotKeys_.insert_or_assign(id,
+                              HotKey{shortcut, id, live ? std::optional<quint32>(id) : std::nullopt,
+                                     std::move(onKeyDown), std::move(onKeyUp)});
 
     if (!handlerInstalled_) {
         handlerInstalled_ = backend_->installHandler(

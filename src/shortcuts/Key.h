@@ -55,7 +55,6 @@ inline size_t qHash(Key key, size_t seed = 0) noexcept { return ::qHash(key.rawV
 
 }  // namespace flintly::shortcuts
 
-template <>
-struct std::hash<flintly::shortcuts::Key> {
+template <> struct std::hash<flintly::shortcuts::Key> {
     size_t operator()(flintly::shortcuts::Key key) const noexcept { return std::hash<int>{}(key.rawValue); }
 };

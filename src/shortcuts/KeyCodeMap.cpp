@@ -11,8 +11,8 @@ namespace {
 struct Row {
     Key key;
     int evdev;
-    int qtKey;      // 0: not reachable from a Qt key alone
-    char16_t us;    // 0: no character
+    int qtKey;    // 0: not reachable from a Qt key alone
+    char16_t us;  // 0: no character
     bool keypad = false;
 };
 
@@ -171,10 +171,8 @@ bool isModifierKey(int keyCode)
     case Key::control.rawValue:
     case Key::rightControl.rawValue:
     case Key::capsLock.rawValue:
-    case Key::function.rawValue:
-        return true;
-    default:
-        return false;
+    case Key::function.rawValue: return true;
+    default: return false;
     }
 }
 
@@ -191,10 +189,8 @@ bool isModifierQtKey(int qtKey)
     case Qt::Key_Super_L:
     case Qt::Key_Super_R:
     case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-        return true;
-    default:
-        return false;
+    case Qt::Key_Hyper_R: return true;
+    default: return false;
     }
 }
 

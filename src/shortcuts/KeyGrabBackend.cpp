@@ -11,8 +11,8 @@ std::unique_ptr<KeyGrabBackend> createDefaultKeyGrabBackend()
 {
     if (auto x11 = createX11KeyGrabBackend())
         return x11;
-    const QString platform = QGuiApplication::platformName().isEmpty() ? QStringLiteral("none")
-                                                                        : QGuiApplication::platformName();
+    const QString platform =
+        QGuiApplication::platformName().isEmpty() ? QStringLiteral("none") : QGuiApplication::platformName();
     log(QStringLiteral("⚠️ Global shortcuts are unavailable: no X11 display (platform %1); everything else works.")
             .arg(platform));
     return std::make_unique<NullKeyGrabBackend>();

@@ -10,8 +10,8 @@ namespace flintly::shortcuts {
 // Statuses of a grab. Refusals by the X server carry its error code.
 namespace GrabStatus {
 inline constexpr int ok = 0;
-inline constexpr int badValue = 2;   // the key or a modifier has no X11 equivalent
-inline constexpr int badAccess = 10; // another client holds the combination
+inline constexpr int badValue = 2;    // the key or a modifier has no X11 equivalent
+inline constexpr int badAccess = 10;  // another client holds the combination
 }  // namespace GrabStatus
 
 // The desktop-wide side of hotkeys: take a key combination away from every other

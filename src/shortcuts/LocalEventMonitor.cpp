@@ -6,8 +6,7 @@ namespace flintly::shortcuts {
 
 LocalEventMonitor::LocalEventMonitor(QList<QEvent::Type> events, Callback callback, QObject* parent)
     : QObject(parent), events_(std::move(events)), callback_(std::move(callback))
-{
-}
+{}
 
 LocalEventMonitor::~LocalEventMonitor() { stop(); }
 

@@ -21,8 +21,7 @@ struct Name {
     Name() = default;
     explicit Name(QString raw, std::optional<Shortcut> defaultShortcut = std::nullopt)
         : rawValue(std::move(raw)), defaultShortcut(defaultShortcut)
-    {
-    }
+    {}
 
     QString settingsKey() const { return kSettingsKeyPrefix + rawValue; }
 

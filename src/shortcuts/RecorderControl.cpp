@@ -50,8 +50,8 @@ RecorderControl::RecorderControl(const Name& name, OnChange onChange, RecorderSe
     connect(this, &QLineEdit::textChanged, this, &RecorderControl::updateCancelButton);
     connect(this, &QLineEdit::textEdited, this, &RecorderControl::textEditedByUser);
     showShortcut();
-    shortcutsNameChangeObserver_ = NotificationCenter::defaultCenter().observe(
-        kShortcutByNameDidChange, this, [this](const Notification& n) {
+    shortcutsNameChangeObserver_ =
+        NotificationCenter::defaultCenter().observe(kShortcutByNameDidChange, this, [this](const Notification& n) {
             if (n.userInfo.value(QStringLiteral("name")).value<Name>() == shortcutName_)
                 showShortcut();
         });
@@ -95,11 +95,8 @@ bool RecorderControl::event(QEvent* event)
             return true;
         }
         break;
-    case QEvent::WindowActivate:
-        preventBecomingKey();
-        break;
-    default:
-        break;
+    case QEvent::WindowActivate: preventBecomingKey(); break;
+    default: break;
     }
     return QLineEdit::event(event);
 }
@@ -169,11 +166,10 @@ void RecorderControl::startRecording()
     recording_ = true;
     setPlaceholderText(localized("press_shortcut"));
     services_.shortcuts->setPaused(true);
-    NotificationCenter::defaultCenter().post(kRecorderActiveStatusDidChange, {},
-                                             {{QStringLiteral("isActive"), true}});
-    eventMonitor_ = std::make_unique<LocalEventMonitor>(
-        QList<QEvent::Type>{QEvent::MouseButtonRelease, QEvent::KeyPress},
-        [this](QObject*, QEvent* event) { return handleEvent(event); });
+    NotificationCenter::defaultCenter().post(kRecorderActiveStatusDidChange, {}, {{QStringLiteral("isActive"), true}});
+    eventMonitor_ =
+        std::make_unique<LocalEventMonitor>(QList<QEvent::Type>{QEvent::MouseButtonRelease, QEvent::KeyPress},
+                                            [this](QObject*, QEvent* event) { return handleEvent(event); });
     eventMonitor_->start();
 }
 
@@ -189,8 +185,7 @@ void RecorderControl::endRecording()
     }
     setPlaceholderText(localized("record_shortcut"));
     services_.shortcuts->setPaused(false);
-    NotificationCenter::defaultCenter().post(kRecorderActiveStatusDidChange, {},
-                                             {{QStringLiteral("isActive"), false}});
+    NotificationCenter::defaultCenter().post(kRecorderActiveStatusDidChange, {}, {{QStringLiteral("isActive"), false}});
 }
 
 void RecorderControl::textEditedByUser(const QString& text)
@@ -225,7 +220,9 @@ bool RecorderControl::handleEvent(QEvent* event)
         if (mouse->button() != Qt::LeftButton && mouse->button() != Qt::RightButton)
             return true;
         const QPoint global = mouse->globalPosition().toPoint();
-        if (!rect().adjusted(-kClickMargin, -kClickMargin, kClickMargin, kClickMargin).contains(mapFromGlobal(global))) {
+        if (!rect()
+                 .adjusted(-kClickMargin, -kClickMargin, kClickMargin, kClickMargin)
+                 .contains(mapFromGlobal(global))) {
             resignFirstResponder();
             return true;
         }
@@ -255,15 +252,10 @@ bool RecorderControl::handleKeyPress(QKeyEvent* event)
             focusNextChild();
             resignFirstResponder();
             return false;
-        case Qt::Key_Escape:
-            resignFirstResponder();
-            return false;
+        case Qt::Key_Escape: resignFirstResponder(); return false;
         case Qt::Key_Backspace:
-        case Qt::Key_Delete:
-            pressCancelButton();
-            return false;
-        default:
-            break;
+        case Qt::Key_Delete: pressCancelButton(); return false;
+        default: break;
         }
     }
 

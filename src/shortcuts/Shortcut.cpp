@@ -49,13 +49,11 @@ std::optional<int> wholeNumber(const QJsonValue& value)
 
 Shortcut::Shortcut(int carbonKeyCode, quint32 carbonModifiers)
     : carbonKeyCode_(carbonKeyCode), carbonModifiers_(normalizedCarbonModifiers(carbonModifiers))
-{
-}
+{}
 
 Shortcut::Shortcut(Key key, ModifierFlags modifiers)
     : carbonKeyCode_(key.rawValue), carbonModifiers_(modifierFlagsToCarbon(modifiers))
-{
-}
+{}
 
 std::optional<Shortcut> Shortcut::fromEvent(const QEvent* event)
 {

@@ -20,8 +20,7 @@ QList<QUrl> listTemplates(const QUrl& folder)
     if (folder.isEmpty())
         return {};
     // Files only: a folder named "Drafts.md" is not a template and could not be read.
-    const QFileInfoList entries =
-        QDir(folder.toLocalFile()).entryInfoList(QDir::Files, QDir::Unsorted);
+    const QFileInfoList entries = QDir(folder.toLocalFile()).entryInfoList(QDir::Files, QDir::Unsorted);
     QList<QUrl> templates;
     for (const QFileInfo& entry : entries) {
         if (entry.suffix().toLower() == u"md")

@@ -33,12 +33,9 @@ QVariant TemplateListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         // "Weekly.review.md" is "Weekly.review": only the last extension goes.
         return QFileInfo(url.toLocalFile()).completeBaseName();
-    case Qt::ToolTipRole:
-        return QFileInfo(url.toLocalFile()).fileName();
-    case UrlRole:
-        return url;
-    default:
-        return {};
+    case Qt::ToolTipRole: return QFileInfo(url.toLocalFile()).fileName();
+    case UrlRole: return url;
+    default: return {};
     }
 }
 

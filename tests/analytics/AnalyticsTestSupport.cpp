@@ -47,8 +47,8 @@ std::vector<std::string> LogCapture::lines() const
 std::size_t LogCapture::count(const std::string& text) const
 {
     const auto all = lines();
-    return static_cast<std::size_t>(
-        std::count_if(all.begin(), all.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+    return static_cast<std::size_t>(std::count_if(
+        all.begin(), all.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
 }
 
 bool LogCapture::contains(const std::string& text) const { return count(text) > 0; }

@@ -41,16 +41,20 @@ TEST(AppEvents, CatalogueHelpersRecordExactlyTheirProperties)
     ASSERT_EQ(t.events.size(), 7u);
     EXPECT_EQ(t.events[0], (std::pair<std::string, P>{"app_launch", {}}));
     EXPECT_EQ(t.events[1], (std::pair<std::string, P>{"create_note", {{"noteId", "0F8E-UUID"}}}));
-    EXPECT_EQ(t.events[2], (std::pair<std::string, P>{"first_save", {{"noteId", "0F8E-UUID"}, {"chars", std::int64_t{42}}}}));
-    EXPECT_EQ(t.events[3], (std::pair<std::string, P>{"open_external_note",
-                                                       {{"noteId", "todo.md"}, {"folderPath", "/home/ada/Desktop"}}}));
-    EXPECT_EQ(t.events[4], (std::pair<std::string, P>{"focus_session_end", {{"noteId", "0F8E-UUID"},
-                                                                           {"durationSec", std::int64_t{59}},
-                                                                           {"origin", "external"}}}));
+    EXPECT_EQ(t.events[2],
+              (std::pair<std::string, P>{"first_save", {{"noteId", "0F8E-UUID"}, {"chars", std::int64_t{42}}}}));
+    EXPECT_EQ(t.events[3],
+              (std::pair<std::string, P>{"open_external_note",
+                                         {{"noteId", "todo.md"}, {"folderPath", "/home/ada/Desktop"}}}));
+    EXPECT_EQ(t.events[4],
+              (std::pair<std::string, P>{
+                  "focus_session_end",
+                  {{"noteId", "0F8E-UUID"}, {"durationSec", std::int64_t{59}}, {"origin", "external"}}}));
     EXPECT_EQ(std::get<std::int64_t>(t.events[5].second["durationSec"]), 0) << "a clock set back is no negative time";
     EXPECT_EQ(t.events[5].second["origin"], flintly::TrackValue("internal"));
-    EXPECT_EQ(t.events[6], (std::pair<std::string, P>{"import_scan_complete",
-                                                       {{"folderPath", "/home/ada/Notes"}, {"noteCount", std::int64_t{0}}}}));
+    EXPECT_EQ(t.events[6],
+              (std::pair<std::string, P>{"import_scan_complete",
+                                         {{"folderPath", "/home/ada/Notes"}, {"noteCount", std::int64_t{0}}}}));
 }
 
 TEST(AppEvents, BuildValuesGiveWayToTheEnvironment)

@@ -69,7 +69,10 @@ protected:
     size_t storedEvents()
     {
         instance->waitForPendingWork();
-        return instance->persistence().database().readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false).size();
+        return instance->persistence()
+            .database()
+            .readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false)
+            .size();
     }
     FlushRequest& request() { return instance->flusher().flushRequest(); }
 };
@@ -182,7 +185,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // A reply is a few bytes; a huge one is refused, not buffered.
                       AnswerCase{"oversized-body", 200, "1" + std::string(70'000, ' '), false,
                                  "failed with reason other(reply larger than 65536 bytes)"},
-                      AnswerCase{"oversized-headers", 200, "1", false,
+                      AnswerCase{"oversized-headers",
+                                 200,
+                                 "1",
+                                 false,
                                  "failed with reason other(reply larger than 65536 bytes)",
                                  {{"X-Padding", std::string(70'000, 'x')}}}),
     [](const auto& info) {
@@ -244,7 +250,8 @@ TEST_F(FlushTest, WithoutServerURLRecordsWaitInABoundedQueue)
     // Past the limit the oldest go, down to nine tenths, with one line.
     trackMany(18, 3);
     instance->waitForPendingWork();
-    const auto rows = instance->persistence().database().readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false);
+    const auto rows =
+        instance->persistence().database().readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false);
     ASSERT_EQ(rows.size(), 18u);
     EXPECT_EQ(rows.front()["properties"]["n"], 3);
     EXPECT_EQ(rows.back()["properties"]["n"], 20);

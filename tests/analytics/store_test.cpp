@@ -46,8 +46,13 @@ TEST(AnalyticsDB, NamesFileAndTablesAfterTokenLettersAndDigitsOnly)
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(db.path().c_str(), &raw), SQLITE_OK);
     int tables = 0;
-    sqlite3_exec(raw, "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'analytics_ab12cd_%'",
-                 [](void* n, int, char**, char**) { ++*static_cast<int*>(n); return 0; }, &tables, nullptr);
+    sqlite3_exec(
+        raw, "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'analytics_ab12cd_%'",
+        [](void* n, int, char**, char**) {
+            ++*static_cast<int*>(n);
+            return 0;
+        },
+        &tables, nullptr);
     sqlite3_close(raw);
     EXPECT_EQ(tables, 3);
 }
@@ -147,7 +152,8 @@ TEST(AnalyticsDB, FullDiskDropsTheNewRecordButKeepsTheQueue)
     // No more pages may be added: what a full disk looks like to SQLite.
     sqlite3_exec(db.connectionForTesting(), "PRAGMA max_page_count = 1", nullptr, nullptr, nullptr);
 
-    EXPECT_FALSE(db.insertRow(PersistenceType::Events, nlohmann::json{{"n", 9}, {"pad", std::string(20000, 'z')}}.dump(), false));
+    EXPECT_FALSE(db.insertRow(PersistenceType::Events,
+                              nlohmann::json{{"n", 9}, {"pad", std::string(20000, 'z')}}.dump(), false));
     EXPECT_TRUE(log.contains("Failed to insert row into table analytics_tok_events"));
     EXPECT_FALSE(log.contains("Deleted database file"));
     EXPECT_EQ(numbers(db.readRows(PersistenceType::Events, AnalyticsDB::kAllRows, false)), (std::vector<int>{0, 1, 2}));
@@ -176,7 +182,8 @@ TEST(AnalyticsDB, UnwritableCacheFolderStoresNothingAndNeverThrows)
     AnalyticsDB blocked("tok", folder + "/file/cache");
     EXPECT_FALSE(blocked.isOpen());
     EXPECT_FALSE(blocked.insertRow(PersistenceType::Events, record(1), false));
-    EXPECT_TRUE(log.contains("Error opening or creating database at path: " + folder + "/file/cache/tok_AnalyticsDB.sqlite"));
+    EXPECT_TRUE(
+        log.contains("Error opening or creating database at path: " + folder + "/file/cache/tok_AnalyticsDB.sqlite"));
 
     if (geteuid() != 0) {  // permission bits do not stop root
         const auto readOnly = freshFolder("db-readonly");

@@ -125,11 +125,12 @@ TEST_F(TrackTest, InvalidPropertyValuesAreDroppedNotFatal)
 {
     LogCapture log;
     AnalyticsInstance instance(options());
-    instance.track("e", {{"ok", 1},
-                         {"nan", std::numeric_limits<double>::quiet_NaN()},
-                         {"bytes", nlohmann::json::binary({1, 2, 3})},
-                         {"nested", {{"inf", std::numeric_limits<double>::infinity()}}},
-                         {"path", std::string("caf\xe9.md")}});
+    instance.track("e",
+                   {{"ok", 1},
+                    {"nan", std::numeric_limits<double>::quiet_NaN()},
+                    {"bytes", nlohmann::json::binary({1, 2, 3})},
+                    {"nested", {{"inf", std::numeric_limits<double>::infinity()}}},
+                    {"path", std::string("caf\xe9.md")}});
     const auto events = stored(instance);
     ASSERT_EQ(events.size(), 1u);
     const auto& p = events[0]["properties"];
@@ -170,7 +171,8 @@ TEST_F(TrackTest, IdentifyTracksTheChangeAndReleasesHeldPeopleUpdates)
     bool called = false;
     instance.identify("", true, [&] { called = true; });
     EXPECT_TRUE(called);
-    EXPECT_TRUE(log.contains("Analytics(\n    Token: test-token,\n    Distinct Id: user-1\n) cannot identify blank distinct id"));
+    EXPECT_TRUE(log.contains(
+        "Analytics(\n    Token: test-token,\n    Distinct Id: user-1\n) cannot identify blank distinct id"));
 }
 
 TEST_F(TrackTest, IdentityAndSuperPropertiesSurviveARestart)
@@ -334,7 +336,8 @@ TEST(AnalyticsRegistry, MainInstanceIsTheLastInitialised)
 {
     LogCapture log;
     EXPECT_EQ(Analytics::safeMainInstance(), nullptr);
-    EXPECT_TRUE(log.contains("WARNING: Analytics main instance is NOT initialized. Call Analytics.initialize(...) first."));
+    EXPECT_TRUE(
+        log.contains("WARNING: Analytics main instance is NOT initialized. Call Analytics.initialize(...) first."));
     EXPECT_EQ(Analytics::getInstance("nobody"), nullptr);
     EXPECT_TRUE(log.contains("no such instance: nobody"));
 
@@ -356,7 +359,7 @@ TEST(DeviceInfo, ReadsOsReleaseAndDmiFromTheGivenRoot)
     std::filesystem::create_directories(root + "/etc");
     std::filesystem::create_directories(root + "/sys/class/dmi/id");
     std::ofstream(root + "/etc/os-release") << "NAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\n"
-                                              "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n";
+                                               "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n";
     std::ofstream(root + "/sys/class/dmi/id/sys_vendor") << "LENOVO\n";
     auto device = readDeviceInfo(root);
     EXPECT_EQ(device.osVersion, "Debian GNU/Linux 12 (bookworm)");

@@ -43,7 +43,8 @@ protected:
         QFile conf(home.filePath(QStringLiteral("config/Flintly/Flintly.conf")));
         conf.open(QIODevice::WriteOnly);
         conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=0.1.0\ndidInsertQuickGuide=true\n"
-                   "flintlySaveFolder=" + QUrl::fromLocalFile(notes()).toEncoded() + "\n");
+                   "flintlySaveFolder="
+                   + QUrl::fromLocalFile(notes()).toEncoded() + "\n");
         conf.close();
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
@@ -105,8 +106,9 @@ protected:
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                 QString::number(app.processId()), QStringLiteral("--name"), QStringLiteral("^Flintly$")});
+                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(app.processId()), QStringLiteral("--name"),
+                 QStringLiteral("^Flintly$")});
         p.waitForFinished(5000);
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }

@@ -52,8 +52,9 @@ protected:
     {
         QFile conf(settingsPath());
         conf.open(QIODevice::WriteOnly);
-        conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=" + lastSeenVersion.toUtf8() +
-                   "\ndidInsertQuickGuide=true\nflintlySaveFolder=" + QUrl::fromLocalFile(notes()).toEncoded() + "\n");
+        conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=" + lastSeenVersion.toUtf8()
+                   + "\ndidInsertQuickGuide=true\nflintlySaveFolder=" + QUrl::fromLocalFile(notes()).toEncoded()
+                   + "\n");
     }
     QString settingsPath() const { return home.filePath(QStringLiteral("config/Flintly/Flintly.conf")); }
     QString notes() const { return home.filePath(QStringLiteral("Notes")); }
@@ -167,15 +168,20 @@ TEST_F(RunningApp, QuittingUnderTheWhatsNewAlertQuitsAndTheAlertComesBackNextTim
     startApp();
     ASSERT_TRUE(app.waitForStarted());
     const QString pid = QString::number(app.processId());
-    ASSERT_TRUE(waitFor([&] {
-        return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid}).isEmpty();
-    }, 30000)) << "the alert is up";
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid})
+                        .isEmpty();
+        },
+        30000))
+        << "the alert is up";
 
     ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(10000)) << "SIGTERM under the alert quits";
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("flintlyLastSeenVersion")).toString(),
-              QStringLiteral("0.0.1"));
+    EXPECT_EQ(
+        QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("flintlyLastSeenVersion")).toString(),
+        QStringLiteral("0.0.1"));
 }
 
 // Window managers with focus-stealing prevention give the focus to a newly shown window
@@ -195,40 +201,50 @@ TEST_F(RunningApp, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
             p->waitForFinished(3000);
         }
     });
-    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                          QStringLiteral("tcp")});
+    server.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                  QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     ASSERT_TRUE(server.waitForReadyRead(10000));
     env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed());
     env.remove(QStringLiteral("XAUTHORITY"));
     windowManager.setProcessEnvironment(env);
     windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    ASSERT_TRUE(waitFor([&] {
-        return output(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-            .contains(QStringLiteral("window id"));
-    }, 10000)) << "openbox is up";
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return output(QStringLiteral("xprop"),
+                          {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QStringLiteral("window id"));
+        },
+        10000))
+        << "openbox is up";
 
     startApp();
     QString panel;
-    ASSERT_TRUE(waitFor([&] {
-        panel = visiblePanel();
-        return !panel.isEmpty();
-    }, 30000)) << app.readAll().toStdString();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            panel = visiblePanel();
+            return !panel.isEmpty();
+        },
+        30000))
+        << app.readAll().toStdString();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+j")});
     ASSERT_TRUE(waitForPanel(false, 5000));
 
     // The user works in another program: it has the focus, from a click.
     other.setProcessEnvironment(env);
-    other.start(QStringLiteral("xmessage"), {QStringLiteral("-geometry"), QStringLiteral("300x100+50+50"),
-                                             QStringLiteral("another program")});
+    other.start(QStringLiteral("xmessage"),
+                {QStringLiteral("-geometry"), QStringLiteral("300x100+50+50"), QStringLiteral("another program")});
     QString otherWindow;
-    ASSERT_TRUE(waitFor([&] {
-        otherWindow = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-                               QStringLiteral("Xmessage")}).section(QLatin1Char('\n'), 0, 0);
-        return !otherWindow.isEmpty();
-    }, 10000));
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), otherWindow, QStringLiteral("20"), QStringLiteral("20"),
-             QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            otherWindow = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                                   QStringLiteral("Xmessage")})
+                              .section(QLatin1Char('\n'), 0, 0);
+            return !otherWindow.isEmpty();
+        },
+        10000));
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), otherWindow, QStringLiteral("20"),
+             QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(waitFor([&] { return xdotool({QStringLiteral("getactivewindow")}) == otherWindow; }, 5000));
 
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+j")});

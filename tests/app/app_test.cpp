@@ -51,9 +51,7 @@ protected:
         deps.model = model.get();
         deps.alerts = &alerts;
         deps.startAnalytics = [this](const QString&, const QString& id) { identified = id; };
-        deps.bindShowNote = [this](QObject*, std::function<void(quint32)> toggle) {
-            hotkey = [toggle] { toggle(0); };
-        };
+        deps.bindShowNote = [this](QObject*, std::function<void(quint32)> toggle) { hotkey = [toggle] { toggle(0); }; };
         deps.themeRetryUnitMs = 20;
         deps.guidePath = home.filePath(QStringLiteral("no-guide.md"));
         delegate = std::make_unique<AppDelegate>(std::move(deps));
@@ -186,7 +184,8 @@ TEST_F(StartUp, ThemeSynchronisationWithoutAWebViewIsSkippedAndSuccessIsLogged)
     {
         LogCapture logs;
         launch();
-        EXPECT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("🚨 WebView 참조가 없어 초기 동기화를 건너뜁니다")); }));
+        EXPECT_TRUE(
+            waitUntil([&] { return logs.contains(QStringLiteral("🚨 WebView 참조가 없어 초기 동기화를 건너뜁니다")); }));
     }
     LogCapture logs;
     QObject page;

@@ -98,8 +98,8 @@ protected:
 
     CombinedPrefs& open()
     {
-        CombinedPrefs::Dependencies deps{settings.get(), model.get(), {shortcuts.get(), &alerts, &opener}, &opener, &time,
-                                         QLocale(QLocale::English)};
+        CombinedPrefs::Dependencies deps{settings.get(), model.get(), {shortcuts.get(), &alerts, &opener},
+                                         &opener,        &time,       QLocale(QLocale::English)};
         prefs = std::make_unique<CombinedPrefs>(deps);
         prefs->move(40, 40);
         prefs->show();
@@ -220,13 +220,16 @@ TEST_F(SettingsWindow, ThemeAndFavouritesAreWrittenAtOnceAndTheEditorFollows)
     root->move(700, 40);
     root->show();
     QWebEnginePage* page = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
-        auto* web = root->noteView()->webView()->webView();
-        if (!web || web->page()->isLoading())
-            return false;
-        page = web->page();
-        return evaluate(page, QStringLiteral("typeof window.setThemeMode === 'function'")).toBool();
-    }, 20000)) << "the editor page never came up";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto* web = root->noteView()->webView()->webView();
+            if (!web || web->page()->isLoading())
+                return false;
+            page = web->page();
+            return evaluate(page, QStringLiteral("typeof window.setThemeMode === 'function'")).toBool();
+        },
+        20000))
+        << "the editor page never came up";
 
     CombinedPrefs& w = open();
     EXPECT_EQ(w.themePicker()->currentText(), QStringLiteral("Automatic"));
@@ -263,7 +266,8 @@ TEST_F(SettingsWindow, AShortcutRecordedHereTogglesTheNoteFromThenOn)
     clickOn(recorder);
     ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); }));
     xtest.tap(chosen);
-    ASSERT_TRUE(waitUntil([&] { return shortcuts->getShortcut(shortcuts::Name(QStringLiteral("showNote"))) == chosen; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return shortcuts->getShortcut(shortcuts::Name(QStringLiteral("showNote"))) == chosen; }));
     EXPECT_EQ(toggles, 0) << "recording runs nothing";
 
     xtest.tap(chosen);

@@ -41,13 +41,14 @@ TEST_P(StartupDecisionTable, PicksOnboardingWhatsNewOrNormal)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StartupDecisionTable,
-    ::testing::Values(DecisionRow{"first_launch", std::nullopt, false, std::nullopt, StartupOutcome::onboarding},
-                      DecisionRow{"not_onboarded_with_folder", false, true, QStringLiteral("1.2"), StartupOutcome::onboarding},
-                      DecisionRow{"onboarded_without_folder", true, false, QStringLiteral("1.2"), StartupOutcome::onboarding},
-                      DecisionRow{"same_version", true, true, QStringLiteral("1.2"), StartupOutcome::normal},
-                      DecisionRow{"never_seen", true, true, std::nullopt, StartupOutcome::whatsNew},
-                      DecisionRow{"upgrade", true, true, QStringLiteral("1.1"), StartupOutcome::whatsNew},
-                      DecisionRow{"downgrade", true, true, QStringLiteral("1.3"), StartupOutcome::whatsNew}),
+    ::testing::Values(
+        DecisionRow{"first_launch", std::nullopt, false, std::nullopt, StartupOutcome::onboarding},
+        DecisionRow{"not_onboarded_with_folder", false, true, QStringLiteral("1.2"), StartupOutcome::onboarding},
+        DecisionRow{"onboarded_without_folder", true, false, QStringLiteral("1.2"), StartupOutcome::onboarding},
+        DecisionRow{"same_version", true, true, QStringLiteral("1.2"), StartupOutcome::normal},
+        DecisionRow{"never_seen", true, true, std::nullopt, StartupOutcome::whatsNew},
+        DecisionRow{"upgrade", true, true, QStringLiteral("1.1"), StartupOutcome::whatsNew},
+        DecisionRow{"downgrade", true, true, QStringLiteral("1.3"), StartupOutcome::whatsNew}),
     [](const auto& info) { return std::string(info.param.label); });
 
 class QuickGuide : public ::testing::Test {

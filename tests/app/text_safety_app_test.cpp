@@ -7,8 +7,8 @@
 
 #include <cstdio>
 #include <functional>
-#include <utility>
 #include <thread>
+#include <utility>
 
 using namespace flintly::test;
 
@@ -27,17 +27,15 @@ protected:
         ASSERT_EQ(std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()), 0);
     }
 
-    QStringList conflictCopies() const
-    {
-        return QDir(notes()).entryList({QStringLiteral("* (conflict *).md")});
-    }
+    QStringList conflictCopies() const { return QDir(notes()).entryList({QStringLiteral("* (conflict *).md")}); }
 
     // Types in the background (xdotool runs on its own), so the test can act meanwhile.
     std::unique_ptr<QProcess> typeInBackground(const QString& text, int delayMs)
     {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
-        p->start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
+        p->start(QStringLiteral("xdotool"),
+                 {QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
         p->waitForStarted();
         return p;
     }
@@ -165,7 +163,9 @@ TEST_F(TextSafetyApp, TextThatCannotBeSavedAtQuitIsRecoveredAndAnnouncedOnceAtTh
     EXPECT_EQ(readFile(recovery.filePath(kept[0])), QByteArray("Kept anyway\nin a recovery file"));
     unlock();
 
-    const QString announcement = QStringLiteral("🛟 지난번에 저장하지 못한 내용이 복구 파일에 있습니다: ") + recovery.filePath(kept[0]);
+    const QString announcement =
+        QStringLiteral("🛟 지난번에 저장하지 못한 내용이 복구 파일에 있습니다: ")
+        + recovery.filePath(kept[0]);
     for (const bool expected : {true, false}) {
         log_.clear();
         start();
@@ -183,9 +183,10 @@ public:
     // servers of their own at the same time; guessing a free number races with them).
     bool start()
     {
-        server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                               QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp")});
+        server_.start(QStringLiteral("Xvfb"),
+                      {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                       QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                       QStringLiteral("tcp")});
         if (!server_.waitForStarted())
             return false;
         QByteArray said;

@@ -28,8 +28,10 @@ public:
                     if (!socket->readAll().contains("\r\n\r\n") || hang)
                         return;
                     ++requests;
-                    socket->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: application/xml\r\n"
-                                  "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    socket->write("HTTP/1.1 " + QByteArray::number(status)
+                                  + " X\r\nContent-Type: application/xml\r\n"
+                                    "Content-Length: "
+                                  + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
                     socket->disconnectFromHost();
                 });
             }

@@ -1,6 +1,6 @@
+#include "BrowserTestSupport.h"
 #include "browser/NoteIndex.h"
 #include "browser/NoteListModel.h"
-#include "BrowserTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,9 @@ TEST(SortModes, RawValuesLabelsAndUnknownNames)
         chips.append(sortmode::chipLabel(m));
         EXPECT_EQ(sortmode::fromRawValue(sortmode::rawValue(m)), m);
     }
-    EXPECT_EQ(raw, (QStringList{"modifiedDesc", "modifiedAsc", "nameAZ", "nameZA", "createdDesc", "createdAsc", "sizeDesc", "sizeAsc"}));
+    EXPECT_EQ(raw,
+              (QStringList{"modifiedDesc", "modifiedAsc", "nameAZ", "nameZA", "createdDesc", "createdAsc", "sizeDesc",
+                           "sizeAsc"}));
     EXPECT_EQ(chips, (QStringList{"Latest ↓", "Oldest ↑", "A-Z", "Z-A", "Created ↓", "Created ↑", "Size ↓", "Size ↑"}));
     EXPECT_EQ(sortmode::menuLabel(SortMode::modifiedDesc), QStringLiteral("Latest"));
     EXPECT_EQ(sortmode::arrowSymbol(SortMode::nameAZ), QStringLiteral("arrow.down"));
@@ -51,16 +53,24 @@ TEST(SortModes, RawValuesLabelsAndUnknownNames)
 // order the other keys would give.
 TEST(SortModes, EqualKeysKeepTheirOrderInEveryMode)
 {
-    const NoteIndex index({note("beta", 5, 100, 7), note("Alpha", 5, 100, 7), note("alpha", 5, 100, 7), note("gamma", 9, 300, 1),
-                           note("ALPHA", 1, 50, 9)});
-    EXPECT_EQ(listed(index, index.order(SortMode::nameAZ)), (QStringList{"Alpha/5", "alpha/5", "ALPHA/1", "beta/5", "gamma/9"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::nameZA)), (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::modifiedDesc)), (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::modifiedAsc)), (QStringList{"ALPHA/1", "beta/5", "Alpha/5", "alpha/5", "gamma/9"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::sizeDesc)), (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::sizeAsc)), (QStringList{"ALPHA/1", "beta/5", "Alpha/5", "alpha/5", "gamma/9"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::createdDesc)), (QStringList{"ALPHA/1", "beta/5", "Alpha/5", "alpha/5", "gamma/9"}));
-    EXPECT_EQ(listed(index, index.order(SortMode::createdAsc)), (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
+    const NoteIndex index({note("beta", 5, 100, 7), note("Alpha", 5, 100, 7), note("alpha", 5, 100, 7),
+                           note("gamma", 9, 300, 1), note("ALPHA", 1, 50, 9)});
+    EXPECT_EQ(listed(index, index.order(SortMode::nameAZ)),
+              (QStringList{"Alpha/5", "alpha/5", "ALPHA/1", "beta/5", "gamma/9"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::nameZA)),
+              (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::modifiedDesc)),
+              (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::modifiedAsc)),
+              (QStringList{"ALPHA/1", "beta/5", "Alpha/5", "alpha/5", "gamma/9"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::sizeDesc)),
+              (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::sizeAsc)),
+              (QStringList{"ALPHA/1", "beta/5", "Alpha/5", "alpha/5", "gamma/9"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::createdDesc)),
+              (QStringList{"ALPHA/1", "beta/5", "Alpha/5", "alpha/5", "gamma/9"}));
+    EXPECT_EQ(listed(index, index.order(SortMode::createdAsc)),
+              (QStringList{"gamma/9", "beta/5", "Alpha/5", "alpha/5", "ALPHA/1"}));
 
     // Published sorted, as a finished scan is: sorting again by that mode changes nothing.
     const auto sorted = NoteIndex::sortedBy({note("b", 1), note("a", 2), note("c", 1)}, SortMode::sizeAsc);
@@ -70,7 +80,8 @@ TEST(SortModes, EqualKeysKeepTheirOrderInEveryMode)
 
 TEST(Filter, ShortQueriesMatchTheStartLongerOnesAnywhereInAnyCase)
 {
-    const NoteIndex index({note("lab"), note("Abstract"), note("ABC"), note("cabcd"), note("xyz ABC"), note("Über"), note("über-uns")});
+    const NoteIndex index(
+        {note("lab"), note("Abstract"), note("ABC"), note("cabcd"), note("xyz ABC"), note("Über"), note("über-uns")});
     auto matches = [&](const QString& q) {
         QStringList out;
         for (quint32 r : index.filter(q, SortMode::nameAZ))
@@ -103,7 +114,8 @@ TEST(NoteRows, ShowTheMediumDateAndASizeInKilobytesOrMegabytes)
 {
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     EXPECT_EQ(mediumDate(QDate(2024, 3, 4), en), QStringLiteral("Mar 4, 2024"));
-    EXPECT_EQ(mediumDate(QDate(2024, 3, 4), QLocale(QLocale::German, QLocale::Germany)), QStringLiteral("4. März 2024"));
+    EXPECT_EQ(mediumDate(QDate(2024, 3, 4), QLocale(QLocale::German, QLocale::Germany)),
+              QStringLiteral("4. März 2024"));
     EXPECT_EQ(byteCount(0, en), QStringLiteral("0 KB"));
     EXPECT_EQ(byteCount(12, en), QStringLiteral("1 KB"));
     EXPECT_EQ(byteCount(2600, en), QStringLiteral("3 KB"));

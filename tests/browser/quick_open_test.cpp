@@ -1,3 +1,4 @@
+#include "BrowserTestSupport.h"
 #include "browser/NoteListModel.h"
 #include "browser/QuickOpenModel.h"
 #include "browser/Workspace.h"
@@ -8,7 +9,6 @@
 #include "support/LogCapture.h"
 #include "support/RecordingUsageTracker.h"
 #include "support/TestEnvironment.h"
-#include "BrowserTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,10 @@ protected:
         return *browser;
     }
 
-    void finishScan() { ASSERT_TRUE(waitUntil([&] { return !browser->isScanning(); })); }
+    void finishScan()
+    {
+        ASSERT_TRUE(waitUntil([&] { return !browser->isScanning(); }));
+    }
 
     void type(const QString& text)
     {
@@ -84,7 +87,8 @@ TEST_F(QuickOpen, TheFirstAppearanceBrowsesTheNotesFolder)
     b.appeared();
     EXPECT_EQ(b.workspace().vaultURL(), QUrl::fromLocalFile(notes));
     EXPECT_EQ(b.workspace().pinned(), QList<QUrl>{QUrl::fromLocalFile(notes)});
-    EXPECT_TRUE(settings->bytesListValue(QStringLiteral("pinnedBookmarks")).isEmpty()) << "the notes folder is not stored";
+    EXPECT_TRUE(settings->bytesListValue(QStringLiteral("pinnedBookmarks")).isEmpty())
+        << "the notes folder is not stored";
     EXPECT_TRUE(logs.contains(QStringLiteral("🔄 syncDefaultFolder old: %1 → new: %1").arg(notes)));
     EXPECT_TRUE(logs.contains(QStringLiteral("   pinned BEFORE: []")));
     EXPECT_TRUE(logs.contains(QStringLiteral("   pinned AFTER : [\"Notes\"]")));

@@ -14,7 +14,6 @@ class RecentFiles : public ::testing::Test {
 protected:
     void SetUp() override { settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf"))); }
 
-
     QTemporaryDir home;
     std::unique_ptr<SettingsStore> settings;
     QDateTime now = QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
@@ -28,7 +27,8 @@ TEST_F(RecentFiles, NewestFirstOnceEachFiveAtMostAndTheStoredFormSurvivesARestar
             return now;
         });
         for (int i = 0; i < 6; ++i)
-            m.addRecent(QUrl::fromLocalFile(QStringLiteral("/notes/n%1.md").arg(i)), QByteArray("bm") + QByteArray::number(i));
+            m.addRecent(QUrl::fromLocalFile(QStringLiteral("/notes/n%1.md").arg(i)),
+                        QByteArray("bm") + QByteArray::number(i));
         m.addRecent(QUrl::fromLocalFile(QStringLiteral("/notes/n3.md")), QByteArray("fresh\xff", 6));
         ASSERT_EQ(m.files().size(), 5);
         QStringList order;
@@ -39,7 +39,8 @@ TEST_F(RecentFiles, NewestFirstOnceEachFiveAtMostAndTheStoredFormSurvivesARestar
     }
 
     const QByteArray stored = *settings->bytesValue(QStringLiteral("FlintlyRecentFiles"));
-    EXPECT_TRUE(stored.startsWith(R"([{"url":"file:///notes/n3.md","bookmark":"ZnJlc2j/","openedAt":10.5},)")) << stored.constData();
+    EXPECT_TRUE(stored.startsWith(R"([{"url":"file:///notes/n3.md","bookmark":"ZnJlc2j/","openedAt":10.5},)"))
+        << stored.constData();
 
     RecentFileManager reloaded(*settings);
     ASSERT_EQ(reloaded.files().size(), 5);
@@ -51,7 +52,8 @@ TEST_F(RecentFiles, NewestFirstOnceEachFiveAtMostAndTheStoredFormSurvivesARestar
 TEST_F(RecentFiles, AnythingButAListOfRecordsReadsAsEmptyAndIsReplacedByTheNextOpen)
 {
     for (const QByteArray& garbage :
-         {QByteArray("not json"), QByteArray("{}"), QByteArray(R"([{"url":"file:///a.md","bookmark":"!!","openedAt":1}])"),
+         {QByteArray("not json"), QByteArray("{}"),
+          QByteArray(R"([{"url":"file:///a.md","bookmark":"!!","openedAt":1}])"),
           QByteArray(R"([{"url":"file:///a.md","bookmark":"AA==","openedAt":"yesterday"}])"),
           QByteArray(R"([{"url":"file:///a.md","bookmark":"AA==","openedAt":1}, 3])")}) {
         settings->setValue(QStringLiteral("FlintlyRecentFiles"), garbage);

@@ -1,6 +1,6 @@
+#include "BrowserTestSupport.h"
 #include "browser/FolderScanner.h"
 #include "support/TestEnvironment.h"
-#include "BrowserTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -58,8 +58,8 @@ public:
     }
 
 private:
-    __user_cap_header_struct header_ {};
-    __user_cap_data_struct saved_[2] {};
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
     bool active_ = false;
 };
 
@@ -80,7 +80,8 @@ TEST(FolderScan, ListsMarkdownNotesAtAnyDepthAndSkipsHiddenOnes)
               (QStringList{"B.MD", "a.b.md", "a.md", "deep/1/2/3/4/5/6/7/8/9/10/bottom.md", "empty.md", "folder.md",
                            "folder.md/inside.md", "notes.mD", "one/same.md", "two/same.md"}));
     // Names are the bare file names without their last extension, duplicates and all.
-    EXPECT_EQ(sortedNames(files), (QStringList{"B", "a", "a.b", "bottom", "empty", "folder", "inside", "notes", "same", "same"}));
+    EXPECT_EQ(sortedNames(files),
+              (QStringList{"B", "a", "a.b", "bottom", "empty", "folder", "inside", "notes", "same", "same"}));
 }
 
 TEST(FolderScan, DatesAndSizesComeFromTheFileAndARescanGivesNewIds)
@@ -129,7 +130,8 @@ TEST(FolderScan, LinkedFoldersAreNotWalkedSoALoopEnds)
     QTemporaryDir root;
     writeNote(root.filePath(QStringLiteral("notes/a.md")));
     ASSERT_TRUE(QFile::link(root.path(), root.filePath(QStringLiteral("notes/loop"))));
-    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("notes/a.md")), root.filePath(QStringLiteral("notes/alias.md"))));
+    ASSERT_TRUE(
+        QFile::link(root.filePath(QStringLiteral("notes/a.md")), root.filePath(QStringLiteral("notes/alias.md"))));
 
     const auto files = scanFolder(root.filePath(QStringLiteral("notes")));
     EXPECT_EQ(sortedNames(files), (QStringList{"a", "alias"}));
@@ -148,7 +150,7 @@ TEST(FolderScan, PausesAfterEveryHundredNotesAndStopsWhenCancelled)
     EXPECT_EQ(scanFolder(root.path(), control).size(), 250u);
     EXPECT_EQ(pauses, 2);
 
-    std::atomic<bool> cancelled {true};
+    std::atomic<bool> cancelled{true};
     control.cancelled = &cancelled;
     EXPECT_TRUE(scanFolder(root.path(), control).empty());
 }

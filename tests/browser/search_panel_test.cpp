@@ -1,3 +1,4 @@
+#include "BrowserTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/MainCommands.h"
 #include "browser/NoteListModel.h"
@@ -14,10 +15,9 @@
 #include "shortcuts/Key.h"
 #include "shortcuts/Modifiers.h"
 #include "shortcuts/Shortcut.h"
+#include "shortcuts/XTestDriver.h"
 #include "support/FakeDialogs.h"
 #include "support/TestEnvironment.h"
-#include "BrowserTestSupport.h"
-#include "shortcuts/XTestDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,8 @@ protected:
 // X keycodes of the letters on the evdev layout Xvfb starts with.
 quint8 letterKeycode(QChar c)
 {
-    static const QString rows[] = {QStringLiteral("qwertyuiop"), QStringLiteral("asdfghjkl"), QStringLiteral("zxcvbnm")};
+    static const QString rows[] = {QStringLiteral("qwertyuiop"), QStringLiteral("asdfghjkl"),
+                                   QStringLiteral("zxcvbnm")};
     static const quint8 starts[] = {24, 38, 52};
     for (int r = 0; r < 3; ++r)
         if (const auto at = rows[r].indexOf(c); at >= 0)
@@ -91,9 +92,9 @@ protected:
             writeNote(notes + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".md"));
         settings->setValue(QStringLiteral("flintlyHasOnboarded"), true);
         settings->setFileUrl(QStringLiteral("flintlySaveFolder"), QUrl::fromLocalFile(notes));
-        settings->setValue(QStringLiteral("flintlyLastSeenVersion"), QCoreApplication::applicationVersion().isEmpty()
-                                                                        ? QStringLiteral("0.1.0")
-                                                                        : QCoreApplication::applicationVersion());
+        settings->setValue(QStringLiteral("flintlyLastSeenVersion"),
+                           QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("0.1.0")
+                                                                            : QCoreApplication::applicationVersion());
         settings->setValue(QStringLiteral("quickOpen.sortMode"), QStringLiteral("nameAZ"));
     }
 
@@ -170,7 +171,8 @@ protected:
     {
         for (const QChar c : text)
             keys.tapKeycode(letterKeycode(c));
-        ASSERT_TRUE(waitUntil([&] { return view()->searchField()->text() == text; })) << view()->searchField()->text().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return view()->searchField()->text() == text; }))
+            << view()->searchField()->text().toStdString();
     }
 
     void openSearch()
@@ -294,7 +296,8 @@ TEST_F(SearchPanel, CtrlDigitsOpenPinnedFoldersAndOtherCtrlKeysPassOn)
     view()->searchField()->setFocus();
     ASSERT_TRUE(waitUntil([&] { return view()->searchField()->hasFocus(); }));
     press(Shortcut(Key::zero, Mod::command));
-    EXPECT_TRUE(waitUntil([&] { return fieldSpy.keys.contains(Qt::Key_0 | Qt::ControlModifier); })) << "Ctrl+0 is not swallowed";
+    EXPECT_TRUE(waitUntil([&] { return fieldSpy.keys.contains(Qt::Key_0 | Qt::ControlModifier); }))
+        << "Ctrl+0 is not swallowed";
     EXPECT_EQ(workspace->vaultURL(), workspace->pinned().at(4));
     press(Shortcut(Key::a, Mod::command));
     EXPECT_TRUE(waitUntil([&] { return fieldSpy.keys.contains(Qt::Key_A | Qt::ControlModifier); }));
@@ -409,7 +412,8 @@ TEST_F(SearchPanelFades, ShownIsIntentAndTheWindowGoesOnlyWhenTheFadeEnds)
 
     // The anchor moves: the panel moves with it.
     anchor.move(500, 260);
-    EXPECT_TRUE(waitUntil([&] { return controller->window()->bodyGeometry().top() == anchor.frameGeometry().top() + 40; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return controller->window()->bodyGeometry().top() == anchor.frameGeometry().top() + 40; }));
     EXPECT_EQ(controller->window()->bodyGeometry().center().x(), anchor.frameGeometry().center().x());
 
     controller->toggle(nullptr);

@@ -100,7 +100,8 @@ TEST_F(Pinned, TheNotesFolderIsTheFirstChipButIsNeverStoredBySync)
     w.syncDefaultFolder(a);
     EXPECT_EQ(w.pinned(), QList<QUrl>{extra});
     w.syncDefaultFolder(QUrl());
-    EXPECT_TRUE(logs.contains(QStringLiteral("🔄 syncDefaultFolder old: ") + a.toLocalFile() + QStringLiteral(" → new: nil")));
+    EXPECT_TRUE(
+        logs.contains(QStringLiteral("🔄 syncDefaultFolder old: ") + a.toLocalFile() + QStringLiteral(" → new: nil")));
 }
 
 TEST_F(Pinned, AddingRemovingAndChoosingChips)
@@ -113,7 +114,8 @@ TEST_F(Pinned, AddingRemovingAndChoosingChips)
     QObject::connect(&w, &Workspace::browseRequested, &w, [&](const QUrl& u) { browsed.append(u); });
     QObject::connect(&w, &Workspace::searchResetRequested, &w, [&] { ++resets; });
 
-    chooser.answers = {a.toLocalFile(), a.toLocalFile() + QLatin1Char('/'), QString(), home.filePath(QStringLiteral("nowhere"))};
+    chooser.answers = {a.toLocalFile(), a.toLocalFile() + QLatin1Char('/'), QString(),
+                       home.filePath(QStringLiteral("nowhere"))};
     w.addPinnedFolder();
     w.addPinnedFolder();  // the same folder again: browsed, not pinned twice
     w.addPinnedFolder();  // cancelled

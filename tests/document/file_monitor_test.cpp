@@ -86,7 +86,10 @@ TEST_F(OutsideChanges, AWriteWhileTheUserIsTypingIsSkippedAndLaterKeptAsAConflic
     advance(600);  // past the self-save window, inside the typing cool-down
     LogCapture logs;
     writeBytes(path, "# Shared\ntheirs\n");
-    ASSERT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("⏸️ 사용자 편집 후 0.8초 미경과 - 외부 리로드 건너뜀")); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return logs.contains(
+            QStringLiteral("⏸️ 사용자 편집 후 0.8초 미경과 - 외부 리로드 건너뜀"));
+    }));
     spin(200);
     EXPECT_EQ(m.text(), QStringLiteral("# Shared\nmy typing\n"));
 
@@ -95,7 +98,8 @@ TEST_F(OutsideChanges, AWriteWhileTheUserIsTypingIsSkippedAndLaterKeptAsAConflic
     EXPECT_EQ(readBytes(path), QByteArray("# Shared\nmy typing, more\n"));
     bool copyHoldsTheirs = false;
     for (const QString& f : filesIn(notes))
-        copyHoldsTheirs |= f.startsWith(QStringLiteral("Shared (conflict ")) && readBytes(note(f)) == "# Shared\ntheirs\n";
+        copyHoldsTheirs |=
+            f.startsWith(QStringLiteral("Shared (conflict ")) && readBytes(note(f)) == "# Shared\ntheirs\n";
     EXPECT_TRUE(copyHoldsTheirs) << filesIn(notes).join(QLatin1Char(',')).toStdString();
 }
 

@@ -50,9 +50,8 @@ TEST_F(Statistics, EverySaveRecountsTheFolder)
     ASSERT_TRUE(waitUntil([&] { return settings->intValue(QStringLiteral("statsNoteCount")) == 3; }));
     EXPECT_EQ(settings->intValue(QStringLiteral("statsTodoDone")), 2);
     EXPECT_EQ(settings->intValue(QStringLiteral("statsCharCount")), 20 + 3 + 10);
-    EXPECT_TRUE(waitUntil([&] {
-        return logs.contains(QStringLiteral("📊 통계 업데이트 완료: 노트 3개, 문자 33개, 완료된 TODO 2개"));
-    }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return logs.contains(QStringLiteral("📊 통계 업데이트 완료: 노트 3개, 문자 33개, 완료된 TODO 2개")); }));
 }
 
 using Autosave = ModelFixture;

@@ -85,7 +85,8 @@ TEST_F(OpeningNotes, TracksNotesOutsideTheFolderByPlainPathPrefix)
     const auto events = tracker.named("open_external_note");
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(toString(events[0].properties.at("noteId")), "x.md");
-    EXPECT_EQ(toString(events[0].properties.at("folderPath")), home.filePath(QStringLiteral("Elsewhere")).toStdString());
+    EXPECT_EQ(toString(events[0].properties.at("folderPath")),
+              home.filePath(QStringLiteral("Elsewhere")).toStdString());
 }
 
 TEST_F(OpeningNotes, WithoutANotesFolderNothingIsTracked)

@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         SanitiseCase{"dot_only", QStringLiteral(". . ."), QStringLiteral("Untitled")},
         SanitiseCase{"control_characters", QStringLiteral("tab\there\x01\x7f\u0085end"), QStringLiteral("tabhereend")},
         SanitiseCase{"lone_surrogate", QString(QChar(0xD800)) + QStringLiteral("ok"), QStringLiteral("ok")},
-        SanitiseCase{"emoji_kept", QStringLiteral("👩‍👩‍👧 family"), QStringLiteral("👩‍👩‍👧 family")},
+        SanitiseCase{"emoji_kept", QStringLiteral("👩‍👩‍👧 family"),
+                     QStringLiteral("👩‍👩‍👧 family")},
         SanitiseCase{"right_to_left_kept", QStringLiteral("שלום עולם"), QStringLiteral("שלום עולם")},
         SanitiseCase{"bidirectional_overrides_dropped", QStringLiteral("invoice\u202Egpj.exe\u2066x\u2069"),
                      QStringLiteral("invoicegpj.exex")},
@@ -121,10 +122,11 @@ TEST(CounterSuffix, IsRemovedOnlyAtTheEnd)
 // The fast ASCII path must agree with the boundary finder on any mix of text.
 TEST(GraphemeCount, AgreesWithTheBoundaryFinderOnMixedText)
 {
-    const QStringList atoms = {QStringLiteral("a"), QStringLiteral("\r"), QStringLiteral("\n"), QStringLiteral("\r\n"),
-                               QStringLiteral("\u0301"), QStringLiteral("é"), QStringLiteral("日本"),
-                               QStringLiteral("👍🏽"), QStringLiteral("\u200d"), QStringLiteral("🇰🇷"),
-                               QStringLiteral("한"), QStringLiteral("\u1100\u1161"), QStringLiteral(" ")};
+    const QStringList atoms = {QStringLiteral("a"),    QStringLiteral("\r"),       QStringLiteral("\n"),
+                               QStringLiteral("\r\n"), QStringLiteral("\u0301"),   QStringLiteral("é"),
+                               QStringLiteral("日本"), QStringLiteral("👍🏽"), QStringLiteral("\u200d"),
+                               QStringLiteral("🇰🇷"),   QStringLiteral("한"),       QStringLiteral("\u1100\u1161"),
+                               QStringLiteral(" ")};
     auto reference = [](const QString& s) {
         QTextBoundaryFinder f(QTextBoundaryFinder::Grapheme, s);
         qint64 n = 0;
@@ -145,8 +147,8 @@ TEST(GraphemeCount, AgreesWithTheBoundaryFinderOnMixedText)
 TEST(Utf8, StrictDecodingRefusesInvalidBytesAndDropsTheByteOrderMark)
 {
     EXPECT_EQ(decodeUtf8("\xEF\xBB\xBFhello"), QStringLiteral("hello"));
-    EXPECT_FALSE(decodeUtf8("caf\xE9"));        // Latin-1
-    EXPECT_FALSE(decodeUtf8("\xC3"));           // cut short
-    EXPECT_FALSE(decodeUtf8("\xED\xA0\x80"));   // an encoded surrogate
+    EXPECT_FALSE(decodeUtf8("caf\xE9"));       // Latin-1
+    EXPECT_FALSE(decodeUtf8("\xC3"));          // cut short
+    EXPECT_FALSE(decodeUtf8("\xED\xA0\x80"));  // an encoded surrogate
     EXPECT_EQ(decodeUtf8(QByteArray("a\0b", 3))->size(), 3);
 }

@@ -54,26 +54,47 @@ TEST(GraphemeCountTest, CountsUserPerceivedCharacters)
 {
     EXPECT_EQ(graphemeCount(u""), 0);
     EXPECT_EQ(graphemeCount(u"plain"), 5);
-    EXPECT_EQ(graphemeCount(u"a\r\nb\n\r"), 5);                  // CR LF is one, LF CR two
-    EXPECT_EQ(graphemeCount(utf8("e\xCC\x81" "e\xCC\x81\xCC\xA3")), 2);  // letters with combining marks
-    EXPECT_EQ(graphemeCount(utf8("\r\n\xCC\x81")), 2);                  // a mark cannot join a line break
-    EXPECT_EQ(graphemeCount(utf8("x\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB" "y")), 3);  // woman + ZWJ + laptop
-    EXPECT_EQ(graphemeCount(utf8("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD")), 1);                   // thumbs up + skin tone
-    EXPECT_EQ(graphemeCount(utf8("\xF0\x9F\x87\xBA\xF0\x9F\x87\xB8\xF0\x9F\x87\xAC")), 2);   // US flag + lone RI
-    EXPECT_EQ(graphemeCount(utf8("1\xEF\xB8\x8F\xE2\x83\xA3!")), 2);                         // keycap one
-    EXPECT_EQ(graphemeCount(utf8("\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8" "a")), 2);          // Hangul L V T
-    EXPECT_EQ(graphemeCount(utf8("\xEA\xB0\x80\xEB\x82\x98")), 2);                          // precomposed syllables
+    EXPECT_EQ(graphemeCount(u"a\r\nb\n\r"), 5);  // CR LF is one, LF CR two
+    EXPECT_EQ(graphemeCount(utf8("e\xCC\x81"
+                                 "e\xCC\x81\xCC\xA3")),
+              2);                                       // letters with combining marks
+    EXPECT_EQ(graphemeCount(utf8("\r\n\xCC\x81")), 2);  // a mark cannot join a line break
+    EXPECT_EQ(graphemeCount(utf8("x\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"
+                                 "y")),
+              3);                                                                           // woman + ZWJ + laptop
+    EXPECT_EQ(graphemeCount(utf8("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD")), 1);                  // thumbs up + skin tone
+    EXPECT_EQ(graphemeCount(utf8("\xF0\x9F\x87\xBA\xF0\x9F\x87\xB8\xF0\x9F\x87\xAC")), 2);  // US flag + lone RI
+    EXPECT_EQ(graphemeCount(utf8("1\xEF\xB8\x8F\xE2\x83\xA3!")), 2);                        // keycap one
+    EXPECT_EQ(graphemeCount(utf8("\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8"
+                                 "a")),
+              2);                                                   // Hangul L V T
+    EXPECT_EQ(graphemeCount(utf8("\xEA\xB0\x80\xEB\x82\x98")), 2);  // precomposed syllables
     // A prefixing character (ARABIC NUMBER SIGN) joins the ASCII digit after it.
-    EXPECT_EQ(graphemeCount(utf8("\xD8\x80" "12")), 2);
+    EXPECT_EQ(graphemeCount(utf8("\xD8\x80"
+                                 "12")),
+              2);
 }
 
 // The ASCII fast path must agree with the boundary finder on any mix of text.
 TEST(GraphemeCountTest, AgreesWithTheBoundaryFinder)
 {
-    const QStringList pieces = {"a", "1", " ", "\r", "\n", utf8("\xCC\x81"), utf8("\xE2\x80\x8D"),
-                                utf8("\xF0\x9F\x91\xA9"), utf8("\xF0\x9F\x8F\xBD"), utf8("\xF0\x9F\x87\xBA"),
-                                utf8("\xE1\x84\x80"), utf8("\xE1\x85\xA1"), utf8("\xE1\x86\xA8"), utf8("\xEA\xB0\x80"),
-                                utf8("\xD8\x80"), utf8("\xEF\xB8\x8F"), utf8("\xE6\x97\xA5"),
+    const QStringList pieces = {"a",
+                                "1",
+                                " ",
+                                "\r",
+                                "\n",
+                                utf8("\xCC\x81"),
+                                utf8("\xE2\x80\x8D"),
+                                utf8("\xF0\x9F\x91\xA9"),
+                                utf8("\xF0\x9F\x8F\xBD"),
+                                utf8("\xF0\x9F\x87\xBA"),
+                                utf8("\xE1\x84\x80"),
+                                utf8("\xE1\x85\xA1"),
+                                utf8("\xE1\x86\xA8"),
+                                utf8("\xEA\xB0\x80"),
+                                utf8("\xD8\x80"),
+                                utf8("\xEF\xB8\x8F"),
+                                utf8("\xE6\x97\xA5"),
                                 utf8("\xEF\xBB\xBF")};
     QRandomGenerator rng(7);
     for (int round = 0; round < 5000; ++round) {
@@ -99,8 +120,8 @@ TEST(CountTextTest, TickedTodoLines)
 
 TEST_F(FolderTest, CountsMarkdownNotesDirectlyInTheFolder)
 {
-    write("one.md", "- [x] ab\n");   // 9 characters, 1 to-do
-    write("two.MD", "- [X] cd");     // 8 characters, 1 to-do
+    write("one.md", "- [x] ab\n");  // 9 characters, 1 to-do
+    write("two.MD", "- [X] cd");    // 8 characters, 1 to-do
     write("other.txt", "- [x] not a note\n");
     write("markdown", "no extension\n");
     write(".hidden.md", "- [x] hidden\n");
@@ -148,7 +169,8 @@ TEST_F(FolderTest, NotesAtAndAboveTheThresholdCountAlike)
 {
     // Lines of mixed width, so chunk boundaries fall inside characters, clusters and
     // markers alike.
-    const QByteArray line = "- [x] caf\xC3\xA9 \xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB \xE6\x97\xA5\xE6\x9C\xAC\r\n";
+    const QByteArray line =
+        "- [x] caf\xC3\xA9 \xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB \xE6\x97\xA5\xE6\x9C\xAC\r\n";
     QByteArray body;
     while (body.size() + line.size() <= kLargeNoteThreshold)
         body += line;
@@ -175,14 +197,14 @@ TEST_F(FolderTest, NotesAtAndAboveTheThresholdCountAlike)
 TEST_F(FolderTest, ChunkBoundariesDoNotChangeTheCounts)
 {
     const QList<QByteArray> straddlers = {
-        "\xE6\x97\xA5",                                      // three-byte character
-        "\xF0\x9F\x98\x80",                                  // four-byte character
-        "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB",      // emoji ZWJ sequence
-        "\xF0\x9F\x87\xBA\xF0\x9F\x87\xB8",                  // flag
-        "e\xCC\x81\xCC\xA3",                                 // letter with marks
-        "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8",              // Hangul jamo
+        "\xE6\x97\xA5",                                  // three-byte character
+        "\xF0\x9F\x98\x80",                              // four-byte character
+        "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB",  // emoji ZWJ sequence
+        "\xF0\x9F\x87\xBA\xF0\x9F\x87\xB8",              // flag
+        "e\xCC\x81\xCC\xA3",                             // letter with marks
+        "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8",          // Hangul jamo
         "\r\n",
-        "\xEF\xBB\xBF",                                      // ZERO WIDTH NO-BREAK SPACE mid-file
+        "\xEF\xBB\xBF",  // ZERO WIDTH NO-BREAK SPACE mid-file
         "\n- [x] \n",
         "- [X]- [x]",
     };
@@ -233,7 +255,9 @@ TEST_F(FolderTest, ChunkedReadingSurvivesBadBytes)
     EXPECT_EQ(processLargeFileStreaming(path("cut.md")).characters, kStatisticsChunkSize + 5);
 
     // A byte-order mark at the start is not a character.
-    writeFile(path("bom.md"), "\xEF\xBB\xBF" "abc");
+    writeFile(path("bom.md"),
+              "\xEF\xBB\xBF"
+              "abc");
     EXPECT_EQ(processLargeFileStreaming(path("bom.md")).characters, 3);
 
     // One letter under marks that run over many chunks: the count ends, roughly right.

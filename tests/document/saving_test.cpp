@@ -20,8 +20,9 @@ TEST_F(Naming, EmptyNotesAreUntitledThenCountedUp)
     m.save();
     m.newNote();
     m.save();
-    EXPECT_EQ(filesIn(notes), (QStringList{QStringLiteral("Untitled-1.md"), QStringLiteral("Untitled-2.md"),
-                                           QStringLiteral("Untitled.md")}));
+    EXPECT_EQ(
+        filesIn(notes),
+        (QStringList{QStringLiteral("Untitled-1.md"), QStringLiteral("Untitled-2.md"), QStringLiteral("Untitled.md")}));
 }
 
 TEST_F(Naming, TheFileFollowsTheFirstLineWhileTheNoteIsNew)
@@ -211,7 +212,7 @@ TEST_F(DurableSaving, AFullDiskThrowsKeepsTheTextAndTheOldFile)
     m.save();
     // A file-size limit makes writes fail like a full disk, without filling one.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old {};
+    rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit tiny = old;
     tiny.rlim_cur = 1024;
@@ -283,9 +284,14 @@ TEST_F(DurableSaving, AnOutsideVersionAboutToBeOverwrittenIsKeptAsAConflictCopy)
 TEST_F(Naming, HostileTitlesNeverWriteOutsideTheNotesFolder)
 {
     auto& m = makeModel();
-    const QStringList titles = {QStringLiteral("../../escaped"), QStringLiteral("/etc/passwd"), QStringLiteral("a:b"),
-                                QStringLiteral("..\\..\\win"), QStringLiteral(".hidden"), QStringLiteral("👩‍👩‍👧‍👦 가족 مرحبا"),
-                                QStringLiteral("e\u0301\u0301\u0301 accents"), QStringLiteral("\u202Eevil.md")};
+    const QStringList titles = {QStringLiteral("../../escaped"),
+                                QStringLiteral("/etc/passwd"),
+                                QStringLiteral("a:b"),
+                                QStringLiteral("..\\..\\win"),
+                                QStringLiteral(".hidden"),
+                                QStringLiteral("👩‍👩‍👧‍👦 가족 مرحبا"),
+                                QStringLiteral("e\u0301\u0301\u0301 accents"),
+                                QStringLiteral("\u202Eevil.md")};
     for (const QString& title : titles) {
         m.newNote();
         m.setText(title + QStringLiteral("\nbody"));

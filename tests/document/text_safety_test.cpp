@@ -68,15 +68,16 @@ protected:
 
     int count(const QString& prefix) const
     {
-        return static_cast<int>(logs->lines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix))).size());
+        return static_cast<int>(
+            logs->lines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix))).size());
     }
 
     // The file reads started by the watcher have come back to the model.
     void drain()
     {
         ASSERT_TRUE(waitUntil([&] {
-            return count(QStringLiteral("✅ 쿨다운 통과")) == count(QStringLiteral("📝 현재 내용"))
-                                                              + count(QStringLiteral("🚨 외부 파일 읽기 실패"));
+            return count(QStringLiteral("✅ 쿨다운 통과"))
+                == count(QStringLiteral("📝 현재 내용")) + count(QStringLiteral("🚨 외부 파일 읽기 실패"));
         }));
     }
 
@@ -154,22 +155,34 @@ const Row kRows[] = {
     {"IdleNoteTakesTheOutsideVersion", {Outside{"theirs\n"}, Wait{2000}}, "theirs\n", "theirs\n", {}},
     {"OutsideWriteBeforeThePauseKeepsBoth",
      {Key{"base\nmine"}, Wait{100}, Outside{"theirs\n"}, Wait{2000}},
-     "base\nmine", "base\nmine", {"theirs\n"}},
+     "base\nmine",
+     "base\nmine",
+     {"theirs\n"}},
     {"OutsideWriteAfterTheSaveInsideTheCoolDownIsReloadedLater",
      {Key{"base\nmine"}, Wait{600}, Outside{"theirs\n"}, Wait{2000}},
-     "theirs\n", "theirs\n", {}},
+     "theirs\n",
+     "theirs\n",
+     {}},
     {"OutsideWriteOneSecondAfterTheLastKeyIsReloaded",
      {Key{"base\nmine"}, Wait{1000}, Outside{"theirs\n"}, Wait{2000}},
-     "theirs\n", "theirs\n", {}},
+     "theirs\n",
+     "theirs\n",
+     {}},
     {"ContinuousTypingAcrossAnOutsideWriteKeepsBoth",
      typing(QStringLiteral("base\n"), 40, 70, 15, "theirs\n"),
-     QStringLiteral("base\n") + QString(40, QLatin1Char('x')), "base\n" + QByteArray(40, 'x'), {"theirs\n"}},
+     QStringLiteral("base\n") + QString(40, QLatin1Char('x')),
+     "base\n" + QByteArray(40, 'x'),
+     {"theirs\n"}},
     {"AKeystrokeReportedAfterAReloadKeepsBoth",
      {Outside{"theirs\n"}, StaleKey{"base\nmine"}, Wait{2000}},
-     "base\nmine", "base\nmine", {"theirs\n"}},
+     "base\nmine",
+     "base\nmine",
+     {"theirs\n"}},
     {"AnOutsideWriteOfTheUsersOwnTextIsNoConflict",
      {Key{"base\nsame"}, Wait{100}, Outside{"base\nsame"}, Wait{2000}},
-     "base\nsame", "base\nsame", {}},
+     "base\nsame",
+     "base\nsame",
+     {}},
 };
 
 class Interleavings : public TextSafety, public ::testing::WithParamInterface<Row> {};
@@ -256,7 +269,7 @@ TEST_F(TextSafety, AFullDiskIsRetriedOnceSpaceIsBack)
 {
     auto& m = openShared();
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old {};
+    rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit tiny = old;
     tiny.rlim_cur = 64;
@@ -307,7 +320,8 @@ TEST_F(TextSafety, TextThatCannotBeSavedAtQuitGoesToARecoveryFileAnnouncedOnce)
     ASSERT_EQ(recovered.size(), 1);
     EXPECT_TRUE(QFileInfo(recovered[0]).fileName().startsWith(QStringLiteral("Lost thoughts ")));
     EXPECT_EQ(readBytes(recovered[0]), QByteArray("Lost thoughts\nnowhere to go"));
-    EXPECT_TRUE(logs->containsPrefix(QStringLiteral("🛟 저장하지 못한 내용을 복구 파일에 보관: ") + recovered[0]));
+    EXPECT_TRUE(logs->containsPrefix(QStringLiteral("🛟 저장하지 못한 내용을 복구 파일에 보관: ")
+                                     + recovered[0]));
     EXPECT_TRUE(store.takeUnannounced().isEmpty()) << "announced once";
     EXPECT_EQ(readBytes(notAFolder), QByteArray("a regular file"));
 }
@@ -351,7 +365,7 @@ TEST_F(TextSafety, EveryNameNearTheLimitCanBeWrittenAndStaysPut)
     auto& m = makeModel();
     // One character with a long tail of accents, then ASCII: exact byte lengths.
     for (int bytes = 248; bytes <= 255; ++bytes) {
-        const int stemBytes = bytes - 3;  // ".md"
+        const int stemBytes = bytes - 3;                                   // ".md"
         QString stem = QStringLiteral("a") + QString(120, QChar(0x0301));  // 241 bytes, one character
         stem += QString(stemBytes - 241, QLatin1Char('b'));
         ASSERT_EQ(stem.toUtf8().size(), stemBytes);

@@ -24,7 +24,10 @@
 QT_BEGIN_NAMESPACE
 // Readable failures: gtest would otherwise print QStrings as raw bytes.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']'; }
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
+}
 QT_END_NAMESPACE
 
 namespace flintly::test {
@@ -74,7 +77,8 @@ protected:
         ASSERT_TRUE(home.isValid());
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
         QDir().mkpath(home.filePath(QStringLiteral("Notes")));
-        settings->setFileUrl(QStringLiteral("flintlySaveFolder"), QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
+        settings->setFileUrl(QStringLiteral("flintlySaveFolder"),
+                             QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
         MarkdownModel::Dependencies deps;
         deps.settings = settings.get();
         deps.tracker = &tracker;

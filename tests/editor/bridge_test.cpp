@@ -57,8 +57,8 @@ TEST_F(EditorFixture, HostileTextsFromThePageReachTheModelExactly)
         // Appending into an empty note is a page edit that keeps the piece's own line
         // breaks, so the page reports exactly this text.
         js(QStringLiteral("window.setMarkdown(''); window.appendMarkdown(%1); true").arg(jsString(text)));
-        EXPECT_TRUE(waitUntil([&] { return model->text() == text; })) << name << ": model has "
-                                                                        << model->text().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return model->text() == text; }))
+            << name << ": model has " << model->text().toStdString();
     }
     spin(300);
     // Every one of them came from the page: only the test's own set-text calls ran.
@@ -148,7 +148,8 @@ TEST_F(EditorFixture, AReportMadeBeforeTheLastTextArrivedNeverLeavesPageAndModel
     const quint64 onA = model->generation();
     model->open(QUrl::fromLocalFile(b));
     // Typed into A, posted just before B reached the page.
-    view->coordinator().receiveScriptMessage(QStringLiteral("didChange"), QJsonValue(QStringLiteral("note A typed")), onA);
+    view->coordinator().receiveScriptMessage(QStringLiteral("didChange"), QJsonValue(QStringLiteral("note A typed")),
+                                             onA);
     ASSERT_TRUE(pageTextBecomes(QStringLiteral("note B")));
     spin(800);
     EXPECT_EQ(model->text(), QStringLiteral("note B"));
@@ -253,7 +254,8 @@ TEST_P(LinkTest, OpenLinkIsValidatedThenOpenedOrReported)
             native.append(line);
     EXPECT_EQ(native, c.expectedLogs);
     EXPECT_EQ(opener.opened.size(), c.opens ? 1 : 0);
-    EXPECT_TRUE(waitUntil([&] { return linkErrors() == c.expectedErrors; }, 1000)) << linkErrors().join(" | ").toStdString();
+    EXPECT_TRUE(waitUntil([&] { return linkErrors() == c.expectedErrors; }, 1000))
+        << linkErrors().join(" | ").toStdString();
     EXPECT_TRUE(js(QStringLiteral("window.__pwned === undefined")).toBool());
 }
 
@@ -262,41 +264,78 @@ const QString kUnsupported = QStringLiteral("지원하지 않는 링크 형식�
 INSTANTIATE_TEST_SUITE_P(
     Schemes, LinkTest,
     ::testing::Values(
-        LinkCase{"https", QStringLiteral("https://example.com/a?b=c#d"), true,
+        LinkCase{"https",
+                 QStringLiteral("https://example.com/a?b=c#d"),
+                 true,
                  {QStringLiteral("[Native] ✅ URL 검증 완료, 브라우저에서 열기 시도: https://example.com/a?b=c#d"),
                   QStringLiteral("[Native] 🌐 브라우저 열기 결과: 성공")},
-                 {}, true},
-        LinkCase{"http-upper-case-scheme", QStringLiteral("HTTP://example.com/"), true,
+                 {},
+                 true},
+        LinkCase{"http-upper-case-scheme",
+                 QStringLiteral("HTTP://example.com/"),
+                 true,
                  {QStringLiteral("[Native] ✅ URL 검증 완료, 브라우저에서 열기 시도: http://example.com/"),
                   QStringLiteral("[Native] 🌐 브라우저 열기 결과: 성공")},
-                 {}, true},
-        LinkCase{"mailto", QStringLiteral("mailto:someone@example.com"), true,
+                 {},
+                 true},
+        LinkCase{"mailto",
+                 QStringLiteral("mailto:someone@example.com"),
+                 true,
                  {QStringLiteral("[Native] ✅ URL 검증 완료, 브라우저에서 열기 시도: mailto:someone@example.com"),
                   QStringLiteral("[Native] 🌐 브라우저 열기 결과: 성공")},
-                 {}, true},
-        LinkCase{"tel", QStringLiteral("tel:+82-10-1234-5678"), true,
+                 {},
+                 true},
+        LinkCase{"tel",
+                 QStringLiteral("tel:+82-10-1234-5678"),
+                 true,
                  {QStringLiteral("[Native] ✅ URL 검증 완료, 브라우저에서 열기 시도: tel:+82-10-1234-5678"),
                   QStringLiteral("[Native] 🌐 브라우저 열기 결과: 성공")},
-                 {}, true},
-        LinkCase{"desktop-refuses", QStringLiteral("https://example.com/"), false,
+                 {},
+                 true},
+        LinkCase{"desktop-refuses",
+                 QStringLiteral("https://example.com/"),
+                 false,
                  {QStringLiteral("[Native] ✅ URL 검증 완료, 브라우저에서 열기 시도: https://example.com/"),
                   QStringLiteral("[Native] 🌐 브라우저 열기 결과: 실패"),
                   QStringLiteral("[Native] ❌ 브라우저에서 링크 열기 실패")},
-                 {QStringLiteral("링크를 열 수 없습니다")}, true},
-        LinkCase{"other-scheme", QStringLiteral("ftp://example.com/file"), true,
-                 {QStringLiteral("[Native] ❌ 허용되지 않은 프로토콜: ftp")}, {kUnsupported}, false},
-        LinkCase{"javascript", QStringLiteral("javascript:window.__pwned=1"), true,
-                 {QStringLiteral("[Native] ❌ 허용되지 않은 프로토콜: javascript")}, {kUnsupported}, false},
-        LinkCase{"no-scheme", QStringLiteral("notes/today.md"), true,
-                 {QStringLiteral("[Native] ❌ 허용되지 않은 프로토콜: nil")}, {kUnsupported}, false},
-        LinkCase{"not-a-url", QStringLiteral("not a url"), true,
+                 {QStringLiteral("링크를 열 수 없습니다")},
+                 true},
+        LinkCase{"other-scheme",
+                 QStringLiteral("ftp://example.com/file"),
+                 true,
+                 {QStringLiteral("[Native] ❌ 허용되지 않은 프로토콜: ftp")},
+                 {kUnsupported},
+                 false},
+        LinkCase{"javascript",
+                 QStringLiteral("javascript:window.__pwned=1"),
+                 true,
+                 {QStringLiteral("[Native] ❌ 허용되지 않은 프로토콜: javascript")},
+                 {kUnsupported},
+                 false},
+        LinkCase{"no-scheme",
+                 QStringLiteral("notes/today.md"),
+                 true,
+                 {QStringLiteral("[Native] ❌ 허용되지 않은 프로토콜: nil")},
+                 {kUnsupported},
+                 false},
+        LinkCase{"not-a-url",
+                 QStringLiteral("not a url"),
+                 true,
                  {QStringLiteral("[Native] ❌ 유효하지 않은 URL: not a url")},
-                 {QStringLiteral("유효하지 않은 URL: not a url")}, false},
-        LinkCase{"empty", QString(), true, {QStringLiteral("[Native] ❌ 유효하지 않은 URL: ")},
-                 {QStringLiteral("유효하지 않은 URL: ")}, false},
-        LinkCase{"crafted-to-run-script", QStringLiteral("x y'); window.__pwned = 1; ('\\\n\u2028"), true,
+                 {QStringLiteral("유효하지 않은 URL: not a url")},
+                 false},
+        LinkCase{"empty",
+                 QString(),
+                 true,
+                 {QStringLiteral("[Native] ❌ 유효하지 않은 URL: ")},
+                 {QStringLiteral("유효하지 않은 URL: ")},
+                 false},
+        LinkCase{"crafted-to-run-script",
+                 QStringLiteral("x y'); window.__pwned = 1; ('\\\n\u2028"),
+                 true,
                  {QStringLiteral("[Native] ❌ 유효하지 않은 URL: x y'); window.__pwned = 1; ('\\\n\u2028")},
-                 {QStringLiteral("유효하지 않은 URL: x y'); window.__pwned = 1; ('\\\n\u2028")}, false}),
+                 {QStringLiteral("유효하지 않은 URL: x y'); window.__pwned = 1; ('\\\n\u2028")},
+                 false}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (char& ch : n)
@@ -326,7 +365,8 @@ TEST_F(EditorFixture, WebLinksClickedInThePageGoToTheBrowserAndThePageStays)
     )JS"));
     ASSERT_TRUE(waitUntil([&] { return opener.opened.size() == 2; }));
     EXPECT_EQ(opener.opened.last(), QUrl(QStringLiteral("https://example.com/blank")));
-    EXPECT_TRUE(logs.contains(QStringLiteral("[Native] createWebViewWith for target=_blank → https://example.com/blank")));
+    EXPECT_TRUE(
+        logs.contains(QStringLiteral("[Native] createWebViewWith for target=_blank → https://example.com/blank")));
 
     js(QStringLiteral("window.open('https://example.com/popup'); true"));
     ASSERT_TRUE(waitUntil([&] { return opener.opened.size() == 3; }));

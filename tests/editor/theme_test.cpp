@@ -17,13 +17,15 @@ TEST(AppThemeTest, OnlyZeroOneAndTwoNameAThemeAndEverythingElseIsAutomatic)
 {
     EXPECT_EQ(appThemeFromRaw(0), AppTheme::system);
     EXPECT_EQ(appThemeFromRaw(2), AppTheme::dark);
-    EXPECT_EQ(editorScript(AppTheme::dark, ColorScheme::light), QStringLiteral("window.setThemeMode?.('manual', 'dark')"))
+    EXPECT_EQ(editorScript(AppTheme::dark, ColorScheme::light),
+              QStringLiteral("window.setThemeMode?.('manual', 'dark')"))
         << "a chosen theme wins over the desktop's";
     for (qint64 raw : {-1, 3, 42}) {
         EXPECT_EQ(appThemeFromRaw(raw), std::nullopt) << raw;
         EXPECT_EQ(appThemeForStored(raw), AppTheme::system) << raw;
         // What the app sends: in automatic mode the page is told the desktop's scheme.
-        EXPECT_EQ(editorScript(appThemeForStored(raw), ColorScheme::dark), QStringLiteral("window.setThemeMode?.('auto', 'dark')"));
+        EXPECT_EQ(editorScript(appThemeForStored(raw), ColorScheme::dark),
+                  QStringLiteral("window.setThemeMode?.('auto', 'dark')"));
         EXPECT_EQ(preferredColorScheme(appThemeForStored(raw)), std::nullopt);
     }
     QStringList labels;
@@ -34,7 +36,12 @@ TEST(AppThemeTest, OnlyZeroOneAndTwoNameAThemeAndEverythingElseIsAutomatic)
 
 class ThemeFixture : public EditorFixture {
 protected:
-    QString themeOfPage() { return js(QStringLiteral("document.documentElement.dataset.themeMode + '/' + document.documentElement.dataset.theme")).toString(); }
+    QString themeOfPage()
+    {
+        return js(QStringLiteral(
+                      "document.documentElement.dataset.themeMode + '/' + document.documentElement.dataset.theme"))
+            .toString();
+    }
 };
 
 TEST_F(ThemeFixture, EachThemeReachesTheEditorAndSaysSo)
@@ -72,7 +79,8 @@ TEST_F(ThemeFixture, FailuresAreReportedToTheCallerAndLogged)
     EXPECT_FALSE(outcome->ok);
     EXPECT_TRUE(outcome->error.contains(QLatin1String("boom"))) << outcome->error.toStdString();
     applyThemeToEditor(view->webView(), *settings);
-    EXPECT_TRUE(waitUntil([&] { return logs.containsPrefix(QStringLiteral("🚨 CodeMirror 다크 테마 설정 실패: Error: boom")); }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return logs.containsPrefix(QStringLiteral("🚨 CodeMirror 다크 테마 설정 실패: Error: boom")); }));
 
     // No web view at all: nothing happens, nothing is logged.
     logs.clear();
@@ -94,7 +102,8 @@ TEST_F(ThemeFixture, APageThatIsNotThereCountsAsAFailure)
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
     EXPECT_FALSE(outcome->ok);
     applyThemeToEditor(view->webView(), *settings);
-    EXPECT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("🚨 CodeMirror 자동 테마 설정 실패: page not loaded")); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return logs.contains(QStringLiteral("🚨 CodeMirror 자동 테마 설정 실패: page not loaded")); }));
 }
 
 // The root view, the note view inside it and the desktop's scheme.
@@ -108,11 +117,13 @@ protected:
         root = std::make_unique<ThemedRootView>(*settings, *model, options);
         root->resize(400, 500);
         root->show();
-        ASSERT_TRUE(waitUntil([&] {
-            auto* web = root->noteView()->webView()->webView();
-            return web && !web->page()->isLoading()
-                && evaluateJs(web->page(), QStringLiteral("typeof window.setThemeMode === 'function'")).toBool();
-        }, 20000));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                auto* web = root->noteView()->webView()->webView();
+                return web && !web->page()->isLoading()
+                    && evaluateJs(web->page(), QStringLiteral("typeof window.setThemeMode === 'function'")).toBool();
+            },
+            20000));
     }
     void TearDown() override
     {
@@ -173,8 +184,12 @@ TEST_F(RootViewFixture, ADesktopSchemeChangeIsPostedOnceAndFollowedInAutomaticMo
     EXPECT_EQ(root->noteView()->colorScheme(), ColorScheme::dark);
     EXPECT_TRUE(waitUntil([&] { return logs.contains(QStringLiteral("🎨 CodeMirror 자동 테마 모드 설정 완료")); }));
     // The engine cannot see the desktop's scheme; automatic mode is told it.
-    EXPECT_EQ(evaluateJs(rootPage(), QStringLiteral("document.documentElement.dataset.themeMode + '/' + document.documentElement.dataset.theme")).toString(),
-              "auto/dark");
+    EXPECT_EQ(
+        evaluateJs(
+            rootPage(),
+            QStringLiteral("document.documentElement.dataset.themeMode + '/' + document.documentElement.dataset.theme"))
+            .toString(),
+        "auto/dark");
 
     // Another dark palette is no change of scheme.
     QPalette darker = darkDesktop();

@@ -26,7 +26,8 @@ using namespace flintly;
 TEST(PanelPlacement, IsMeasuredFromTheUsableAreaNotTheWholeScreen)
 {
     // A 1920 × 1080 screen with a 32-point top bar and a 48-point dock on the left.
-    EXPECT_EQ(initialPanelPosition(QRect(48, 32, 1872, 1048), QSize(400, 550)), QPoint(48 + 1872 - 424, 32 + 1048 - 574));
+    EXPECT_EQ(initialPanelPosition(QRect(48, 32, 1872, 1048), QSize(400, 550)),
+              QPoint(48 + 1872 - 424, 32 + 1048 - 574));
     EXPECT_EQ(initialPanelPosition(QRect(0, 0, 1280, 800), QSize(400, 550)), QPoint(856, 226));
 }
 
@@ -38,20 +39,18 @@ protected:
             GTEST_SKIP() << "needs an X server";
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
         QDir().mkpath(home.filePath(QStringLiteral("Notes")));
-        settings->setFileUrl(QStringLiteral("flintlySaveFolder"), QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
+        settings->setFileUrl(QStringLiteral("flintlySaveFolder"),
+                             QUrl::fromLocalFile(home.filePath(QStringLiteral("Notes"))));
         model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
-        panel = FloatingPanelController::create(*settings, model.get(), [](SettingsStore&, MarkdownModel*, QWidget* parent) {
-            auto* content = new QWidget(parent);
-            content->setObjectName(QStringLiteral("content"));
-            return content;
-        });
+        panel = FloatingPanelController::create(*settings, model.get(),
+                                                [](SettingsStore&, MarkdownModel*, QWidget* parent) {
+                                                    auto* content = new QWidget(parent);
+                                                    content->setObjectName(QStringLiteral("content"));
+                                                    return content;
+                                                });
     }
 
-    template <typename T>
-    T* item(const QString& id) const
-    {
-        return panel->window()->findChild<T*>(id);
-    }
+    template <typename T> T* item(const QString& id) const { return panel->window()->findChild<T*>(id); }
 
     QTemporaryDir home;
     std::unique_ptr<SettingsStore> settings;
@@ -96,8 +95,8 @@ TEST_F(Panel, ShowingItAgainAndAgainStatesEachWindowHintOnce)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
 
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(panel->window()->winId()),
-                                          QStringLiteral("_NET_WM_STATE")});
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), QString::number(panel->window()->winId()), QStringLiteral("_NET_WM_STATE")});
     ASSERT_TRUE(xprop.waitForFinished(5000));
     // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_STICKY, _NET_WM_STATE_ABOVE, ..."
     const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
@@ -109,9 +108,10 @@ TEST_F(Panel, ShowingItAgainAndAgainStatesEachWindowHintOnce)
 
 TEST_F(Panel, ToolbarHasTheTitleThenSearchAndNewNoteAndNothingElse)
 {
-    EXPECT_EQ(ToolbarItems::defaultItemIdentifiers(),
-              (QStringList{ToolbarItems::kFlexibleSpace, QStringLiteral("flintly.fileTitle"), ToolbarItems::kFlexibleSpace,
-                           QStringLiteral("flintly.openFile"), QStringLiteral("flintly.newFile")}));
+    EXPECT_EQ(
+        ToolbarItems::defaultItemIdentifiers(),
+        (QStringList{ToolbarItems::kFlexibleSpace, QStringLiteral("flintly.fileTitle"), ToolbarItems::kFlexibleSpace,
+                     QStringLiteral("flintly.openFile"), QStringLiteral("flintly.newFile")}));
     auto* search = item<ToolbarButton>(QStringLiteral("flintly.openFile"));
     auto* newNote = item<ToolbarButton>(QStringLiteral("flintly.newFile"));
     ASSERT_TRUE(search && newNote);

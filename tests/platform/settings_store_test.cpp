@@ -36,7 +36,10 @@ TEST(SettingsStore, ValuesSurviveAReopenWithTheirTypes)
         s.setValue(QStringLiteral("statsCharCount"), qint64(1234567890123));
         s.setValue(QStringLiteral("statsSessionStart"), 1765000000.25);
         s.setValue(QStringLiteral("quickOpen.sortMode"), QStringLiteral("nameAsc"));
-        s.setValue(QStringLiteral("SavedFolderBookmark"), QByteArray("\x00\x01\xff" "bytes", 8));
+        s.setValue(QStringLiteral("SavedFolderBookmark"),
+                   QByteArray("\x00\x01\xff"
+                              "bytes",
+                              8));
         s.setFileUrl(QStringLiteral("flintlySaveFolder"), QUrl::fromLocalFile(QStringLiteral("/tmp/Notes é")));
     }
     SettingsStore s(path);
@@ -44,7 +47,10 @@ TEST(SettingsStore, ValuesSurviveAReopenWithTheirTypes)
     EXPECT_EQ(s.intValue(QStringLiteral("statsCharCount")), 1234567890123);
     EXPECT_DOUBLE_EQ(*s.doubleValue(QStringLiteral("statsSessionStart")), 1765000000.25);
     EXPECT_EQ(s.stringValue(QStringLiteral("quickOpen.sortMode")), QStringLiteral("nameAsc"));
-    EXPECT_EQ(s.bytesValue(QStringLiteral("SavedFolderBookmark")), QByteArray("\x00\x01\xff" "bytes", 8));
+    EXPECT_EQ(s.bytesValue(QStringLiteral("SavedFolderBookmark")),
+              QByteArray("\x00\x01\xff"
+                         "bytes",
+                         8));
     EXPECT_EQ(s.fileUrlValue(QStringLiteral("flintlySaveFolder"))->toLocalFile(), QStringLiteral("/tmp/Notes é"));
 
     QFile raw(path);
@@ -58,13 +64,13 @@ TEST(SettingsStore, GarbageReadsAsAbsentAndIsLogged)
 {
     QTemporaryDir dir;
     const QString path = writeFile(dir,
-        "[General]\n"
-        "flintlyHasOnboarded=maybe\n"
-        "statsNoteCount=twelve\n"
-        "statsSessionStart=nan\n"
-        "flintlySaveFolder=relative/folder\n"
-        "SavedFolderBookmark=not bytes\n"
-        "appTheme=2\n");
+                                   "[General]\n"
+                                   "flintlyHasOnboarded=maybe\n"
+                                   "statsNoteCount=twelve\n"
+                                   "statsSessionStart=nan\n"
+                                   "flintlySaveFolder=relative/folder\n"
+                                   "SavedFolderBookmark=not bytes\n"
+                                   "appTheme=2\n");
     test::LogCapture logs;
     SettingsStore s(path);
     EXPECT_FALSE(s.boolValue(QStringLiteral("flintlyHasOnboarded")));

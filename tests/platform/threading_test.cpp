@@ -49,7 +49,8 @@ TEST(Debouncer, FiresOnceTheTriggersHaveStoppedForTheInterval)
 {
     test::ManualTime time;
     int fired = 0;
-    Debouncer d(100, [&] { ++fired; }, nullptr, &time);
+    Debouncer d(
+        100, [&] { ++fired; }, nullptr, &time);
     for (int i = 0; i < 5; ++i) {
         d.trigger();
         time.advance(40);

@@ -133,7 +133,8 @@ bool XTestDriver::grab(const Shortcut& shortcut, quint16 extraModifiers)
     if (carbon & CarbonModifier::control)
         mods |= XCB_MOD_MASK_4;
     xcb_generic_error_t* error = xcb_request_check(
-        connection_, xcb_grab_key_checked(connection_, 0, root_, mods, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        connection_,
+        xcb_grab_key_checked(connection_, 0, root_, mods, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     if (error) {
         free(error);
         return false;
@@ -158,7 +159,8 @@ void XTestDriver::ungrab(const Shortcut& shortcut)
 
 quint16 XTestDriver::lockState()
 {
-    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
+    xcb_query_pointer_reply_t* reply =
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
     const quint16 mask = reply ? reply->mask : 0;
     free(reply);
     return mask;

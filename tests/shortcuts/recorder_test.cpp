@@ -50,8 +50,9 @@ protected:
 
         window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
-        recorder = new Recorder(name, [this](std::optional<Shortcut> s) { changes.append(s); }, QStringLiteral("Note"),
-                                RecorderServices{shortcuts.get(), &presenter(), &beeper}, window.get());
+        recorder = new Recorder(
+            name, [this](std::optional<Shortcut> s) { changes.append(s); }, QStringLiteral("Note"),
+            RecorderServices{shortcuts.get(), &presenter(), &beeper}, window.get());
         after = new QLineEdit(window.get());
         layout->addWidget(recorder);
         layout->addWidget(after);

@@ -21,10 +21,9 @@ const Shortcut kCommandK(Key::k, ModifierFlag::command);
 class Registry : public ::testing::Test {
 protected:
     Registry()
-        : store(dir.filePath(QStringLiteral("Flintly.conf")))
-        , shortcuts(store, std::make_unique<FakeKeyGrabBackend>(backend))
-    {
-    }
+        : store(dir.filePath(QStringLiteral("Flintly.conf"))),
+          shortcuts(store, std::make_unique<FakeKeyGrabBackend>(backend))
+    {}
 
     bool press(const Shortcut& s) { return pressGrabbed(backend, s, true) && pressGrabbed(backend, s, false); }
 

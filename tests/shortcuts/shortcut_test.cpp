@@ -10,14 +10,15 @@
 using namespace flintly::shortcuts;
 
 namespace {
-constexpr quint32 kAllCarbon = CarbonModifier::control | CarbonModifier::option | CarbonModifier::shift |
-                               CarbonModifier::command | CarbonModifier::function;
+constexpr quint32 kAllCarbon = CarbonModifier::control | CarbonModifier::option | CarbonModifier::shift
+    | CarbonModifier::command | CarbonModifier::function;
 }
 
 TEST(Modifiers, FiveBitsSurviveTheRoundTripAndNothingElseDoes)
 {
-    EXPECT_EQ(carbonToModifierFlags(kAllCarbon), ModifierFlag::control | ModifierFlag::option | ModifierFlag::shift |
-                                                     ModifierFlag::command | ModifierFlag::function);
+    EXPECT_EQ(carbonToModifierFlags(kAllCarbon),
+              ModifierFlag::control | ModifierFlag::option | ModifierFlag::shift | ModifierFlag::command
+                  | ModifierFlag::function);
     EXPECT_EQ(modifierFlagsToCarbon(carbonToModifierFlags(kAllCarbon)), kAllCarbon);
     // Caps Lock (0x400 Carbon, 0x10000 AppKit) and the keypad bit are not modifiers of a
     // shortcut.
@@ -73,7 +74,8 @@ TEST(MenuEquivalent, KeypadKeysAndFunctionModifierHaveNone)
     EXPECT_EQ(Shortcut(Key::space, 0).nsMenuItemKeyEquivalent(), Qt::Key_Space);
     EXPECT_FALSE(Shortcut(Key::keypad5, ModifierFlag::command).keySequence().has_value());
     EXPECT_FALSE(Shortcut(Key::j, ModifierFlag::function).keySequence().has_value());
-    EXPECT_EQ(Shortcut(Key::j, ModifierFlag::command | ModifierFlag::control).nativeText(), QStringLiteral("Meta+Ctrl+J"));
+    EXPECT_EQ(Shortcut(Key::j, ModifierFlag::command | ModifierFlag::control).nativeText(),
+              QStringLiteral("Meta+Ctrl+J"));
 }
 
 TEST(ShortcutJson, RoundTripsWithTheTwoMembers)
@@ -142,9 +144,9 @@ TEST(KeyCodes, XKeycodeIsEvdevPlusEight)
     EXPECT_FALSE(KeyCodeMap::xKeycode(Key::function.rawValue));
     EXPECT_FALSE(KeyCodeMap::xKeycode(200));
     // Every named key maps back to itself.
-#define CHECK_KEY(name, code)                                                               \
-    if (auto x = KeyCodeMap::xKeycode(code)) {                                              \
-        EXPECT_EQ(KeyCodeMap::keyCodeForXKeycode(*x), code) << #name;                       \
+#define CHECK_KEY(name, code)                                                                                          \
+    if (auto x = KeyCodeMap::xKeycode(code)) {                                                                         \
+        EXPECT_EQ(KeyCodeMap::keyCodeForXKeycode(*x), code) << #name;                                                  \
     }
     FLINTLY_SHORTCUT_KEYS(CHECK_KEY)
 #undef CHECK_KEY

@@ -24,10 +24,9 @@ protected:
     {
         path = dir.filePath(QStringLiteral("Flintly.conf"));
         reopen();
-        NotificationCenter::defaultCenter().observe(kShortcutByNameDidChange, &observer,
-                                                    [this](const Notification& n) {
-                                                        changes.append(n.userInfo.value(QStringLiteral("name")).value<Name>());
-                                                    });
+        NotificationCenter::defaultCenter().observe(kShortcutByNameDidChange, &observer, [this](const Notification& n) {
+            changes.append(n.userInfo.value(QStringLiteral("name")).value<Name>());
+        });
     }
 
     // A new launch: fresh objects over the same settings file.

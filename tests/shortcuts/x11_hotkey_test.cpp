@@ -71,12 +71,14 @@ protected:
 
     bool ranAll(const QStringList& expected)
     {
-        return test::waitUntil([&] {
-            for (const QString& e : expected)
-                if (!ran.contains(e))
-                    return false;
-            return true;
-        }, 3000);
+        return test::waitUntil(
+            [&] {
+                for (const QString& e : expected)
+                    if (!ran.contains(e))
+                        return false;
+                return true;
+            },
+            3000);
     }
 
     QTemporaryDir dir;
@@ -157,7 +159,8 @@ TEST_F(X11Hotkeys, AKeymapChangeMovesTheNumLockVariantsOfEveryGrab)
     if (QStandardPaths::findExecutable(QStringLiteral("xmodmap")).isEmpty())
         GTEST_SKIP() << "needs xmodmap";
     const auto xmodmap = [](const QString& first, const QString& second) {
-        return QProcess::execute(QStringLiteral("xmodmap"), {QStringLiteral("-e"), first, QStringLiteral("-e"), second});
+        return QProcess::execute(QStringLiteral("xmodmap"),
+                                 {QStringLiteral("-e"), first, QStringLiteral("-e"), second});
     };
     bind(QStringLiteral("w"), kW);
     struct RestoreKeymap {
@@ -217,7 +220,8 @@ TEST_F(X11Hotkeys, ACombinationAnotherProgramHoldsIsTakenByTheSystem)
 
     test::LogCapture logs;
     bind(QStringLiteral("e"), kE);
-    EXPECT_TRUE(logs.contains(QStringLiteral("Error registering hotkey ⌥⇧⌘E: 10"))) << logs.lines().join('\n').toStdString();
+    EXPECT_TRUE(logs.contains(QStringLiteral("Error registering hotkey ⌥⇧⌘E: 10")))
+        << logs.lines().join('\n').toStdString();
 
     // The app goes on: its other shortcuts work, and asking about one of its own does
     // not release it.

@@ -24,7 +24,11 @@ quint64 nextOrder()
 class ManualTimer final : public OneShotTimer {
 public:
     ManualTimer(ManualTime& time, std::shared_ptr<ManualTime::Entry> entry) : time_(time), entry_(std::move(entry)) {}
-    ~ManualTimer() override { entry_->active = false; entry_->fire = nullptr; }
+    ~ManualTimer() override
+    {
+        entry_->active = false;
+        entry_->fire = nullptr;
+    }
     void start(int ms) override
     {
         entry_->deadline = time_.now().addMSecs(ms);

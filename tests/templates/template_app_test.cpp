@@ -49,8 +49,8 @@ protected:
         QDir().mkpath(notes());
         QDir().mkpath(templates());
         flintly::test::writeFile(QDir(templates()).filePath(QStringLiteral("Agenda.md")), "## Agenda\n");
-        flintly::test::writeFile(
-            QDir(templates()).filePath(QStringLiteral("Retro.md")), "## Retro\n- went well\n- to change\n");
+        flintly::test::writeFile(QDir(templates()).filePath(QStringLiteral("Retro.md")),
+                                 "## Retro\n- went well\n- to change\n");
         flintly::test::writeFile(QDir(templates()).filePath(QStringLiteral("Standup.md")), "## Standup\n");
 
         flintly::SettingsStore settings(home.filePath(QStringLiteral("config/Flintly/Flintly.conf")));
@@ -124,9 +124,9 @@ TEST_F(TemplateInApp, CtrlTTypeDownReturnPutsTheTemplateIntoTheNoteOnDisk)
     // Ctrl+T while the editor has the keyboard.
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+t")});
     ASSERT_TRUE(eventually([&] { return !visibleWindow(QStringLiteral("Templates")).isEmpty(); }, 5000)) << output();
-    ASSERT_TRUE(eventually([&] {
-        return xdotool({QStringLiteral("getwindowfocus")}) == visibleWindow(QStringLiteral("Templates"));
-    }, 5000));
+    ASSERT_TRUE(eventually(
+        [&] { return xdotool({QStringLiteral("getwindowfocus")}) == visibleWindow(QStringLiteral("Templates")); },
+        5000));
 
     // "ret" narrows the list to Retro, which is not its first entry; Down, Return.
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("ret")});
@@ -142,9 +142,9 @@ TEST_F(TemplateInApp, CtrlTTypeDownReturnPutsTheTemplateIntoTheNoteOnDisk)
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), visibleWindow(QStringLiteral("Flintly"))});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+t")});
     ASSERT_TRUE(eventually([&] { return !visibleWindow(QStringLiteral("Templates")).isEmpty(); }, 5000)) << output();
-    ASSERT_TRUE(eventually([&] {
-        return xdotool({QStringLiteral("getwindowfocus")}) == visibleWindow(QStringLiteral("Templates"));
-    }, 5000));
+    ASSERT_TRUE(eventually(
+        [&] { return xdotool({QStringLiteral("getwindowfocus")}) == visibleWindow(QStringLiteral("Templates")); },
+        5000));
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     EXPECT_TRUE(eventually([&] { return visibleWindow(QStringLiteral("Templates")).isEmpty(); }, 5000)) << output();
 }

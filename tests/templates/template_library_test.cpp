@@ -80,22 +80,22 @@ class TemplateFilter : public TemplateLibraryTest, public ::testing::WithParamIn
 
 TEST_P(TemplateFilter, MatchesFileNamesWithTheirExtension)
 {
-    const QString path = folder(QStringLiteral("Templates"), {QStringLiteral("Meeting.md"), QStringLiteral("memo.md"),
-                                                              QStringLiteral("Team.md"), QStringLiteral("md-tips.md")});
+    const QString path = folder(QStringLiteral("Templates"),
+                                {QStringLiteral("Meeting.md"), QStringLiteral("memo.md"), QStringLiteral("Team.md"),
+                                 QStringLiteral("md-tips.md")});
     const auto all = TemplateLibrary::listTemplates(QUrl::fromLocalFile(path));
     EXPECT_EQ(fileNames(TemplateLibrary::filterTemplates(all, GetParam().query)), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Queries, TemplateFilter,
-    ::testing::Values(
-        FilterCase{"empty-lists-all", QString(), {"Meeting.md", "Team.md", "md-tips.md", "memo.md"}},
-        FilterCase{"short-is-a-prefix", QStringLiteral("me"), {"Meeting.md", "memo.md"}},
-        FilterCase{"short-prefix-ignores-case", QStringLiteral("ME"), {"Meeting.md", "memo.md"}},
-        FilterCase{"two-letters-never-match-inside", QStringLiteral("md"), {"md-tips.md"}},
-        FilterCase{"three-letters-match-anywhere", QStringLiteral("eti"), {"Meeting.md"}},
-        FilterCase{"long-matches-the-extension-too", QStringLiteral("MO.M"), {"memo.md"}},
-        FilterCase{"no-match", QStringLiteral("xyz"), {}}),
+    ::testing::Values(FilterCase{"empty-lists-all", QString(), {"Meeting.md", "Team.md", "md-tips.md", "memo.md"}},
+                      FilterCase{"short-is-a-prefix", QStringLiteral("me"), {"Meeting.md", "memo.md"}},
+                      FilterCase{"short-prefix-ignores-case", QStringLiteral("ME"), {"Meeting.md", "memo.md"}},
+                      FilterCase{"two-letters-never-match-inside", QStringLiteral("md"), {"md-tips.md"}},
+                      FilterCase{"three-letters-match-anywhere", QStringLiteral("eti"), {"Meeting.md"}},
+                      FilterCase{"long-matches-the-extension-too", QStringLiteral("MO.M"), {"memo.md"}},
+                      FilterCase{"no-match", QStringLiteral("xyz"), {}}),
     [](const ::testing::TestParamInfo<FilterCase>& info) {
         std::string n = info.param.name;
         std::replace(n.begin(), n.end(), '-', '_');
@@ -112,14 +112,16 @@ TEST_F(TemplateLibraryTest, ListsOnlyTheFolderOwnVisibleMarkdownFilesInCodePoint
                                  // (a surrogate pair, 0xD83D...) first.
                                  QStringLiteral("\uFF5E.md"), QStringLiteral("\U0001F4DD.md")});
     const auto vm = makeViewModel(path);
-    EXPECT_EQ(shown(*vm), (QStringList{"A.md", "Upper.MD", "a.md", "b.md", QStringLiteral("\uFF5E.md"),
-                                       QStringLiteral("\U0001F4DD.md")}));
+    EXPECT_EQ(shown(*vm),
+              (QStringList{"A.md", "Upper.MD", "a.md", "b.md", QStringLiteral("\uFF5E.md"),
+                           QStringLiteral("\U0001F4DD.md")}));
 }
 
 TEST_F(TemplateLibraryTest, TypingFiltersOnceAfterAPauseOfTwoHundredMilliseconds)
 {
-    const QString path = folder(QStringLiteral("Templates"),
-        { QStringLiteral("xylophone.md"), QStringLiteral("xenon.md"), QStringLiteral("other.md") });
+    const QString path =
+        folder(QStringLiteral("Templates"),
+               {QStringLiteral("xylophone.md"), QStringLiteral("xenon.md"), QStringLiteral("other.md")});
     const auto vm = makeViewModel(path);
     QSignalSpy filtered(vm.get(), &TemplatePanelViewModel::resultsChanged);
 
@@ -201,8 +203,8 @@ TEST_F(TemplateLibraryTest, PinnedFoldersPersistButClearingThemDoesNot)
     vm->chooseAndPinFolder();
     ASSERT_EQ(chooser.folderRequests.size(), 1);
     EXPECT_EQ(chooser.folderRequests[0].prompt, QStringLiteral("Choose"));
-    EXPECT_EQ(
-        chooser.folderRequests[0].message, QStringLiteral("Pick the folder that stores your Markdown templates."));
+    EXPECT_EQ(chooser.folderRequests[0].message,
+              QStringLiteral("Pick the folder that stores your Markdown templates."));
     EXPECT_EQ(chooser.folderRequests[0].startDirectory, first);
     EXPECT_EQ(vm->folder(), QUrl::fromLocalFile(second));
     EXPECT_EQ(shown(*vm), QStringList{"Two.md"});

@@ -159,8 +159,7 @@ protected:
         if (!hasDisplay())
             GTEST_SKIP() << "needs an X server";
         settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
-        model = std::make_unique<MarkdownModel>(
-            MarkdownModel::Dependencies(settings.get()));
+        model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
         model->setEditorBridge(&page);
     }
     void TearDown() override
@@ -225,8 +224,8 @@ TEST_F(TemplatePanel, ChipRowFollowsThePinnedFoldersAndTheCurrentOne)
     QCoreApplication::processEvents();
     EXPECT_EQ(chipNames(), (QStringList{"Personal", "Work*"}));
     auto chips = panelView()->chipRow()->findChildren<FolderChip*>();
-    auto* personalChip
-        = *std::find_if(chips.begin(), chips.end(), [](FolderChip* c) { return c->text() == u"Personal"; });
+    auto* personalChip =
+        *std::find_if(chips.begin(), chips.end(), [](FolderChip* c) { return c->text() == u"Personal"; });
     EXPECT_EQ(personalChip->toolTip(), personal);
     QTest::mouseClick(personalChip, Qt::LeftButton);
     QCoreApplication::processEvents();
@@ -300,8 +299,8 @@ TEST_F(TemplatePanel, DownArrowRoutingWithAndWithoutModifiers)
 
 TEST_F(TemplatePanel, TypingNarrowsAndTheHighlightFollowsWhatIsListed)
 {
-    const QString path = templateFolder(home, QStringLiteral("Templates"),
-                                        {{"Meeting.md", "m"}, {"memo.md", "x"}, {"Team.md", "t"}});
+    const QString path =
+        templateFolder(home, QStringLiteral("Templates"), {{"Meeting.md", "m"}, {"memo.md", "x"}, {"Team.md", "t"}});
     model->setTemplateFolder(QUrl::fromLocalFile(path));
     makeController(*model, *settings);
     showOn(&note);
@@ -354,8 +353,9 @@ TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
 
     // Moving the note window takes the panel along.
     note.move(note.pos() + QPoint(-100, -50));
-    ASSERT_TRUE(waitUntil([&] { return TemplatePanelWindow::contentRect().translated(panel()->pos()).top()
-                                       == note.frameGeometry().top() + 40; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return TemplatePanelWindow::contentRect().translated(panel()->pos()).top() == note.frameGeometry().top() + 40;
+    }));
 
     // Escape typed in the note window hides the panel and never reaches the note.
     note.activateWindow();
@@ -448,8 +448,8 @@ protected:
 
 TEST_F(TemplateIntoPage, ReachesTheModelAndThePageOnceWithABlankLineBefore)
 {
-    const QString path
-        = templateFolder(home, QStringLiteral("Templates"), { { "Standup.md", "## Standup\n- [ ] yesterday\n" } });
+    const QString path =
+        templateFolder(home, QStringLiteral("Templates"), {{"Standup.md", "## Standup\n- [ ] yesterday\n"}});
     model->setTemplateFolder(QUrl::fromLocalFile(path));
     openEditor();
     makeController(*model, *settings);
