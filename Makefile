@@ -6,13 +6,19 @@ JOBS       ?= $(shell nproc)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 WEBENV     := QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
 
-.PHONY: run test deps build build-asan test-unit test-asan test-web bench clean
+.PHONY: run test deps build build-asan check-format test-unit test-asan test-web bench clean
 
 run: deps build
 	$(if $(filter 0,$(shell id -u)),$(WEBENV)) ./$(BUILD)/bin/flintly
 
-test: deps build build-asan
+test: deps check-format build build-asan
 	$(MAKE) --no-print-directory test-unit test-asan test-web
+
+# One format for the C++ (.clang-format) and a page that type-checks (the bundler does
+# not): either failing fails the test command before anything is built.
+check-format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+	cd web/editor && npm run --silent typecheck
 
 deps:
 	@bash scripts/install-deps.sh
