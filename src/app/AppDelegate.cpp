@@ -15,12 +15,17 @@
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "platform/TimeSource.h"
 
 #include <QCoreApplication>
 
 namespace flintly {
 
-AppDelegate::AppDelegate(Dependencies deps, QObject* parent) : QObject(parent), deps_(std::move(deps)) {}
+AppDelegate::AppDelegate(Dependencies deps, QObject* parent) : QObject(parent), deps_(std::move(deps))
+{
+    if (!deps_.time)
+        deps_.time = &TimeSource::system();
+}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -41,7 +46,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     std::optional<QUrl> folder = deps_.model->resolveSaveFolderBookmark();
     if (!folder)
-        folder = deps_.settings->fileUrlValue(QStringLiteral("flintlySaveFolder"));
+        folder = deps_.settings->fileUrlValue(settingskeys::saveFolder);
     if (folder)
         deps_.model->setSaveFolder(*folder);
 
@@ -105,11 +110,11 @@ void AppDelegate::setUpPanel()
     SearchPanelController::shared().configure(deps_.model, *deps_.settings);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();
-    runAfter(500, this, [this] { firstThemeSynchronisation(); });
+    deps_.time->runAfter(kThemeSyncDelayMs, this, [this] { firstThemeSynchronisation(); });
 
     if (deps_.model->saveFolder().isEmpty())
         return;
-    if (deps_.settings->boolValue(QStringLiteral("didInsertQuickGuide")).value_or(false))
+    if (deps_.settings->get(settingskeys::didInsertQuickGuide))
         return;
     placeQuickGuide(*deps_.model, *deps_.settings, deps_.model->saveFolder().toLocalFile(), deps_.guidePath);
 }
@@ -133,7 +138,7 @@ void AppDelegate::applyTheme(int attempt)
 {
     if (!webView_ || !evaluate_)
         return;
-    const qint64 theme = deps_.settings->intValue(QStringLiteral("appTheme")).value_or(0);
+    const qint64 theme = deps_.settings->get(settingskeys::appTheme);
     const QString script = deps_.themeScript ? deps_.themeScript(theme)
         : theme == 2                         ? QStringLiteral("window.setThemeMode?.('manual', 'dark')")
         : theme == 1                         ? QStringLiteral("window.setThemeMode?.('manual', 'light')")
@@ -152,7 +157,7 @@ void AppDelegate::applyTheme(int attempt)
         log(QStringLiteral("🚨 초기 테마 동기화 실패 (시도 %1/%2):").arg(attempt).arg(kThemeSyncAttempts), error);
         if (attempt >= kThemeSyncAttempts)
             return;
-        runAfter(attempt * self->deps_.themeRetryUnitMs, self, [self, attempt] {
+        self->deps_.time->runAfter(attempt * kThemeRetryUnitMs, self, [self, attempt] {
             if (self)
                 self->applyTheme(attempt + 1);
         });

@@ -15,6 +15,7 @@ class AutosaveService;
 class MarkdownModel;
 class OnboardingController;
 class SettingsStore;
+class TimeSource;
 class Updater;
 
 // Runs start-up and owns what lives for the whole run: the note panel (created once),
@@ -42,7 +43,7 @@ public:
         std::function<bool()> quitRequested;
         std::function<std::unique_ptr<Updater>()> makeUpdater;
         QString guidePath;           // the bundled "Guide.md"
-        int themeRetryUnitMs = 500;  // attempt n waits n units before the next
+        TimeSource* time = nullptr;  // null: the system clock and Qt timers
         // The page script for a stored theme; null gives the plain "auto"/"manual" forms.
         std::function<QString(qint64 storedTheme)> themeScript;
         // Gives a window the app makes (onboarding, the note panel) the menu commands.
@@ -52,6 +53,8 @@ public:
     };
 
     static constexpr int kThemeSyncAttempts = 10;
+    static constexpr int kThemeSyncDelayMs = 500;  // after the panel first shows
+    static constexpr int kThemeRetryUnitMs = 500;  // attempt n waits n units before the next
 
     explicit AppDelegate(Dependencies deps, QObject* parent = nullptr);
     ~AppDelegate() override;

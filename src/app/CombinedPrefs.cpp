@@ -44,7 +44,6 @@ namespace flintly {
 namespace {
 constexpr int kSymbolSize = 16;
 constexpr int kRowHeight = 34;
-const QString kShowDefaultFolderKey = QStringLiteral("showDefaultFolder");
 
 // The rounded group behind a section's rows, as a grouped form draws it.
 class FormGroup : public QWidget {
@@ -92,12 +91,12 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     for (AppTheme theme : allAppThemes())
         themePicker_->addItem(label(theme), static_cast<int>(theme));
     connect(themePicker_, &QComboBox::activated, this, [this](int index) {
-        deps_.settings->setValue(QLatin1String(kAppThemeKey), themePicker_->itemData(index).toInt());
+        deps_.settings->setValue(settingskeys::appTheme, themePicker_->itemData(index).toInt());
     });
     favoritesToggle_ = new QCheckBox;
     favoritesToggle_->setAccessibleName(QStringLiteral("Show Flintly folder in Favorites"));
     connect(favoritesToggle_, &QCheckBox::toggled, this,
-            [this](bool on) { deps_.settings->setValue(kShowDefaultFolderKey, on); });
+            [this](bool on) { deps_.settings->setValue(settingskeys::showDefaultFolder, on); });
     recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
 
     // Storage
@@ -186,10 +185,10 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
         refreshTimer_->start(kRefreshMs);
     });
     connect(deps_.settings, &SettingsStore::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(kAppThemeKey)) {
+        if (key == settingskeys::appTheme) {
             applyTheme();
             showChoices();
-        } else if (key == kShowDefaultFolderKey) {
+        } else if (key == settingskeys::showDefaultFolder) {
             showChoices();
         } else if (key.startsWith(QLatin1String("stats"))) {
             refreshStatistics();
@@ -283,7 +282,7 @@ void CombinedPrefs::showChoices()
     const QSignalBlocker quietToggle(favoritesToggle_);
     themePicker_->setCurrentIndex(
         themePicker_->findData(static_cast<int>(appThemeForStored(storedAppThemeRaw(*deps_.settings)))));
-    favoritesToggle_->setChecked(deps_.settings->boolValue(kShowDefaultFolderKey).value_or(true));
+    favoritesToggle_->setChecked(deps_.settings->get(settingskeys::showDefaultFolder));
 }
 
 void CombinedPrefs::refreshFolder()

@@ -26,8 +26,8 @@ OnboardingController::~OnboardingController()
 
 void OnboardingController::show()
 {
-    const bool onboarded = settings_.boolValue(hasOnboardedKey).value_or(false);
-    const bool folderStored = settings_.fileUrlValue(QStringLiteral("flintlySaveFolder")).has_value();
+    const bool onboarded = settings_.get(settingskeys::hasOnboarded);
+    const bool folderStored = settings_.fileUrlValue(settingskeys::saveFolder).has_value();
     if (onboarded && folderStored)
         return;
     QPointer<OnboardingController> self(this);
@@ -68,7 +68,7 @@ void OnboardingController::folderPicked(const std::optional<QUrl>& folder)
         }
         return;
     }
-    settings_.setFileUrl(QStringLiteral("flintlySaveFolder"), *folder);
+    settings_.setFileUrl(settingskeys::saveFolder, *folder);
     if (model_)
         model_->setSaveFolder(*folder);
     NotificationCenter::defaultCenter().post(QStringLiteral("flintlyDidPickFolder"));
@@ -87,8 +87,8 @@ bool OnboardingController::eventFilter(QObject* watched, QEvent* event)
 
 void OnboardingController::finish()
 {
-    settings_.setValue(hasOnboardedKey, true);
-    settings_.setValue(lastSeenKey, currentVersion_);
+    settings_.setValue(settingskeys::hasOnboarded, true);
+    settings_.setValue(settingskeys::lastSeenVersion, currentVersion_);
     if (!window_)
         return;
     QPointer<OnboardingWindow> window = window_;

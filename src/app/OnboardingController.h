@@ -23,9 +23,6 @@ public:
                          QObject* parent = nullptr);
     ~OnboardingController() override;
 
-    const QString hasOnboardedKey = QStringLiteral("flintlyHasOnboarded");
-    const QString lastSeenKey = QStringLiteral("flintlyLastSeenVersion");
-
     // Does nothing once onboarding is done, unless the folder has to be asked for again
     // (onboarded, but no notes folder stored): then it opens at the folder card.
     void show();

@@ -41,7 +41,7 @@ void placeQuickGuide(MarkdownModel& model, SettingsStore& settings, const QStrin
             model.setIsScratch(false);
         } catch (const std::exception&) {}
     }
-    settings.setValue(QStringLiteral("didInsertQuickGuide"), true);
+    settings.setValue(settingskeys::didInsertQuickGuide, true);
 }
 
 }  // namespace flintly

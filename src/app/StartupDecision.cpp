@@ -7,11 +7,11 @@ namespace flintly {
 
 StartupOutcome decideStartup(const SettingsStore& settings, const QString& version)
 {
-    if (!settings.boolValue(QStringLiteral("flintlyHasOnboarded")).value_or(false))
+    if (!settings.get(settingskeys::hasOnboarded))
         return StartupOutcome::onboarding;
-    if (!settings.fileUrlValue(QStringLiteral("flintlySaveFolder")))
+    if (!settings.fileUrlValue(settingskeys::saveFolder))
         return StartupOutcome::onboarding;
-    const auto lastSeen = settings.stringValue(QStringLiteral("flintlyLastSeenVersion"));
+    const auto lastSeen = settings.stringValue(settingskeys::lastSeenVersion);
     if (!lastSeen || *lastSeen != version)
         return StartupOutcome::whatsNew;
     return StartupOutcome::normal;

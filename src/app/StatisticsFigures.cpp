@@ -9,11 +9,11 @@ namespace flintly {
 StatisticsFigures StatisticsFigures::read(const SettingsStore& settings, const QDateTime& now)
 {
     StatisticsFigures s;
-    s.notes = settings.intValue(QStringLiteral("statsNoteCount")).value_or(0);
-    s.characters = settings.intValue(QStringLiteral("statsCharCount")).value_or(0);
-    s.todosDone = settings.intValue(QStringLiteral("statsTodoDone")).value_or(0);
-    s.focusSeconds = settings.intValue(QStringLiteral("statsFocusSeconds")).value_or(0);
-    const double sessionStart = settings.doubleValue(QStringLiteral("statsSessionStart")).value_or(0);
+    s.notes = settings.get(settingskeys::statsNoteCount);
+    s.characters = settings.get(settingskeys::statsCharCount);
+    s.todosDone = settings.get(settingskeys::statsTodoDone);
+    s.focusSeconds = settings.get(settingskeys::statsFocusSeconds);
+    const double sessionStart = settings.get(settingskeys::statsSessionStart);
     if (sessionStart > 0) {
         const double elapsed = static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0 - sessionStart;
         // A clock set back since the session began counts as no time, not negative time.

@@ -18,7 +18,7 @@ bool showWhatsNewNotice(AlertPresenter& alerts, SettingsStore& settings, const s
     alerts.present(alert);
     if (quitRequested && quitRequested())
         return false;
-    settings.setValue(QStringLiteral("flintlyLastSeenVersion"), version);
+    settings.setValue(settingskeys::lastSeenVersion, version);
     return true;
 }
 

@@ -73,7 +73,7 @@ QuickOpenModel::QuickOpenModel(Dependencies deps, QObject* parent)
 
     // Nothing in Flintly writes this list; whatever another version left there is shown
     // while no folder is browsed.
-    recent_ = deps_.settings->stringListValue(QStringLiteral("recentFiles")).mid(0, kRecentLimit);
+    recent_ = deps_.settings->stringListValue(settingskeys::recentFiles).mid(0, kRecentLimit);
     refilter();
 }
 

@@ -81,7 +81,7 @@ std::optional<QList<RecentFile>> RecentFileManager::decode(const QByteArray& byt
 
 void RecentFileManager::load()
 {
-    const auto bytes = settings_.bytesValue(QString::fromLatin1(kKey));
+    const auto bytes = settings_.bytesValue(settingskeys::flintlyRecentFiles);
     if (!bytes)
         return;
     if (auto decoded = decode(*bytes)) {
@@ -100,6 +100,6 @@ void RecentFileManager::addRecent(const QUrl& url, const QByteArray& bookmark)
     emit filesChanged();
 }
 
-void RecentFileManager::save() { settings_.setValue(QString::fromLatin1(kKey), encode(files_)); }
+void RecentFileManager::save() { settings_.setValue(settingskeys::flintlyRecentFiles, encode(files_)); }
 
 }  // namespace flintly

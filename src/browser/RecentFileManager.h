@@ -29,7 +29,6 @@ class RecentFileManager : public QObject {
     Q_OBJECT
 public:
     static constexpr int kLimit = 5;
-    static constexpr auto kKey = "FlintlyRecentFiles";
     using Clock = std::function<QDateTime()>;
 
     explicit RecentFileManager(SettingsStore& settings, Clock clock = {}, QObject* parent = nullptr);

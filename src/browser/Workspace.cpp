@@ -14,9 +14,6 @@
 namespace flintly {
 
 namespace {
-const QString kPinnedKey = QStringLiteral("pinnedBookmarks");
-const QString kSortKey = QStringLiteral("quickOpen.sortMode");
-const QString kShowDefaultKey = QStringLiteral("showDefaultFolder");
 
 QString pathOrNil(const QUrl& url) { return url.isEmpty() ? QStringLiteral("nil") : url.toLocalFile(); }
 
@@ -31,7 +28,7 @@ QString lastComponents(const QList<QUrl>& folders)
 
 SortMode storedSortMode(const SettingsStore& settings)
 {
-    const auto raw = settings.stringValue(kSortKey);
+    const auto raw = settings.stringValue(settingskeys::quickOpenSortMode);
     return raw ? sortmode::fromRawValue(*raw).value_or(SortMode::modifiedDesc) : SortMode::modifiedDesc;
 }
 }  // namespace
@@ -41,7 +38,7 @@ Workspace::Workspace(SettingsStore& settings, MarkdownModel* model, FileChooser*
 {
     pinned_ = loadPinned(settings_);
     sortMode_ = storedSortMode(settings_);
-    showDefaultFolder_ = settings_.boolValue(kShowDefaultKey).value_or(true);
+    showDefaultFolder_ = settings_.get(settingskeys::showDefaultFolder);
     connect(&settings_, &SettingsStore::changed, this, &Workspace::onSettingChanged);
     if (model_)
         connect(model_, &MarkdownModel::saveFolderChanged, this, &Workspace::onSaveFolderChanged);
@@ -60,7 +57,7 @@ QList<QUrl> Workspace::loadPinned(const SettingsStore& settings)
 {
     QList<QUrl> out;
     QSet<QString> seen;
-    for (const QByteArray& bytes : settings.bytesListValue(kPinnedKey)) {
+    for (const QByteArray& bytes : settings.bytesListValue(settingskeys::pinnedBookmarks)) {
         const auto resolved = Bookmark::resolve(bytes);
         if (!resolved || resolved->isStale || !Bookmark::startAccessing(resolved->path))
             continue;
@@ -79,16 +76,16 @@ void Workspace::savePinned(SettingsStore& settings, const QList<QUrl>& folders)
     for (const QUrl& folder : folders)
         if (const auto bytes = Bookmark::create(folder.toLocalFile()))
             stored.append(*bytes);
-    settings.setValue(kPinnedKey, stored);
+    settings.setValue(settingskeys::pinnedBookmarks, stored);
 }
 
 void Workspace::setSortMode(SortMode mode)
 {
     // The stored value comes back through onSettingChanged, which updates the mode.
-    settings_.setValue(kSortKey, sortmode::rawValue(mode));
+    settings_.setValue(settingskeys::quickOpenSortMode, sortmode::rawValue(mode));
 }
 
-void Workspace::setShowDefaultFolder(bool show) { settings_.setValue(kShowDefaultKey, show); }
+void Workspace::setShowDefaultFolder(bool show) { settings_.setValue(settingskeys::showDefaultFolder, show); }
 
 bool Workspace::isProtected(const QUrl& folder) const
 {
@@ -203,7 +200,7 @@ void Workspace::onSaveFolderChanged(const QUrl& folder)
 
 void Workspace::onSettingChanged(const QString& key)
 {
-    if (key == kSortKey) {
+    if (key == settingskeys::quickOpenSortMode) {
         const SortMode mode = storedSortMode(settings_);
         if (mode != sortMode_) {
             sortMode_ = mode;
@@ -211,9 +208,9 @@ void Workspace::onSettingChanged(const QString& key)
         }
         return;
     }
-    if (key != kShowDefaultKey)
+    if (key != settingskeys::showDefaultFolder)
         return;
-    const bool show = settings_.boolValue(kShowDefaultKey).value_or(true);
+    const bool show = settings_.get(settingskeys::showDefaultFolder);
     if (show == showDefaultFolder_)
         return;
     showDefaultFolder_ = show;

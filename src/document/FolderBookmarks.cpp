@@ -7,13 +7,11 @@
 namespace flintly {
 
 namespace {
-const QString kSavedFolderBookmark = QStringLiteral("SavedFolderBookmark");
-const QString kSaveFolderUrl = QStringLiteral("flintlySaveFolder");
-const QString kTemplateFolderBookmark = QStringLiteral("TemplateFolderBookmark");
 
 QString keyOf(FolderBookmarks::Folder which)
 {
-    return which == FolderBookmarks::Folder::notes ? kSavedFolderBookmark : kTemplateFolderBookmark;
+    return which == FolderBookmarks::Folder::notes ? settingskeys::savedFolderBookmark
+                                                   : settingskeys::templateFolderBookmark;
 }
 }  // namespace
 
@@ -33,13 +31,16 @@ std::optional<QUrl> FolderBookmarks::resolve(Folder which) const
     return QUrl::fromLocalFile(resolved->path);
 }
 
-std::optional<QUrl> FolderBookmarks::storedNotesFolderUrl() const { return settings_.fileUrlValue(kSaveFolderUrl); }
+std::optional<QUrl> FolderBookmarks::storedNotesFolderUrl() const
+{
+    return settings_.fileUrlValue(settingskeys::saveFolder);
+}
 
 void FolderBookmarks::store(Folder which, const QUrl& folder)
 {
     if (folder.isEmpty()) {
         if (which == Folder::templates)
-            settings_.remove(kTemplateFolderBookmark);
+            settings_.remove(settingskeys::templateFolderBookmark);
         return;
     }
     QString error;
@@ -49,7 +50,7 @@ void FolderBookmarks::store(Folder which, const QUrl& folder)
         log(which == Folder::notes ? "❌ Failed to save bookmark:" : "❌ Failed to save template bookmark:", error);
     // The URL too, so a folder whose bookmark fails is still found next time.
     if (which == Folder::notes)
-        settings_.setFileUrl(kSaveFolderUrl, folder);
+        settings_.setFileUrl(settingskeys::saveFolder, folder);
 }
 
 }  // namespace flintly

@@ -67,9 +67,9 @@ void WritingStatistics::recompute(const QString& folder)
             if (!shared || !shared->owner)
                 return;
             WritingStatistics* self = shared->owner;
-            self->settings_.setValue(QStringLiteral("statsNoteCount"), figures.noteCount);
-            self->settings_.setValue(QStringLiteral("statsCharCount"), figures.charCount);
-            self->settings_.setValue(QStringLiteral("statsTodoDone"), figures.todoDone);
+            self->settings_.setValue(settingskeys::statsNoteCount, figures.noteCount);
+            self->settings_.setValue(settingskeys::statsCharCount, figures.charCount);
+            self->settings_.setValue(settingskeys::statsTodoDone, figures.todoDone);
             log(QStringLiteral("📊 통계 업데이트 완료: 노트 %1개, 문자 %2개, 완료된 TODO %3개")
                     .arg(figures.noteCount)
                     .arg(figures.charCount)
@@ -83,7 +83,7 @@ void WritingStatistics::startFocusSession()
 {
     const QDateTime t = time_.now();
     sessionStart_ = t;
-    settings_.setValue(QStringLiteral("statsSessionStart"), t.toMSecsSinceEpoch() / 1000.0);
+    settings_.setValue(settingskeys::statsSessionStart, t.toMSecsSinceEpoch() / 1000.0);
 }
 
 void WritingStatistics::endFocusSession(UsageTracker& tracker, const std::string& noteId, bool external)
@@ -91,10 +91,10 @@ void WritingStatistics::endFocusSession(UsageTracker& tracker, const std::string
     if (!sessionStart_)
         return;
     const qint64 duration = std::max<qint64>(0, sessionStart_->msecsTo(time_.now()) / 1000);
-    const qint64 total = settings_.intValue(QStringLiteral("statsFocusSeconds")).value_or(0) + duration;
-    settings_.setValue(QStringLiteral("statsFocusSeconds"), total);
+    const qint64 total = settings_.get(settingskeys::statsFocusSeconds) + duration;
+    settings_.setValue(settingskeys::statsFocusSeconds, total);
     events::focusSessionEnd(tracker, noteId, static_cast<double>(duration), external);
-    settings_.remove(QStringLiteral("statsSessionStart"));
+    settings_.remove(settingskeys::statsSessionStart);
     sessionStart_.reset();
 }
 

@@ -30,10 +30,7 @@ AppTheme appThemeForStored(qint64 raw)
     return AppTheme::system;
 }
 
-qint64 storedAppThemeRaw(const SettingsStore& settings)
-{
-    return settings.intValue(QLatin1String(kAppThemeKey)).value_or(0);
-}
+qint64 storedAppThemeRaw(const SettingsStore& settings) { return settings.get(settingskeys::appTheme); }
 
 QString label(AppTheme theme)
 {

@@ -17,8 +17,6 @@ struct ScriptOutcome;
 
 enum class AppTheme : int { system = 0, light = 1, dark = 2 };
 
-inline constexpr auto kAppThemeKey = "appTheme";
-
 QList<AppTheme> allAppThemes();
 // Only 0, 1 and 2 name a theme.
 std::optional<AppTheme> appThemeFromRaw(qint64 raw);

@@ -38,14 +38,15 @@ QString absolute(const QUrl& url) { return url.toString(QUrl::FullyEncoded); }
 
 }  // namespace
 
-Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge)
+Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge,
+                         TimeSource* time)
     : parent_(parent), model_(model), urlOpener_(urlOpener), bridge_(bridge)
 {
     // Debounced so that a burst of outside changes (a reload, a template) costs the page
     // one replacement, and so that the page's own edit, stored meanwhile, is recognised
     // by lastHTMLFromJS when the timer fires.
     cancellable_ = new Debouncer(
-        kTextDebounceMs, [this] { textSettled(); }, this);
+        kTextDebounceMs, [this] { textSettled(); }, this, time);
     connect(&model_, &MarkdownModel::textChanged, cancellable_, [this] { cancellable_->trigger(); });
     // A replacement that leaves the text as it was still gives the page a new generation.
     connect(&model_, &MarkdownModel::generationChanged, cancellable_, [this] { cancellable_->trigger(); });

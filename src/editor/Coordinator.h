@@ -14,6 +14,7 @@ namespace flintly {
 
 class Debouncer;
 class MarkdownModel;
+class TimeSource;
 class UrlOpener;
 class WebView;
 class WebViewBridge;
@@ -26,7 +27,9 @@ class Coordinator : public QObject {
 public:
     static constexpr int kTextDebounceMs = 150;
 
-    Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge);
+    // `time` paces the page's replacements; null: the system clock and Qt timers.
+    Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOpener, WebViewBridge& bridge,
+                TimeSource* time = nullptr);
     ~Coordinator() override;
 
     WebView* parentView() const { return parent_; }

@@ -27,7 +27,7 @@ ThemedRootView::ThemedRootView(SettingsStore& settings, MarkdownModel& model, We
 
     SystemColorSchemeWatcher::install();
     connect(&settings_, &SettingsStore::changed, this, [this](const QString& key) {
-        if (key != QLatin1String(kAppThemeKey))
+        if (key != settingskeys::appTheme)
             return;
         render();
         applyThemeToEditor();

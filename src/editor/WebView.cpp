@@ -100,7 +100,7 @@ WebView::WebView(MarkdownModel& model, Options options, QWidget* parent)
         ownUrlOpener_ = std::make_unique<DesktopUrlOpener>();
         opener = ownUrlOpener_.get();
     }
-    coordinator_ = std::make_unique<Coordinator>(this, model_, *opener, bridge_);
+    coordinator_ = std::make_unique<Coordinator>(this, model_, *opener, bridge_, options.time);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

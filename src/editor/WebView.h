@@ -10,6 +10,7 @@ namespace flintly {
 
 class Coordinator;
 class MarkdownModel;
+class TimeSource;
 class UrlOpener;
 class WebViewBridge;
 
@@ -22,6 +23,7 @@ public:
     struct Options {
         UrlOpener* urlOpener = nullptr;   // null: the desktop's default applications
         WebViewBridge* bridge = nullptr;  // null: WebViewBridge::shared()
+        TimeSource* time = nullptr;       // null: the system clock and Qt timers
     };
 
     explicit WebView(MarkdownModel& model, QWidget* parent = nullptr);

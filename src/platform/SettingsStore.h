@@ -7,9 +7,12 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "platform/SettingsKeys.h"
+
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 
 namespace flintly {
 
@@ -46,6 +49,11 @@ public:
 
     void setFileUrl(const QString& key, const QUrl& url);
 
+    // Reads and writes through the key table (platform/SettingsKeys.h), in the key's type.
+    template <typename T> std::optional<T> find(const SettingKey<T>& key) const;
+    template <typename T> T get(const SettingKey<T>& key) const { return find(key).value_or(key.fallback); }
+    template <typename T> void set(const SettingKey<T>& key, const T& value);
+
     // Writes pending changes to disk now.
     void sync();
 
@@ -58,5 +66,37 @@ private:
     mutable std::recursive_mutex mutex_;
     std::unique_ptr<QSettings> settings_;
 };
+
+template <typename T> std::optional<T> SettingsStore::find(const SettingKey<T>& key) const
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return boolValue(key);
+    else if constexpr (std::is_same_v<T, qint64>)
+        return intValue(key);
+    else if constexpr (std::is_same_v<T, double>)
+        return doubleValue(key);
+    else if constexpr (std::is_same_v<T, QString>)
+        return stringValue(key);
+    else if constexpr (std::is_same_v<T, QByteArray>)
+        return bytesValue(key);
+    else if constexpr (std::is_same_v<T, QUrl>)
+        return fileUrlValue(key);
+    else if constexpr (std::is_same_v<T, QList<QByteArray>>)
+        return contains(key) ? std::optional(bytesListValue(key)) : std::nullopt;
+    else {
+        static_assert(std::is_same_v<T, QStringList>, "a settings key of a type the store cannot read");
+        return contains(key) ? std::optional(stringListValue(key)) : std::nullopt;
+    }
+}
+
+template <typename T> void SettingsStore::set(const SettingKey<T>& key, const T& value)
+{
+    if constexpr (std::is_same_v<T, QUrl>)
+        setFileUrl(key, value);
+    else if constexpr (std::is_same_v<T, QList<QByteArray>>)
+        setValue(key, QVariantList(value.cbegin(), value.cend()));  // stored as a plain list
+    else
+        setValue(key, QVariant::fromValue(value));
+}
 
 }  // namespace flintly

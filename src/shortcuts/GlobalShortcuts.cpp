@@ -113,8 +113,8 @@ void GlobalShortcuts::resetAll()
     const QSettings file(settings_.filePath(), QSettings::IniFormat);
     QList<Name> names;
     for (const QString& key : file.allKeys())
-        if (key.startsWith(kSettingsKeyPrefix))
-            names.append(Name(key.mid(kSettingsKeyPrefix.size())));
+        if (key.startsWith(settingskeys::globalShortcutPrefix))
+            names.append(Name(key.mid(settingskeys::globalShortcutPrefix.size())));
     reset(names);
 }
 

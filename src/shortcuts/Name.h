@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SettingsKeys.h"
 #include "shortcuts/Shortcut.h"
 
 #include <QMetaType>
@@ -8,8 +9,6 @@
 #include <optional>
 
 namespace flintly::shortcuts {
-
-inline const QString kSettingsKeyPrefix = QStringLiteral("GlobalShortcuts_");
 
 // A user-changeable shortcut slot ("showNote"). Two names are the same name when their
 // raw values are equal, whatever defaults they were declared with. Constructing one
@@ -23,7 +22,7 @@ struct Name {
         : rawValue(std::move(raw)), defaultShortcut(defaultShortcut)
     {}
 
-    QString settingsKey() const { return kSettingsKeyPrefix + rawValue; }
+    QString settingsKey() const { return settingskeys::globalShortcutPrefix + rawValue; }
 
     friend bool operator==(const Name& a, const Name& b) { return a.rawValue == b.rawValue; }
 };

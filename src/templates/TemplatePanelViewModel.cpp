@@ -65,7 +65,7 @@ QList<QUrl> TemplatePanelViewModel::loadPinned() const
     QList<QUrl> folders;
     if (!deps_.settings)
         return folders;
-    for (const QByteArray& bytes : deps_.settings->bytesListValue(QLatin1String(kPinnedKey))) {
+    for (const QByteArray& bytes : deps_.settings->bytesListValue(settingskeys::templatePinned)) {
         const auto resolved = Bookmark::resolve(bytes);
         if (!resolved || resolved->isStale)
             continue;
@@ -84,7 +84,7 @@ void TemplatePanelViewModel::savePinned(const QList<QUrl>& folders)
         if (const auto bytes = Bookmark::create(folder.toLocalFile()))
             bookmarks.append(*bytes);
     }
-    deps_.settings->setValue(QLatin1String(kPinnedKey), bookmarks);
+    deps_.settings->setValue(settingskeys::templatePinned, bookmarks);
 }
 
 // --- Listing and filtering ---------------------------------------------------------

@@ -32,7 +32,6 @@ class TemplatePanelViewModel : public QObject {
 public:
     static constexpr int kSearchDebounceMs = 200;
     static constexpr int kCacheLimit = 10;
-    static constexpr auto kPinnedKey = "templatePinned";
 
     struct Dependencies {
         MarkdownModel* model = nullptr;      // required: the open note

@@ -206,7 +206,7 @@ TEST_F(FlushTest, HangingServerNeverBlocksTheCaller)
     const auto begin = std::chrono::steady_clock::now();
     instance->track("while-hanging");
     instance->trackingQueue().drain();
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, 300ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1000ms) << "the server hangs for 1.5 s";
 
     instance->waitForPendingWork();
     EXPECT_EQ(request().networkConsecutiveFailures(), 1);

@@ -7,12 +7,12 @@
 #include "platform/SettingsStore.h"
 #include "support/FakeDialogs.h"
 #include "support/LogCapture.h"
+#include "support/ManualTime.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,7 +52,7 @@ protected:
         deps.alerts = &alerts;
         deps.startAnalytics = [this](const QString&, const QString& id) { identified = id; };
         deps.bindShowNote = [this](QObject*, std::function<void(quint32)> toggle) { hotkey = [toggle] { toggle(0); }; };
-        deps.themeRetryUnitMs = 20;
+        deps.time = time;
         deps.guidePath = home.filePath(QStringLiteral("no-guide.md"));
         delegate = std::make_unique<AppDelegate>(std::move(deps));
         delegate->applicationDidFinishLaunching();
@@ -68,6 +68,7 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
     QString identified;
     std::function<void()> hotkey;
+    TimeSource* time = nullptr;  // null: the system clock
 };
 
 TEST_F(StartUp, FirstLaunchOnboardsAndThePanelAppearsOnceTheFolderIsChosen)
@@ -154,26 +155,26 @@ TEST_F(StartUp, ThemeSynchronisationRetriesTenTimesWithGrowingWaits)
 {
     configured();
     settings->setValue(QStringLiteral("appTheme"), 2);
+    test::ManualTime clock;
+    time = &clock;
     LogCapture logs;
     auto& d = launch();
+    const QDateTime launched = clock.now();
     std::vector<qint64> attemptTimes;
     QStringList scripts;
-    QElapsedTimer clock;
-    clock.start();
     QObject page;
     d.registerWebView(&page, [&](const QString& script, std::function<void(const QString&)> done) {
-        attemptTimes.push_back(clock.elapsed());
+        attemptTimes.push_back(launched.msecsTo(clock.now()));
         scripts.append(script);
         done(QStringLiteral("ReferenceError: setThemeMode is not defined"));
     });
-    ASSERT_TRUE(waitUntil([&] { return attemptTimes.size() >= 10; }, 10000));
-    spin(400);
-    ASSERT_EQ(attemptTimes.size(), 10u) << "no eleventh attempt";
+    clock.advance(60 * 60 * 1000);
+    ASSERT_EQ(attemptTimes.size(), 10u) << "ten attempts, no eleventh";
     EXPECT_EQ(scripts[0], QStringLiteral("window.setThemeMode?.('manual', 'dark')"));
-    for (size_t n = 1; n < attemptTimes.size(); ++n) {
-        const qint64 gap = attemptTimes[n] - attemptTimes[n - 1];
-        EXPECT_GE(gap, qint64(n) * 20 - 2) << "wait before attempt " << n + 1;
-    }
+    EXPECT_EQ(attemptTimes[0], AppDelegate::kThemeSyncDelayMs);
+    for (size_t n = 1; n < attemptTimes.size(); ++n)
+        EXPECT_EQ(attemptTimes[n] - attemptTimes[n - 1], qint64(n) * AppDelegate::kThemeRetryUnitMs)
+            << "wait before attempt " << n + 1;
     EXPECT_TRUE(logs.contains(
         QStringLiteral("🚨 초기 테마 동기화 실패 (시도 10/10): ReferenceError: setThemeMode is not defined")));
 }

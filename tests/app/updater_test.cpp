@@ -95,7 +95,7 @@ TEST(UpdaterOverHttp, AHangingServerNeverBlocksTheCaller)
     QElapsedTimer t;
     t.start();
     updater->checkForUpdatesInBackground();
-    EXPECT_LT(t.elapsed(), 100);
+    EXPECT_LT(t.elapsed(), 2000) << "a caller that waited would wait for ever";
     EXPECT_FALSE(updater->canCheckForUpdates()) << "one check at a time";
     test::spin(200);
     t.restart();

@@ -7,6 +7,7 @@
 #include "platform/SettingsStore.h"
 #include "support/FakeDialogs.h"
 #include "support/LogCapture.h"
+#include "support/ManualTime.h"
 #include "support/RecordingUsageTracker.h"
 #include "support/TestEnvironment.h"
 
@@ -92,11 +93,13 @@ protected:
     }
 
     // Creates and shows the editor; with `waitForPage`, returns once the page runs.
-    void openEditor(bool waitForPage = true)
+    // With `time`, the view's pacing of the page runs on it.
+    void openEditor(bool waitForPage = true, TimeSource* time = nullptr)
     {
         WebView::Options options;
         options.urlOpener = &opener;
         options.bridge = &bridge;
+        options.time = time;
         view = std::make_unique<WebView>(*model, options);
         view->resize(400, 400);
         view->show();

@@ -60,7 +60,7 @@ TEST_F(ThemeFixture, EachThemeReachesTheEditorAndSaysSo)
     };
     for (const Row& row : rows) {
         logs.clear();
-        settings->setValue(QLatin1String(kAppThemeKey), row.stored);
+        settings->setValue(settingskeys::appTheme, row.stored);
         applyThemeToEditor(view->webView(), *settings);
         EXPECT_TRUE(waitUntil([&] { return logs.contains(row.log); })) << row.stored;
         EXPECT_TRUE(themeOfPage().startsWith(row.page)) << row.stored << " " << themeOfPage().toStdString();
@@ -72,7 +72,7 @@ TEST_F(ThemeFixture, FailuresAreReportedToTheCallerAndLogged)
     // A page function that throws.
     openEditor();
     js(QStringLiteral("window.setThemeMode = () => { throw new Error('boom'); }; true"));
-    settings->setValue(QLatin1String(kAppThemeKey), 2);
+    settings->setValue(settingskeys::appTheme, 2);
     std::optional<ScriptOutcome> outcome;
     applyThemeToWebView(view->webView(), AppTheme::dark, [&](const ScriptOutcome& o) { outcome = o; });
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
@@ -152,7 +152,7 @@ TEST_F(RootViewFixture, ChangingTheChoiceRethemesWindowAndEditorWithoutReloading
     ASSERT_EQ(systemColorScheme(), ColorScheme::light);
     EXPECT_EQ(note->tintColor(), QColor(255, 255, 255, 26));
 
-    settings->setValue(QLatin1String(kAppThemeKey), 2);
+    settings->setValue(settingskeys::appTheme, 2);
     EXPECT_EQ(note->colorScheme(), ColorScheme::dark);
     EXPECT_EQ(note->tintColor(), QColor(0, 0, 0, 77));
     EXPECT_TRUE(isDark(root->palette()));
@@ -161,7 +161,7 @@ TEST_F(RootViewFixture, ChangingTheChoiceRethemesWindowAndEditorWithoutReloading
     EXPECT_EQ(evaluateJs(rootPage(), QStringLiteral("document.documentElement.dataset.theme")).toString(), "dark");
 
     // Dark to automatic: the forced scheme goes, and 'auto' is sent.
-    settings->setValue(QLatin1String(kAppThemeKey), 0);
+    settings->setValue(settingskeys::appTheme, 0);
     EXPECT_EQ(root->preferredColorScheme(), std::nullopt);
     EXPECT_EQ(note->colorScheme(), ColorScheme::light);
     EXPECT_FALSE(isDark(root->palette()));
@@ -199,7 +199,7 @@ TEST_F(RootViewFixture, ADesktopSchemeChangeIsPostedOnceAndFollowedInAutomaticMo
     EXPECT_EQ(posted, 1);
 
     // A pinned light theme stays light on a dark desktop.
-    settings->setValue(QLatin1String(kAppThemeKey), 1);
+    settings->setValue(settingskeys::appTheme, 1);
     EXPECT_EQ(root->noteView()->colorScheme(), ColorScheme::light);
     EXPECT_FALSE(isDark(root->palette()));
 
