@@ -1,5 +1,6 @@
 // The built app, run as a person would run it, on the test's X server (or on one of its
 // own, with a real window manager).
+#include "support/RunningApp.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -16,114 +17,29 @@
 
 #include <csignal>
 
+using namespace flintly::test;
+
 namespace {
 
-class RunningApp : public ::testing::Test {
+// Beside the app, another program's window.
+class AppProcess : public RunningApp {
 protected:
-    void SetUp() override
-    {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "needs an X server";
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "needs xdotool";
-        QDir().mkpath(home.filePath(QStringLiteral("config/Flintly")));
-        QDir().mkpath(notes());
-        writeSettings(QStringLiteral("0.1.0"));
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        app.setProcessChannelMode(QProcess::MergedChannels);
-    }
-
     void TearDown() override
     {
-        for (QProcess* p : {&app, &other}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
+        if (other.state() != QProcess::NotRunning) {
+            other.kill();
+            other.waitForFinished(5000);
         }
+        RunningApp::TearDown();
     }
 
-    void writeSettings(const QString& lastSeenVersion)
-    {
-        QFile conf(settingsPath());
-        conf.open(QIODevice::WriteOnly);
-        conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=" + lastSeenVersion.toUtf8()
-                   + "\ndidInsertQuickGuide=true\nflintlySaveFolder=" + QUrl::fromLocalFile(notes()).toEncoded()
-                   + "\n");
-    }
-    QString settingsPath() const { return home.filePath(QStringLiteral("config/Flintly/Flintly.conf")); }
-    QString notes() const { return home.filePath(QStringLiteral("Notes")); }
-
-    void startApp()
-    {
-        app.setProcessEnvironment(env);
-        app.start(QStringLiteral(FLINTLY_BINARY), {});
-    }
-
-    // A later launch; its exit code, or -1 when it did not end by itself.
-    int run(const QStringList& args, const QProcessEnvironment& environment)
-    {
-        QProcess p;
-        p.setProcessEnvironment(environment);
-        p.start(QStringLiteral(FLINTLY_BINARY), args);
-        if (!p.waitForFinished(15000))
-            return -1;
-        return p.exitCode();
-    }
-    int run(const QStringList& args) { return run(args, env); }
-
-    // A tool's output, run on the app's display.
-    QString output(const QString& program, const QStringList& args)
-    {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        p.waitForFinished(5000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
-    QString xdotool(const QStringList& args) { return output(QStringLiteral("xdotool"), args); }
-
-    // The note panel's window id while it is mapped; empty otherwise. Only the app's
-    // own: other test programs on the same display show windows of that name too.
-    QString visiblePanel()
-    {
-        return xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                        QStringLiteral("--pid"), QString::number(app.processId()), QStringLiteral("--name"),
-                        QStringLiteral("^Flintly$")});
-    }
-
-    bool waitFor(const std::function<bool()>& done, int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            if (done())
-                return true;
-            QThread::msleep(100);
-        }
-        return false;
-    }
-    bool waitForPanel(bool visible, int ms = 30000)
-    {
-        return waitFor([&] { return visiblePanel().isEmpty() != visible; }, ms);
-    }
-
-    QTemporaryDir home;
-    QProcessEnvironment env;
-    QProcess app;
     QProcess other;
 };
 
-TEST_F(RunningApp, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
+TEST_F(AppProcess, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
 {
-    startApp();
-    ASSERT_TRUE(app.waitForStarted());
-    ASSERT_TRUE(waitForPanel(true)) << app.readAll().toStdString();
+    start();
+    ASSERT_TRUE(waitForPanel(true)) << output().right(3000).toStdString();
 
     // A second launch with --toggle hands over and leaves; the panel goes away. It comes
     // from a terminal with another environment: no runtime folder, another TMPDIR.
@@ -145,13 +61,13 @@ TEST_F(RunningApp, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
     // Type, and end the app before the half-second pause is over: the typing is saved.
     const QString id = visiblePanel().section(QLatin1Char('\n'), 0, 0);
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
-    QThread::msleep(500);
+    pause(500);
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("Quit test")});
-    QThread::msleep(150);
+    pause(150);
     ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-    const QString output = QString::fromUtf8(app.readAll());
+    const QString log = output();
     bool saved = false;
     for (const QString& f : QDir(notes()).entryList({QStringLiteral("*.md")})) {
         QFile file(QDir(notes()).filePath(f));
@@ -159,14 +75,13 @@ TEST_F(RunningApp, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
         saved |= file.readAll().contains("Quit test");
     }
     EXPECT_TRUE(saved) << QDir(notes()).entryList().join(QLatin1Char(',')).toStdString() << "\n"
-                       << output.right(3000).toStdString();
+                       << log.right(3000).toStdString();
 }
 
-TEST_F(RunningApp, QuittingUnderTheWhatsNewAlertQuitsAndTheAlertComesBackNextTime)
+TEST_F(AppProcess, QuittingUnderTheWhatsNewAlertQuitsAndTheAlertComesBackNextTime)
 {
     writeSettings(QStringLiteral("0.0.1"));
-    startApp();
-    ASSERT_TRUE(app.waitForStarted());
+    start();
     const QString pid = QString::number(app.processId());
     ASSERT_TRUE(waitFor(
         [&] {
@@ -187,7 +102,7 @@ TEST_F(RunningApp, QuittingUnderTheWhatsNewAlertQuitsAndTheAlertComesBackNextTim
 // Window managers with focus-stealing prevention give the focus to a newly shown window
 // only for a user action newer than the last one in the focused window. The hotkey is
 // such an action, but it reaches Flintly as a grabbed key the toolkit never sees.
-TEST_F(RunningApp, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocus)
+TEST_F(AppProcess, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocus)
 {
     for (const char* tool : {"Xvfb", "openbox", "xmessage"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
@@ -211,14 +126,14 @@ TEST_F(RunningApp, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
     windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     ASSERT_TRUE(waitFor(
         [&] {
-            return output(QStringLiteral("xprop"),
-                          {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+            return toolOutput(QStringLiteral("xprop"),
+                              {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                 .contains(QStringLiteral("window id"));
         },
         10000))
         << "openbox is up";
 
-    startApp();
+    start();
     QString panel;
     ASSERT_TRUE(waitFor(
         [&] {
@@ -226,7 +141,7 @@ TEST_F(RunningApp, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
             return !panel.isEmpty();
         },
         30000))
-        << app.readAll().toStdString();
+        << output().right(3000).toStdString();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+j")});
     ASSERT_TRUE(waitForPanel(false, 5000));
 

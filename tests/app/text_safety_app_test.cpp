@@ -1,6 +1,6 @@
 // The built app loses nothing that is typed into it or written into its note by others:
 // real typing through the X server, real outside writes, real signals.
-#include "RunningApp.h"
+#include "support/RunningApp.h"
 
 #include <QFileInfo>
 #include <QTemporaryFile>

@@ -40,12 +40,7 @@ protected:
             GTEST_SKIP() << "needs xdotool";
         QDir().mkpath(home.filePath(QStringLiteral("config/Flintly")));
         QDir().mkpath(notes());
-        QFile conf(home.filePath(QStringLiteral("config/Flintly/Flintly.conf")));
-        conf.open(QIODevice::WriteOnly);
-        conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=0.1.0\ndidInsertQuickGuide=true\n"
-                   "flintlySaveFolder="
-                   + QUrl::fromLocalFile(notes()).toEncoded() + "\n");
-        conf.close();
+        writeSettings(QStringLiteral("0.1.0"));
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -54,6 +49,7 @@ protected:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("FLINTLY_TRACE"), QStringLiteral("1"));
+        env.insert(QStringLiteral("FLINTLY_TRACE_STARTUP"), QStringLiteral("1"));
         app.setProcessEnvironment(env);
         app.setProcessChannelMode(QProcess::MergedChannels);
     }
@@ -66,6 +62,16 @@ protected:
         }
     }
 
+    // An onboarded user with a notes folder, who last saw `lastSeenVersion`.
+    void writeSettings(const QString& lastSeenVersion)
+    {
+        QFile conf(settingsPath());
+        conf.open(QIODevice::WriteOnly);
+        conf.write("[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=" + lastSeenVersion.toUtf8()
+                   + "\ndidInsertQuickGuide=true\nflintlySaveFolder=" + QUrl::fromLocalFile(notes()).toEncoded()
+                   + "\n");
+    }
+    QString settingsPath() const { return home.filePath(QStringLiteral("config/Flintly/Flintly.conf")); }
     QString notes() const { return home.filePath(QStringLiteral("Notes")); }
     QString note(const QString& name) const { return QDir(notes()).filePath(name); }
 
@@ -77,40 +83,43 @@ protected:
 
     void start(const QStringList& args = {})
     {
+        app.setProcessEnvironment(env);
         app.start(QStringLiteral(FLINTLY_BINARY), args);
         ASSERT_TRUE(app.waitForStarted());
     }
 
-    int run(const QStringList& args)
+    // A later launch; its exit code, or -1 when it did not end by itself.
+    int run(const QStringList& args, const QProcessEnvironment& environment) const
     {
         QProcess p;
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(environment);
         p.start(QStringLiteral(FLINTLY_BINARY), args);
-        p.waitForFinished(15000);
+        if (!p.waitForFinished(15000))
+            return -1;
         return p.exitCode();
     }
+    int run(const QStringList& args) const { return run(args, env); }
 
-    int xdotool(const QStringList& args) const
+    // What a tool run on the app's display prints.
+    QString toolOutput(const QString& program, const QStringList& args, int ms = 30000) const
     {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xdotool"), args);
-        p.waitForFinished(30000);
-        return p.exitCode();
+        p.start(program, args);
+        p.waitForFinished(ms);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
+    QString xdotool(const QStringList& args) const { return toolOutput(QStringLiteral("xdotool"), args); }
 
     // The note panel's window id while it is mapped; empty otherwise. Only the app's
     // own: other test programs on the same display show windows of that name too.
     QString visiblePanel() const
     {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--pid"), QString::number(app.processId()), QStringLiteral("--name"),
-                 QStringLiteral("^Flintly$")});
-        p.waitForFinished(5000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return toolOutput(QStringLiteral("xdotool"),
+                          {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                           QStringLiteral("--pid"), QString::number(app.processId()), QStringLiteral("--name"),
+                           QStringLiteral("^Flintly$")},
+                          5000);
     }
 
     bool waitForPanel(bool visible, int ms = 30000)
