@@ -52,8 +52,15 @@ test-asan:
 test-web:
 	@if [ -f web/editor/package.json ]; then cd web/editor && npm test; fi
 
+# Every benchmark runs, even after one has failed; any failure (a missed budget, or one
+# that could not run) fails the command at the end.
 bench: deps build
-	@for s in bench/*/run.sh; do [ -x "$$s" ] && "$$s" || true; done
+	@failed=; for s in bench/*/run.sh; do \
+	  echo "== $$s"; \
+	  if [ -x "$$s" ]; then "$$s" || failed="$$failed $$s"; \
+	  else echo "$$s is not executable" >&2; failed="$$failed $$s"; fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "benchmarks failed:$$failed" >&2; exit 1; fi
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

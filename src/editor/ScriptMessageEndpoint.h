@@ -21,19 +21,21 @@ public:
     {}
 
     // String bodies arrive behind a marker, "<generation>=" (see the handler script).
-    Q_INVOKABLE void post(const QString& name, const QJsonValue& body)
+    // The answer (always true) tells the page the message has arrived.
+    Q_INVOKABLE bool post(const QString& name, const QJsonValue& body)
     {
         if (!receiver_)
-            return;
+            return true;
         if (!body.isString()) {
             receiver_(name, body, 0);
-            return;
+            return true;
         }
         const QString marked = body.toString();
         const qsizetype cut = marked.indexOf(QLatin1Char('='));
         if (cut < 0)
-            return;  // not from the shim
+            return true;  // not from the shim
         receiver_(name, QJsonValue(marked.mid(cut + 1)), marked.left(cut).toULongLong());
+        return true;
     }
 
 private:

@@ -11,7 +11,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScopeGuard>
 #include <QShortcut>
+#include <QStyleHints>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineScript>
@@ -27,7 +30,9 @@ constexpr auto kEndpointName = "flintlyNative";
 
 // Gives the page window.webkit.messageHandlers.NAME.postMessage(body) before any of
 // its scripts run. Messages posted before the channel has finished its handshake wait
-// in order and go out once it has, so the first keystroke is never lost.
+// in order and go out once it has, so the first keystroke is never lost. postMessage
+// returns a promise that settles when the app has taken the message, so the page can
+// hold back the next whole-text report of a big note until the last one has arrived.
 constexpr auto kShim = R"JS(
 ;(function () {
   'use strict';
@@ -43,15 +48,17 @@ constexpr auto kShim = R"JS(
     var generation = typeof window.editorGeneration === 'number' ? window.editorGeneration : 0;
     return generation + '=' + body;
   }
-  function deliver(name, body) {
-    endpoint.post(name, body === undefined ? null : body);
+  function deliver(name, body, arrived) {
+    endpoint.post(name, body === undefined ? null : body, function () { arrived(); });
   }
   var handlers = {};
   names.forEach(function (name) {
     handlers[name] = Object.freeze({
       postMessage: function (body) {
         body = mark(body);
-        if (endpoint) deliver(name, body); else waiting.push([name, body]);
+        return new Promise(function (arrived) {
+          if (endpoint) deliver(name, body, arrived); else waiting.push([name, body, arrived]);
+        });
       }
     });
   });
@@ -67,7 +74,7 @@ constexpr auto kShim = R"JS(
     }
     new QWebChannel(qt.webChannelTransport, function (channel) {
       endpoint = channel.objects.%1;
-      waiting.splice(0).forEach(function (m) { deliver(m[0], m[1]); });
+      waiting.splice(0).forEach(function (m) { deliver(m[0], m[1], m[2]); });
     });
   }
   connect();
@@ -129,6 +136,16 @@ void WebView::ensureWebView()
 
 void WebView::makeWebView()
 {
+    // The page blinks the caret it draws itself, twice a second, and stops after ten
+    // seconds without input, as the desktop does. The engine's own caret, which the page
+    // hides, would otherwise repaint twice a second for as long as the note is on
+    // screen. The engine reads the blink time once, when its page starts loading, so the
+    // application's setting (for its other text fields) is back right after.
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int flashTime = hints->cursorFlashTime();
+    hints->setCursorFlashTime(0);
+    const auto restoreFlashTime = qScopeGuard([hints, flashTime] { hints->setCursorFlashTime(flashTime); });
+
     auto* web = new QWebEngineView(this);
     auto* page = new EditorWebPage(coordinator_.get(), web);
 

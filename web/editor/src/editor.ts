@@ -7,6 +7,7 @@ import { drawSelection, dropCursor, EditorView, highlightSpecialChars, keymap } 
 import { post } from "./host";
 import { codeLanguages } from "./languages";
 import { detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines } from "./lineEnds";
+import { caretBlink } from "./caret";
 import { linkAt, type LinkHit } from "./links";
 import { presentation, taskBoxAt, toggleTask } from "./presentation";
 import { parseAhead, sectioned } from "./sections";
@@ -16,6 +17,8 @@ import { documentText } from "./serialize";
 const fromHost = Annotation.define<boolean>();
 
 const historySlot = new Compartment();
+/** How long a report may be on its way before the next one goes regardless. */
+const maxDeliveryMs = 5000;
 const separatorSlot = new Compartment();
 
 function separatorFor(ends: LineEnds): Extension {
@@ -97,14 +100,35 @@ export function createEditor(parent: HTMLElement): NoteEditor {
   // than the edit itself. It runs as its own task right after the keystroke, so the
   // typed character is drawn first and a burst of edits in one task is reported once,
   // with the final text. Anything that must stay in order with it flushes first.
+  //
+  // Delivering the text to the host takes time of its own in a large note. While a
+  // report is on its way (the host says when it has arrived), edits are not reported
+  // again: when it arrives, one report carries the latest text. At most one report is
+  // in flight from typing; a flush (before the host's text or a save) sends regardless.
   let unreported = false;
+  let inFlight = 0;
   const channel = new MessageChannel();
-  const reportNow = () => {
-    if (!unreported) return;
+  const deliver = () => {
     unreported = false;
-    post("didChange", serialize(view.state));
+    const delivered = post("didChange", serialize(view.state));
+    if (!delivered) return;
+    const ticket = ++inFlight;
+    const arrived = () => {
+      if (inFlight !== ticket) return;
+      inFlight = 0;
+      clearTimeout(giveUp);
+      if (unreported) channel.port2.postMessage(null);
+    };
+    // A host that never answers must not silence the editor for good.
+    const giveUp = window.setTimeout(arrived, maxDeliveryMs);
+    delivered.then(arrived, arrived);
   };
-  channel.port1.onmessage = reportNow;
+  const reportNow = () => {
+    if (unreported) deliver();
+  };
+  channel.port1.onmessage = () => {
+    if (unreported && !inFlight) deliver();
+  };
   window.addEventListener("pagehide", reportNow);
 
   const reportEdits = EditorView.updateListener.of((update) => {
@@ -128,6 +152,7 @@ export function createEditor(parent: HTMLElement): NoteEditor {
         presentation,
         highlightSpecialChars(),
         drawSelection(),
+        caretBlink,
         dropCursor(),
         search({ top: true }),
         highlightSelectionMatches(),

@@ -6,7 +6,8 @@
 export type MessageName = "didChange" | "openLink" | "saveNote" | "installUpdate";
 
 interface Handler {
-  postMessage(body: unknown): void;
+  /** A host may return a promise that settles once the message has been delivered. */
+  postMessage(body: unknown): unknown;
 }
 
 declare global {
@@ -17,13 +18,22 @@ declare global {
   }
 }
 
-export function post(name: MessageName, body: unknown): void {
+/**
+ * Posts a message. Returns a promise that settles when the host has taken delivery, if
+ * the host tells (Flintly's shim does, as does WebKit for handlers with a reply), or
+ * null when it does not or nothing could be posted.
+ */
+export function post(name: MessageName, body: unknown): PromiseLike<unknown> | null {
   const handler = window.webkit?.messageHandlers?.[name];
-  if (!handler || typeof handler.postMessage !== "function") return;
+  if (!handler || typeof handler.postMessage !== "function") return null;
   try {
-    handler.postMessage(body);
+    const delivered = handler.postMessage(body);
+    return delivered !== null && typeof delivered === "object" && typeof (delivered as PromiseLike<unknown>).then === "function"
+      ? (delivered as PromiseLike<unknown>)
+      : null;
   } catch (err) {
     // A broken host must not take the editor down with it.
     console.error(`posting ${name} failed`, err);
+    return null;
   }
 }

@@ -1,5 +1,6 @@
 import { type Input, NodeType, Parser, type PartialParse, Tree, TreeFragment } from "@lezer/common";
-import { ensureSyntaxTree, Language, LanguageSupport, syntaxTree } from "@codemirror/language";
+import { ensureSyntaxTree, Language, LanguageSupport, ParseContext, syntaxTree } from "@codemirror/language";
+import { EditorState, type Extension, type StateField } from "@codemirror/state";
 import { type EditorView, ViewPlugin, type ViewUpdate } from "@codemirror/view";
 
 // Re-parsing Markdown after an edit costs time in proportion to the whole note, not
@@ -14,7 +15,9 @@ import { type EditorView, ViewPlugin, type ViewUpdate } from "@codemirror/view";
 /** Notes below this size are parsed in one piece; their re-parse is cheap enough. */
 const minSectioned = 64 * 1024;
 /** Roughly how much text a section holds. */
-const sectionSize = 16 * 1024;
+const sectionSize = 8 * 1024;
+/** How far the text on screen must lie beyond the parse before the gap is skipped. */
+const skipDistance = 4 * sectionSize;
 
 interface Section {
   /** Start in the document the tree was parsed from. */
@@ -25,6 +28,9 @@ interface Section {
 // The sections behind every tree this parser built, so the next parse can find them
 // through the fragments the editor hands back.
 const sectionsOf = new WeakMap<Tree, Section[]>();
+// Stretches left unparsed because the screen shows text far beyond them (see
+// `skipToViewport`); never reused as if they had been parsed.
+const placeholders = new WeakSet<Tree>();
 
 const blankLine = /^[ \t]*$/;
 // A line that could carry on a list or an indented block from above it.
@@ -71,6 +77,7 @@ class SectionedParse implements PartialParse {
         this.push(next);
         return null;
       }
+      if (this.skipToViewport()) return null;
       this.start(this.pos, this.cutAfter(this.pos));
       return null;
     }
@@ -91,6 +98,30 @@ class SectionedParse implements PartialParse {
     }
     this.push({ from, tree });
     return null;
+  }
+
+  /**
+   * A note opened with the screen far into it (the cursor at its end) would have every
+   * keystroke there parse on towards the screen inside the keystroke, 20 ms at a time,
+   * until the whole stretch in between is done. Like the library's own stream parsers,
+   * the stretch is left as an empty placeholder that the editor parses again once it
+   * is scrolled into view; the background parse fills it in meanwhile (it parses with
+   * the whole note as its viewport).
+   */
+  private skipToViewport(): boolean {
+    const cx = ParseContext.get();
+    if (!cx) return false;
+    const { from } = cx.viewport;
+    if (from - sectionSize - this.pos < skipDistance) return false;
+    if (this.stoppedAt !== null && this.stoppedAt < from) return false;
+    const cut = findCut(this.input, from - sectionSize, from);
+    if (cut >= from || !cutHere(this.input, cut)) return false;
+    const tree = new Tree(NodeType.none, [], [], cut - this.pos);
+    placeholders.add(tree);
+    cx.skipUntilInView(this.pos, cut);
+    this.done.push({ from: this.pos, tree });
+    this.pos = cut;
+    return true;
   }
 
   private start(from: number, to: number): void {
@@ -146,6 +177,7 @@ function findReusable(fragments: readonly TreeFragment[]): Section[] {
       // A section touching an open edge of the fragment may have been cut short or
       // may now continue into changed text.
       if (from < f.from || to > f.to || (from === f.from && f.openStart) || (to === f.to && f.openEnd)) continue;
+      if (placeholders.has(s.tree)) continue;
       out.push({ from, tree: s.tree });
     }
   }
@@ -254,9 +286,17 @@ export function sectioned(support: LanguageSupport): LanguageSupport {
 // its end (or searching) then leaves the first keystrokes there to parse everything
 // in between, tens of milliseconds each. Parsing the rest in idle time means the whole
 // tree is usually ready before the user gets there, and with sections a complete tree
-// is cheap to keep up to date. Each slice takes the idle time the browser offers,
-// capped so that a keystroke arriving meanwhile waits little.
-const maxSliceMs = 20;
+// is cheap to keep up to date. Typing comes first: slices are short enough to sit
+// between two frames, and none starts while input is waiting to be handled.
+const maxSliceMs = 6;
+
+interface Scheduling {
+  isInputPending?(): boolean;
+}
+const inputPending = (): boolean => {
+  const scheduling = (navigator as Navigator & { scheduling?: Scheduling }).scheduling;
+  return typeof scheduling?.isInputPending === "function" && scheduling.isInputPending();
+};
 
 class ParseAhead {
   private pending: number | null = null;
@@ -275,7 +315,11 @@ class ParseAhead {
       this.pending = null;
       const { state } = this.view;
       if (state.doc.length < minSectioned) return;
-      const budget = deadline ? Math.min(maxSliceMs, Math.max(2, deadline.timeRemaining() - 1)) : 5;
+      if (inputPending()) {
+        this.schedule();
+        return;
+      }
+      const budget = deadline ? Math.min(maxSliceMs, Math.max(2, deadline.timeRemaining() - 1)) : 4;
       const tree = ensureSyntaxTree(state, state.doc.length, budget);
       if (!tree) this.schedule();
       // A finished tree reaches the view (and its highlighting) like any other.
@@ -291,7 +335,24 @@ class ParseAhead {
   }
 }
 
-export const parseAhead = ViewPlugin.fromClass(ParseAhead);
+// The language's parse state, which the library keeps internal. Only `takeTree` is used.
+interface ParseContextLike {
+  takeTree(): void;
+}
+const languageState = (Language as unknown as { state?: StateField<{ context?: ParseContextLike }> }).state;
+
+// When an edit arrives while a background parse is part-way through the note, the
+// library rebuilds its parse state from the fragments it had *before* that parse, and
+// then re-parses everything the interrupted parse had covered inside the keystroke's
+// own transaction (up to 20 ms). Closing the running parse first makes its progress
+// part of the fragments the edit is applied to, so only the edited section is parsed
+// again.
+const keepParseProgress = EditorState.transactionExtender.of((tr) => {
+  if (tr.docChanged && languageState) tr.startState.field(languageState, false)?.context?.takeTree();
+  return null;
+});
+
+export const parseAhead: Extension = [ViewPlugin.fromClass(ParseAhead), keepParseProgress];
 
 /**
  * Calls `f` with each part of `tree` that overlaps `from`..`to` and where that part

@@ -194,6 +194,65 @@ describe("edits reported to the host", () => {
     assert.deepEqual((await posted(page, "didChange")).at(-1)?.body, "new?", "and the host hears it again");
   });
 
+  test("while a report is being delivered, edits wait for it and the next report carries the latest text", async () => {
+    const slow = await session.open();
+    // A host that takes delivery only when told to, like one busy with a big note.
+    await slow.evaluate(() => {
+      const w = window as unknown as {
+        webkit: { messageHandlers: Record<string, { postMessage(body: unknown): unknown }> };
+        __reports: string[];
+        __pending: (() => void)[];
+        __busiest: number;
+      };
+      w.__reports = [];
+      w.__pending = [];
+      w.__busiest = 0;
+      w.webkit.messageHandlers.didChange.postMessage = (body) => {
+        w.__reports.push(body as string);
+        w.__busiest = Math.max(w.__busiest, w.__pending.length + 1);
+        return new Promise<void>((resolve) => w.__pending.push(resolve));
+      };
+    });
+    const state = () =>
+      slow.evaluate(() => {
+        const w = window as unknown as { __reports: string[]; __pending: unknown[]; __busiest: number };
+        return { reports: w.__reports.slice(), pending: w.__pending.length, busiest: w.__busiest };
+      });
+    const release = () =>
+      slow.evaluate(() => (window as unknown as { __pending: (() => void)[] }).__pending.shift()?.());
+    await slow.evaluate(() => window.setMarkdown("note"));
+    await slow.focus(".cm-content");
+    await cursorToEnd(slow);
+    await slow.keyboard.type("1");
+    await settle(slow);
+    await slow.keyboard.type("23");
+    await settle(slow);
+    await slow.keyboard.type("4");
+    await settle(slow);
+    let now = await state();
+    assert.deepEqual(now.reports, ["note1"], "nothing more is posted while the first report is on its way");
+    await release();
+    await settle(slow);
+    await settle(slow);
+    now = await state();
+    assert.deepEqual(now.reports, ["note1", "note1234"], "then one report with the latest text");
+    await slow.keyboard.type("5");
+    await release();
+    await settle(slow);
+    await settle(slow);
+    now = await state();
+    assert.equal(now.reports.at(-1), "note12345");
+    assert.equal(now.busiest, 1, "never more than one report in flight from typing");
+    // A save still goes out at once, with the latest text, behind its report.
+    await slow.keyboard.type("6");
+    await slow.keyboard.press("Control+s");
+    now = await state();
+    assert.equal(now.reports.at(-1), "note123456");
+    assert.equal(await slow.evaluate(() => window.getMarkdown()), "note123456");
+    assert.deepEqual(pageErrors(slow), []);
+    await slow.context().close();
+  });
+
   test("Enter continues a list", async () => {
     await setText("- one");
     await page.focus(".cm-content");
