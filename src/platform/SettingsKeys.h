@@ -11,8 +11,7 @@ namespace flintly {
 // A key of the settings store, the type of its value and what an absent (or garbage)
 // value reads as. The names are what users' settings files already hold: renaming one
 // silently forgets that setting for everybody, so each is spelled here and nowhere else.
-template <typename T>
-struct SettingKey {
+template <typename T> struct SettingKey {
     QString name;
     T fallback{};
 
