@@ -214,6 +214,10 @@ WebView::~WebView()
 void WebView::showEvent(QShowEvent* event)
 {
     ensureWebView();
+    // A web view made ahead of time (so its page loads while the app starts) tells of
+    // its page when it is first shown, where the line has always been.
+    if (!loadingLine_.isEmpty())
+        log(std::exchange(loadingLine_, QString()));
     QWidget::showEvent(event);
 }
 
@@ -282,7 +286,9 @@ void WebView::makeWebView()
 
     const QString index = AppPaths::resource(QStringLiteral("dist/index.html"));
     if (QFileInfo(index).isFile()) {
-        log("🔍 loading:", index);
+        loadingLine_ = QStringLiteral("🔍 loading: ") + index;
+        if (isVisible())
+            log(std::exchange(loadingLine_, QString()));
         web->load(QUrl::fromLocalFile(index));
     } else {
         log("❌ index.html not found – check Copy Bundle Resources.");

@@ -162,6 +162,40 @@ TEST_F(RunningApp, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
                        << output.right(3000).toStdString();
 }
 
+TEST_F(RunningApp, StartUpTellsItsStepsInTheirOrder)
+{
+    // The editor is made (and its page starts loading) ahead of the steps before it,
+    // and what does not feed its first paint waits for it; the log tells the steps in
+    // the order they have always had.
+    startApp();
+    ASSERT_TRUE(app.waitForStarted());
+    QString output;
+    const QStringList steps = {QStringLiteral("👉 SUFeedURL ="),
+                               QStringLiteral("👉 ArbitraryLoads ="),
+                               QStringLiteral("🚩 Analytics token:"),
+                               QStringLiteral("🪵 saveFolder didSet →"),
+                               QStringLiteral("🔍 loading:"),
+                               QStringLiteral("🪵 NoteView sees →"),
+                               QStringLiteral("🟢 SPUUpdater created ="),
+                               QStringLiteral("🟢 canCheckForUpdates ="),
+                               QStringLiteral("🟢 automaticallyChecksForUpdates =")};
+    EXPECT_TRUE(waitFor(
+        [&] {
+            app.waitForReadyRead(50);
+            output += QString::fromUtf8(app.readAll());
+            return output.contains(steps.last());
+        },
+        30000));
+    QStringList seen;
+    const QString launch = output.mid(output.indexOf(steps.first()));
+    for (const QString& line : launch.split(QLatin1Char('\n')))
+        for (const QString& step : steps)
+            if (line.startsWith(step))
+                seen.append(step);
+    EXPECT_EQ(seen.join(QLatin1Char('\n')).toStdString(), steps.join(QLatin1Char('\n')).toStdString())
+        << output.toStdString();
+}
+
 TEST_F(RunningApp, QuittingUnderTheWhatsNewAlertQuitsAndTheAlertComesBackNextTime)
 {
     writeSettings(QStringLiteral("0.0.1"));
