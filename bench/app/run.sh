@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The whole app's figures: start-up to the editor loaded, Ctrl+J to the panel mapped,
-# and the resident memory of all its processes idle with a 10 KB note.
-# Runs itself under a virtual X server when none is given.
+# The whole app's figures beside a bare web view (webview_baseline: a QWebEngineView
+# loading a local page, nothing else), both timed the same way from exec:
+#   start-up, exec to the editor page loaded, median of alternating runs   <= 1.5x
+#   memory (PSS of all processes) idle with a 10 KB note                   <= 1.2x
+# and Ctrl+J to the panel mapped. Every run has fresh settings with a notes folder
+# chosen, so no onboarding shows. Runs itself under a virtual X server when none is
+# given; exits non-zero when a ratio is over budget or a figure cannot be taken.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${BUILD:-$root/build}"
@@ -9,11 +13,13 @@ runs="${RUNS:-5}"
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
 fi
-cmake --build "$build" --target flintly hotkey_map_bench >/dev/null
+cmake --build "$build" --target flintly hotkey_map_bench webview_baseline >/dev/null
 
 export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+page="$root/bench/app/baseline.html"
+version="$("$build/bin/flintly" --version | cut -d' ' -f2)"
 
 # share/flintly with a 10 KB note in place of the quick guide, which start-up opens.
 cp -r "$build/share/flintly" "$work/share"
@@ -26,45 +32,88 @@ PY
 
 fresh_home() {
   local home="$work/home-$1"
-  rm -rf "$home"; mkdir -p "$home/config/Flintly" "$home/Notes"
+  rm -rf "$home"; mkdir -p "$home/config/Flintly" "$home/data" "$home/Notes"
   printf '[General]\nflintlyHasOnboarded=true\nflintlyLastSeenVersion=%s\nflintlySaveFolder=file://%s\n' \
-    "$("$build/bin/flintly" --version | cut -d' ' -f2)" "$home/Notes" > "$home/config/Flintly/Flintly.conf"
+    "$version" "$home/Notes" > "$home/config/Flintly/Flintly.conf"
   echo "$home"
 }
 
-launch() {  # $1 home; prints the pid
-  HOME="$1" XDG_CONFIG_HOME="$1/config" XDG_CACHE_HOME="$1/cache" XDG_RUNTIME_DIR="$1" \
+launch_app() {  # $1 home; prints the pid
+  HOME="$1" XDG_CONFIG_HOME="$1/config" XDG_DATA_HOME="$1/data" XDG_CACHE_HOME="$1/cache" XDG_RUNTIME_DIR="$1" \
     FLINTLY_RESOURCE_DIR="$work/share" FLINTLY_TRACE_STARTUP=1 \
     "$build/bin/flintly" >"$1/out.log" 2>"$1/err.log" &
   echo $!
 }
 
+launch_baseline() {  # $1 home; prints the pid
+  HOME="$1" XDG_CONFIG_HOME="$1/config" XDG_DATA_HOME="$1/data" XDG_CACHE_HOME="$1/cache" XDG_RUNTIME_DIR="$1" \
+    "$build/bin/webview_baseline" "$page" >"$1/out.log" 2>"$1/err.log" &
+  echo $!
+}
+
+loaded_at() {  # $1 log, $2 mark: the mark's time, once it is there
+  for _ in $(seq 600); do
+    if grep -q "$2" "$1" 2>/dev/null; then grep "$2" "$1" | head -1 | awk '{print $3}'; return 0; fi
+    sleep 0.05
+  done
+  echo "app bench: '$2' never appeared in $1" >&2; return 1
+}
+
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
-startups=()
-for i in $(seq "$runs"); do
-  home="$(fresh_home "$i")"
-  t0=$(date +%s%3N)
-  pid=$(launch "$home")
-  for _ in $(seq 300); do grep -q 'editor-loaded' "$home/err.log" 2>/dev/null && break; sleep 0.05; done
-  t1=$(grep 'editor-loaded' "$home/err.log" | awk '{print $3}')
-  startups+=($((t1 - t0)))
-  kill "$pid"; wait "$pid" 2>/dev/null || true
-done
-echo "process start to panel with the editor loaded: median $(printf '%s\n' "${startups[@]}" | median) ms over $runs runs (${startups[*]})   (target < 1500 ms)"
+tree() { echo "$1"; local c; for c in $(pgrep -P "$1" || true); do tree "$c"; done; }
 
-home="$(fresh_home hot)"
-pid=$(launch "$home")
-for _ in $(seq 300); do grep -q 'editor-loaded' "$home/err.log" 2>/dev/null && break; sleep 0.05; done
-sleep 3  # idle
-total_rss=0; total_pss=0; procs=0
-for p in $pid $(pgrep -P "$pid" || true) $(for c in $(pgrep -P "$pid" || true); do pgrep -P "$c" || true; done); do
-  [ -r "/proc/$p/smaps_rollup" ] || continue
-  rss=$(awk '/^Rss:/ {print $2}' "/proc/$p/smaps_rollup"); pss=$(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup")
-  total_rss=$((total_rss + rss)); total_pss=$((total_pss + pss)); procs=$((procs + 1))
+pss_kib() {  # PSS of a process and all its descendants
+  local total=0 p v
+  for p in $(tree "$1"); do
+    [ -r "/proc/$p/smaps_rollup" ] || continue
+    v=$(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)
+    total=$((total + ${v:-0}))
+  done
+  echo "$total"
+}
+
+stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
+
+app_times=(); base_times=()
+for i in $(seq "$runs"); do
+  for which in baseline app; do
+    home="$(fresh_home "$which-$i")"
+    t0=$(date +%s%3N)
+    if [ "$which" = app ]; then
+      pid=$(launch_app "$home"); t1=$(loaded_at "$home/err.log" 'editor-loaded')
+      app_times+=($((t1 - t0)))
+    else
+      pid=$(launch_baseline "$home"); t1=$(loaded_at "$home/err.log" 'baseline-loaded')
+      base_times+=($((t1 - t0)))
+    fi
+    stop "$pid"
+  done
 done
-echo "resident memory idle with a 10 KB note, $procs processes: RSS $((total_rss / 1024)) MiB, PSS $((total_pss / 1024)) MiB   (target < 250 MB)"
+app_ms=$(printf '%s\n' "${app_times[@]}" | median)
+base_ms=$(printf '%s\n' "${base_times[@]}" | median)
+start_ratio=$(awk -v a="$app_ms" -v b="$base_ms" 'BEGIN { printf "%.2f", a / b }')
+start_ok=$(awk -v r="$start_ratio" 'BEGIN { print (r <= 1.5) ? "PASS" : "FAIL" }')
+echo "exec to the editor page loaded, median of $runs alternating runs: app $app_ms ms (${app_times[*]}), bare web view $base_ms ms (${base_times[*]})"
+echo "  start-up ratio $start_ratio x   budget 1.5 x   $start_ok"
+
+# Memory: each idle for a few seconds after loading, the app with its 10 KB note.
+home="$(fresh_home base-mem)"
+pid=$(launch_baseline "$home"); loaded_at "$home/err.log" 'baseline-loaded' >/dev/null
+sleep 3
+base_pss=$(pss_kib "$pid")
+stop "$pid"
+home="$(fresh_home hot)"
+pid=$(launch_app "$home"); loaded_at "$home/err.log" 'editor-loaded' >/dev/null
+sleep 3
+app_pss=$(pss_kib "$pid")
+mem_ratio=$(awk -v a="$app_pss" -v b="$base_pss" 'BEGIN { printf "%.2f", a / b }')
+mem_ok=$(awk -v r="$mem_ratio" 'BEGIN { print (r <= 1.2) ? "PASS" : "FAIL" }')
+echo "memory idle (PSS, all processes): app $((app_pss / 1024)) MiB with a 10 KB note, bare web view $((base_pss / 1024)) MiB"
+echo "  memory ratio $mem_ratio x   budget 1.2 x   $mem_ok"
 
 win=$(xdotool search --onlyvisible --name '^Flintly$' | head -1)
-"$build/bin/hotkey_map_bench" "$win" 20 || true
-kill "$pid"; wait "$pid" 2>/dev/null || true
+hotkey=0
+"$build/bin/hotkey_map_bench" "$win" 20 || hotkey=$?
+stop "$pid"
+[ "$start_ok" = PASS ] && [ "$mem_ok" = PASS ] && [ "$hotkey" = 0 ]

@@ -3,7 +3,7 @@
 //
 //   webview_baseline PAGE.html
 //
-// Prints "baseline-loaded <ms since the epoch> <ok>" on standard error when the page has
+// Prints "flintly-trace baseline-loaded <ms since the epoch> <ok>" on standard error when the page has
 // loaded, like the app's start-up trace, so a script can time both from exec the same
 // way; then runs until it is ended.
 #include <QApplication>
@@ -25,8 +25,8 @@ int main(int argc, char** argv)
     QWebEngineView view;
     view.setWindowTitle(QStringLiteral("Flintly baseline"));
     QObject::connect(&view, &QWebEngineView::loadFinished, &view, [&view](bool ok) {
-        std::fprintf(stderr, "baseline-loaded %lld %d\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()),
-                     ok ? 1 : 0);
+        std::fprintf(stderr, "flintly-trace baseline-loaded %lld %d\n",
+                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), ok ? 1 : 0);
         view.setFocus();
     });
     view.load(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));

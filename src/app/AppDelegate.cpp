@@ -7,6 +7,7 @@
 #include "app/WhatsNewNotice.h"
 #include "document/AutosaveService.h"
 #include "document/MarkdownModel.h"
+#include "editor/WebView.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
 #include "panels/TemplatePanelController.h"
@@ -18,6 +19,8 @@
 #include "platform/TimeSource.h"
 
 #include <QCoreApplication>
+
+#include <utility>
 
 namespace flintly {
 
@@ -31,6 +34,9 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    prepareEditor();
+    runAfter(kAfterFirstPaintMaxWaitMs, this, [this] { editorLoaded(); });
+
     const QString feed = AppInfo::feedUrl();
     log("👉 SUFeedURL =", feed.isEmpty() ? QStringLiteral("nil") : feed);
     const QString arbitrary = AppInfo::allowArbitraryLoads();
@@ -79,7 +85,11 @@ void AppDelegate::applicationDidFinishLaunching()
     if (deps_.makeUpdater)
         updaterController_ = deps_.makeUpdater();
     if (updaterController_) {
-        updaterController_->checkForUpdatesInBackground();
+        // The check itself (a thread, the network) waits until the editor is on screen.
+        afterFirstPaint([this] {
+            if (updaterController_)
+                updaterController_->checkForUpdatesInBackground();
+        });
         log("🟢 SPUUpdater created =", updaterController_->description());
         log("🟢 canCheckForUpdates =", updaterController_->canCheckForUpdates());
         log("🟢 automaticallyChecksForUpdates =", updaterController_->automaticallyChecksForUpdates());
@@ -96,13 +106,52 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 }
 
+void AppDelegate::prepareEditor()
+{
+    // Onboarding's window, which uses the bundled fonts, shows at once; the note panel
+    // does not use them.
+    const bool onboarding = decideStartup(*deps_.settings, runningVersion()) == StartupOutcome::onboarding;
+    if (auto load = std::exchange(deps_.loadFonts, nullptr)) {
+        if (onboarding)
+            load();
+        else
+            afterFirstPaint(std::move(load));
+    }
+    // The editor page is what start-up waits for longest, and it needs nothing from the
+    // steps before the panel is set up: the panel is made now and its page starts
+    // loading; setting the panel up later shows it. Onboarding makes no panel yet.
+    if (onboarding || panel_ || preparedPanel_)
+        return;
+    preparedPanel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
+    if (auto* editor = preparedPanel_->window()->findChild<WebView*>())
+        editor->ensureWebView();
+}
+
+void AppDelegate::afterFirstPaint(std::function<void()> work)
+{
+    if (editorLoaded_)
+        work();
+    else
+        afterFirstPaint_.push_back(std::move(work));
+}
+
+void AppDelegate::editorLoaded()
+{
+    if (editorLoaded_)
+        return;
+    editorLoaded_ = true;
+    for (auto& work : std::exchange(afterFirstPaint_, {}))
+        work();
+}
+
 void AppDelegate::didPickFolder() { setUpPanel(); }
 
 void AppDelegate::setUpPanel()
 {
     if (panel_)
         return;
-    panel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
+    panel_ = preparedPanel_ ? std::move(preparedPanel_)
+                            : FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
     if (deps_.adoptWindow)
         deps_.adoptWindow(panel_->window());
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});

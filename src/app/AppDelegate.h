@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace flintly {
 
@@ -50,7 +51,14 @@ public:
         std::function<void(QWidget* window)> adoptWindow;
         // Ends the app the ordinary way; null: the application's quit.
         std::function<void()> quit;
+        // Makes the bundled fonts known. Only onboarding's window uses them, so in an
+        // ordinary start they wait until the editor is on screen.
+        std::function<void()> loadFonts;
     };
+
+    // How long work that does not feed the first paint waits for the editor page at
+    // most (a page that never loads must not hold it back for good).
+    static constexpr int kAfterFirstPaintMaxWaitMs = 3000;
 
     static constexpr int kThemeSyncAttempts = 10;
     static constexpr int kThemeSyncDelayMs = 500;  // after the panel first shows
@@ -70,6 +78,8 @@ public:
     void toggleTemplatePanel();
 
     void registerWebView(QObject* webView, ScriptEvaluator evaluate);
+    // The editor page has loaded (or could not): the work held back for it runs now.
+    void editorLoaded();
     void applyTheme(int attempt);
 
     FloatingPanelController* panel() const { return panel_.get(); }
@@ -78,11 +88,17 @@ public:
     AutosaveService* autosave() const { return autosave_.get(); }
 
 private:
+    void prepareEditor();
+    void afterFirstPaint(std::function<void()> work);
     void setUpPanel();
     void firstThemeSynchronisation();
 
     Dependencies deps_;
     std::unique_ptr<FloatingPanelController> panel_;
+    // Made (not shown) at the very start, so the editor page loads while start-up goes on.
+    std::unique_ptr<FloatingPanelController> preparedPanel_;
+    std::vector<std::function<void()>> afterFirstPaint_;
+    bool editorLoaded_ = false;
     std::unique_ptr<OnboardingController> onboarding_;
     std::unique_ptr<AutosaveService> autosave_;
     std::unique_ptr<Updater> updaterController_;

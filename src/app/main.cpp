@@ -105,8 +105,6 @@ int main(int argc, char** argv)
     }
     instance.listen();
 
-    loadBundledFonts(AppPaths::resource(QStringLiteral("fonts")));
-
     SettingsStore& settings = SettingsStore::standard();
     QtFileChooser chooser;
     QtAlertPresenter alerts;
@@ -120,6 +118,7 @@ int main(int argc, char** argv)
     deps.model = &model;
     deps.alerts = &alerts;
     deps.guidePath = AppPaths::resource(QStringLiteral("Guide.md"));
+    deps.loadFonts = [] { loadBundledFonts(AppPaths::resource(QStringLiteral("fonts"))); };
     deps.panelContent = [](SettingsStore& store, MarkdownModel* m, QWidget* parent) -> QWidget* {
         return new ThemedRootView(store, *m, parent);
     };
@@ -210,6 +209,8 @@ int main(int argc, char** argv)
                         weak->page()->runJavaScript(ScriptText::showNotice(notice));
                 });
             }
+            // What does not feed the first paint waits for the page (see the delegate).
+            QObject::connect(view, &QWebEngineView::loadFinished, &delegate, [&delegate] { delegate.editorLoaded(); });
             // For the start-up benchmark: when the editor page is ready, on standard error.
             if (qEnvironmentVariableIsSet("FLINTLY_TRACE_STARTUP"))
                 QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {

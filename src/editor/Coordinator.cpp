@@ -70,7 +70,8 @@ void Coordinator::textSettled()
 void Coordinator::pushText()
 {
     sentGeneration_ = model_.generation();
-    const QString script = ScriptText::setMarkdown(model_.text(), sentGeneration_);
+    sentText_ = model_.text();
+    const QString script = ScriptText::setMarkdown(sentText_, sentGeneration_);
     // Scripts that drive the built app (tests, benchmarks) learn when the page holds a text.
     static const bool trace = qEnvironmentVariableIsSet("FLINTLY_TRACE");
     if (trace && web_) {
@@ -82,6 +83,13 @@ void Coordinator::pushText()
         return;
     }
     evaluate(script);
+}
+
+std::optional<QString> Coordinator::sentText(quint64 generation) const
+{
+    if (generation != sentGeneration_)
+        return std::nullopt;
+    return sentText_;
 }
 
 void Coordinator::didFinishNavigation()
@@ -136,18 +144,22 @@ bool Coordinator::pullLatestText(int timeoutMs)
 
 void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& body, quint64 generation)
 {
-    if (name == QLatin1String("didChange")) {
-        if (body.isString())
-            didChange(body.toString(), generation);
-    } else if (name == QLatin1String("openLink")) {
-        if (body.isString())
-            openLink(body.toString());
-    } else if (name == QLatin1String("saveNote")) {
-        if (body.isString())
-            log("🔖 saveNote received –", graphemeCount(body.toString()), "chars");
-    } else if (name == QLatin1String("installUpdate")) {
+    if (body.isString())
+        receiveScriptText(name, body.toString(), generation);
+    else if (name == QLatin1String("installUpdate"))
         installUpdate();
-    }
+}
+
+void Coordinator::receiveScriptText(const QString& name, const QString& text, quint64 generation)
+{
+    if (name == QLatin1String("didChange"))
+        didChange(text, generation);
+    else if (name == QLatin1String("openLink"))
+        openLink(text);
+    else if (name == QLatin1String("saveNote"))
+        log("🔖 saveNote received –", graphemeCount(text), "chars");
+    else if (name == QLatin1String("installUpdate"))
+        installUpdate();
 }
 
 void Coordinator::didChange(const QString& text, quint64 generation)

@@ -42,10 +42,14 @@ public:
     // A message posted by the page through window.webkit.messageHandlers.NAME, while
     // it had the text of `generation`.
     void receiveScriptMessage(const QString& name, const QJsonValue& body, quint64 generation = 0);
+    // The same for a string body, which is how every message with one arrives.
+    void receiveScriptText(const QString& name, const QString& text, quint64 generation = 0);
     // Takes the page's text as it is now into the model, waiting at most `timeoutMs`
     // (quitting must not lose what the page has not reported yet). Returns whether the
     // page answered.
     bool pullLatestText(int timeoutMs);
+    // The text the page was given as `generation`, if that was the last one it was given.
+    std::optional<QString> sentText(quint64 generation) const;
     // The page finished loading: it gets the note and the keyboard.
     void didFinishNavigation();
     // The page is being (re)loaded: texts wait for didFinishNavigation.
@@ -73,6 +77,7 @@ private:
     bool isUpdatingFromJS_ = false;
     QString lastHTMLFromJS_;
     quint64 sentGeneration_ = 0;  // the generation the page was last given
+    QString sentText_;            // and its text
     bool pageLoaded_ = false;
 };
 

@@ -33,32 +33,118 @@ constexpr auto kEndpointName = "flintlyNative";
 // in order and go out once it has, so the first keystroke is never lost. postMessage
 // returns a promise that settles when the app has taken the message, so the page can
 // hold back the next whole-text report of a big note until the last one has arrived.
+//
+// The channel carries a message as JSON, parsed on both sides of the process boundary:
+// seconds for a note of many megabytes. So a long text report crosses once whole, and
+// after that as the stretch that differs from the text reported before it (the
+// endpoint keeps that text too). A whole one is parked under a number, which is posted
+// instead, and the endpoint takes it with a script, as a plain string. Should the two
+// ends ever disagree about the text before, the endpoint asks for the whole text again.
 constexpr auto kShim = R"JS(
 ;(function () {
   'use strict';
   var names = ['didChange', 'openLink', 'saveNote', 'installUpdate'];
   var endpoint = null;
   var waiting = [];
+  var longText = 65536;
+  var session = Math.floor(Math.random() * 9007199254740991);
+  var base = null, baseGeneration = 0;
+  var parked = {}, lastParked = 0;
+  function generationNow() {
+    return typeof window.editorGeneration === 'number' ? window.editorGeneration : 0;
+  }
+  function isHigh(c) { return c >= 0xD800 && c <= 0xDBFF; }
+  function isLow(c) { return c >= 0xDC00 && c <= 0xDFFF; }
+  // [from, to, insert]: b is a with a.slice(from, to) replaced by insert. Compared a
+  // block at a time (native), then a character at a time; pairs are never split.
+  function diff(a, b) {
+    var n = Math.min(a.length, b.length), p = 0, s = 0, block = 4096;
+    while (p + block <= n && a.substr(p, block) === b.substr(p, block)) p += block;
+    while (p < n && a.charCodeAt(p) === b.charCodeAt(p)) p++;
+    if (p > 0 && isHigh(b.charCodeAt(p - 1))) p--;
+    var m = n - p;
+    while (s + block <= m && a.substr(a.length - s - block, block) === b.substr(b.length - s - block, block)) s += block;
+    while (s < m && a.charCodeAt(a.length - 1 - s) === b.charCodeAt(b.length - 1 - s)) s++;
+    if (s > 0 && isLow(b.charCodeAt(b.length - s))) s--;
+    return [p, a.length - s, b.slice(p, b.length - s)];
+  }
+  function park(generation, text, arrived) {
+    parked[++lastParked] = { generation: generation, text: text, arrived: arrived };
+    return { parked: lastParked, session: session };
+  }
+  Object.defineProperty(window, '%2', {
+    value: function (id) {
+      var p = parked[id];
+      if (!p) return null;
+      delete parked[id];
+      p.arrived();
+      var marked = p.text.charCodeAt(0) === 0xFEFF;
+      return [p.generation, marked ? '=' + p.text : p.text, marked];
+    },
+    writable: false, configurable: false, enumerable: false
+  });
+  Object.defineProperty(window, '%3', {
+    value: function () {
+      if (base !== null) send('didChange', park(baseGeneration, base, function () {}), function () {});
+    },
+    writable: false, configurable: false, enumerable: false
+  });
   // Qt drops a byte-order mark that starts a string on its way out of the engine, so
   // a note beginning with one would lose it; every string goes with a marker in front,
   // which the endpoint takes off again. The marker carries the generation of the text
   // the page was last given, so a report made before a newer text arrived is known.
-  function mark(body) {
-    if (typeof body !== 'string') return body;
-    var generation = typeof window.editorGeneration === 'number' ? window.editorGeneration : 0;
-    return generation + '=' + body;
+  function encode(name, body, arrived) {
+    if (typeof body !== 'string') return body === undefined ? null : body;
+    var generation = generationNow();
+    if (name !== 'didChange' && name !== 'saveNote') return generation + '=' + body;
+    var message;
+    if (body.length <= longText) message = generation + '=' + body;
+    else if (base === null) message = park(generation, body, arrived);
+    else {
+      var d = diff(base, body);
+      message = { edit: [session, d[0], d[1], '=' + d[2], body.length], generation: generation };
+    }
+    base = body;
+    baseGeneration = generation;
+    return message;
   }
-  function deliver(name, body, arrived) {
-    endpoint.post(name, body === undefined ? null : body, function () { arrived(); });
+  // A parked text has arrived once the app has taken it.
+  function deliver(name, message, arrived) {
+    endpoint.post(name, message, function () {
+      if (!message || typeof message.parked !== 'number') arrived();
+    });
   }
+  function send(name, message, arrived) {
+    if (endpoint) deliver(name, message, arrived); else waiting.push([name, message, arrived]);
+  }
+  // When the page takes a text from the app, that text is what its next report differs
+  // from, on both ends: no report of a big note ever has to cross whole just because
+  // the note was opened.
+  var wrappedSetMarkdown;
+  function adoptingSetMarkdown(pageSetMarkdown) {
+    if (typeof pageSetMarkdown !== 'function') return pageSetMarkdown;
+    return function (text, generation) {
+      var before = generationNow();
+      var result = pageSetMarkdown.apply(this, arguments);
+      var now = generationNow();
+      if (typeof text === 'string' && typeof generation === 'number' && now === generation && now !== before) {
+        base = text;
+        baseGeneration = generation;
+        send('didChange', { adopt: [session, generation, text.length] }, function () {});
+      }
+      return result;
+    };
+  }
+  Object.defineProperty(window, 'setMarkdown', {
+    get: function () { return wrappedSetMarkdown; },
+    set: function (f) { wrappedSetMarkdown = adoptingSetMarkdown(f); },
+    configurable: false, enumerable: true
+  });
   var handlers = {};
   names.forEach(function (name) {
     handlers[name] = Object.freeze({
       postMessage: function (body) {
-        body = mark(body);
-        return new Promise(function (arrived) {
-          if (endpoint) deliver(name, body, arrived); else waiting.push([name, body, arrived]);
-        });
+        return new Promise(function (arrived) { send(name, encode(name, body, arrived), arrived); });
       }
     });
   });
@@ -93,7 +179,10 @@ QString qwebchannelSource()
 
 QString WebView::messageHandlerScript()
 {
-    static const QString script = qwebchannelSource() + QString::fromLatin1(kShim).arg(QLatin1String(kEndpointName));
+    static const QString script = qwebchannelSource()
+        + QString::fromLatin1(kShim).arg(QLatin1String(kEndpointName),
+                                         QLatin1String(ScriptMessageEndpoint::kTakeParked),
+                                         QLatin1String(ScriptMessageEndpoint::kResend));
     return script;
 }
 
@@ -125,6 +214,10 @@ WebView::~WebView()
 void WebView::showEvent(QShowEvent* event)
 {
     ensureWebView();
+    // A web view made ahead of time (so its page loads while the app starts) tells of
+    // its page when it is first shown, where the line has always been.
+    if (!loadingLine_.isEmpty())
+        log(std::exchange(loadingLine_, QString()));
     QWidget::showEvent(event);
 }
 
@@ -153,7 +246,13 @@ void WebView::makeWebView()
         [coordinator = coordinator_.get()](const QString& name, const QJsonValue& body, quint64 generation) {
             coordinator->receiveScriptMessage(name, body, generation);
         },
-        page);
+        [coordinator = coordinator_.get()](const QString& name, const QString& text, quint64 generation) {
+            coordinator->receiveScriptText(name, text, generation);
+        },
+        [page](const QString& script, std::function<void(const QVariant&)> done) {
+            page->runJavaScript(script, std::move(done));
+        },
+        [coordinator = coordinator_.get()](quint64 generation) { return coordinator->sentText(generation); }, page);
     auto* channel = new QWebChannel(page);
     channel->registerObject(QLatin1String(kEndpointName), endpoint);
     page->setWebChannel(channel);
@@ -187,7 +286,9 @@ void WebView::makeWebView()
 
     const QString index = AppPaths::resource(QStringLiteral("dist/index.html"));
     if (QFileInfo(index).isFile()) {
-        log("🔍 loading:", index);
+        loadingLine_ = QStringLiteral("🔍 loading: ") + index;
+        if (isVisible())
+            log(std::exchange(loadingLine_, QString()));
         web->load(QUrl::fromLocalFile(index));
     } else {
         log("❌ index.html not found – check Copy Bundle Resources.");

@@ -55,6 +55,7 @@ private:
     std::unique_ptr<Coordinator> coordinator_;
     QPointer<QWebEngineView> web_;
     QPointer<QWebEngineView> devTools_;
+    QString loadingLine_;  // logged when first shown
 };
 
 }  // namespace flintly

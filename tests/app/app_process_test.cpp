@@ -78,6 +78,33 @@ TEST_F(AppProcess, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
                        << log.right(3000).toStdString();
 }
 
+TEST_F(AppProcess, StartUpTellsItsStepsInTheirOrder)
+{
+    // The editor is made (and its page starts loading) ahead of the steps before it,
+    // and what does not feed its first paint waits for it; the log tells the steps in
+    // the order they have always had.
+    start();
+    const QStringList steps = {QStringLiteral("👉 SUFeedURL ="),
+                               QStringLiteral("👉 ArbitraryLoads ="),
+                               QStringLiteral("🚩 Analytics token:"),
+                               QStringLiteral("🪵 saveFolder didSet →"),
+                               QStringLiteral("🔍 loading:"),
+                               QStringLiteral("🪵 NoteView sees →"),
+                               QStringLiteral("🟢 SPUUpdater created ="),
+                               QStringLiteral("🟢 canCheckForUpdates ="),
+                               QStringLiteral("🟢 automaticallyChecksForUpdates =")};
+    EXPECT_TRUE(waitFor([&] { return output().contains(steps.last()); }, 30000));
+    QStringList seen;
+    const QString log = output();
+    const QString launch = log.mid(log.indexOf(steps.first()));
+    for (const QString& line : launch.split(QLatin1Char('\n')))
+        for (const QString& step : steps)
+            if (line.startsWith(step))
+                seen.append(step);
+    EXPECT_EQ(seen.join(QLatin1Char('\n')).toStdString(), steps.join(QLatin1Char('\n')).toStdString())
+        << log.toStdString();
+}
+
 TEST_F(AppProcess, QuittingUnderTheWhatsNewAlertQuitsAndTheAlertComesBackNextTime)
 {
     writeSettings(QStringLiteral("0.0.1"));

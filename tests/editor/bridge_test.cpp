@@ -65,6 +65,38 @@ TEST_F(EditorFixture, HostileTextsFromThePageReachTheModelExactly)
     EXPECT_TRUE(js(QStringLiteral("window.__pwned === undefined")).toBool());
 }
 
+TEST_F(EditorFixture, ABigNotesTextReachesTheModelIntactAsItIsTyped)
+{
+    // Long reports cross as the stretch that changed (see the handler script): every
+    // edit, wherever it lands and whatever it holds, must leave the model's text whole.
+    QString big = QStringLiteral("\uFEFF# Big\r\n\r\n");
+    for (int i = 0; big.size() < 300 * 1024; ++i)
+        big += QStringLiteral("- [ ] line %1 with 한글, 👩‍👩‍👧 and `code`\r\n").arg(i);
+    model->setText(big);
+    openEditor();
+    ASSERT_TRUE(pageTextBecomes(big, 10000));
+    js(QStringLiteral("document.querySelector('.cm-content').focus(); true"));
+    QWidget* keys = view->webView()->focusProxy();
+    QTest::keyClick(keys, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(keys, QStringLiteral("end "));
+    js(QStringLiteral("window.appendMarkdown('👍'); true"));
+    QString expected = big + QStringLiteral("end 👍");
+    ASSERT_TRUE(waitUntil([&] { return model->text() == expected; }, 10000)) << "typed at the end";
+    QTest::keyClick(keys, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(keys, Qt::Key_Delete);
+    QTest::keyClicks(keys, QStringLiteral("x"));
+    expected = QStringLiteral("x") + expected.mid(1);
+    EXPECT_TRUE(waitUntil([&] { return model->text() == expected; }, 10000)) << "the byte-order mark replaced";
+    // A whole new text from the app, then typing in it.
+    QString other = big;
+    other.replace(QStringLiteral("line"), QStringLiteral("row"));
+    model->setText(other);
+    ASSERT_TRUE(pageTextBecomes(other, 10000));
+    QTest::keyClick(keys, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(keys, QStringLiteral("!"));
+    EXPECT_TRUE(waitUntil([&] { return model->text() == other + QStringLiteral("!"); }, 10000));
+}
+
 TEST_F(EditorFixture, AppendedTemplatesArriveExactlyWithoutReplacingTheNote)
 {
     openEditor();

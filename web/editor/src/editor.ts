@@ -19,6 +19,8 @@ const fromHost = Annotation.define<boolean>();
 const historySlot = new Compartment();
 /** How long a report may be on its way before the next one goes regardless. */
 const maxDeliveryMs = 5000;
+/** The pause in typing a note of `length` characters waits for before it is reported. */
+const stillnessBeforeReport = (length: number): number => (length < 2_000_000 ? 0 : Math.min(120, length / 250_000));
 const separatorSlot = new Compartment();
 
 function separatorFor(ends: LineEnds): Extension {
@@ -105,11 +107,17 @@ export function createEditor(parent: HTMLElement): NoteEditor {
   // report is on its way (the host says when it has arrived), edits are not reported
   // again: when it arrives, one report carries the latest text. At most one report is
   // in flight from typing; a flush (before the host's text or a save) sends regardless.
+  // In a note of many megabytes a report costs the page tens of milliseconds, so it
+  // waits until typing has paused for a moment, rather than going out between keys
+  // only to be out of date at once.
   let unreported = false;
   let inFlight = 0;
+  let stillTimer = 0;
   const channel = new MessageChannel();
   const deliver = () => {
     unreported = false;
+    clearTimeout(stillTimer);
+    stillTimer = 0;
     const delivered = post("didChange", serialize(view.state));
     if (!delivered) return;
     const ticket = ++inFlight;
@@ -117,7 +125,7 @@ export function createEditor(parent: HTMLElement): NoteEditor {
       if (inFlight !== ticket) return;
       inFlight = 0;
       clearTimeout(giveUp);
-      if (unreported) channel.port2.postMessage(null);
+      if (unreported && !stillTimer) channel.port2.postMessage(null);
     };
     // A host that never answers must not silence the editor for good.
     const giveUp = window.setTimeout(arrived, maxDeliveryMs);
@@ -132,10 +140,20 @@ export function createEditor(parent: HTMLElement): NoteEditor {
   window.addEventListener("pagehide", reportNow);
 
   const reportEdits = EditorView.updateListener.of((update) => {
-    if (!update.docChanged || unreported) return;
+    if (!update.docChanged) return;
     if (update.transactions.every((tr) => !tr.docChanged || tr.annotation(fromHost))) return;
-    unreported = true;
-    channel.port2.postMessage(null);
+    const wait = stillnessBeforeReport(update.state.doc.length);
+    if (wait > 0) {
+      unreported = true;
+      clearTimeout(stillTimer);
+      stillTimer = window.setTimeout(() => {
+        stillTimer = 0;
+        if (unreported && !inFlight) deliver();
+      }, wait);
+    } else if (!unreported) {
+      unreported = true;
+      channel.port2.postMessage(null);
+    }
   });
 
   const view = new EditorView({
