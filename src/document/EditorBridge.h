@@ -4,12 +4,14 @@
 
 namespace flintly {
 
-// What the note needs from the editor: inserting a piece at the end of the page
-// without replacing the whole text (so the cursor and undo history survive).
+// What the note needs from the editor: adding a block at the end of the page without
+// replacing the whole text (so the cursor and undo history survive). The blank line
+// before the block is judged against the page's own text: what was typed last may not
+// have reached the note yet.
 class EditorBridge {
 public:
     virtual ~EditorBridge() = default;
-    virtual void appendMarkdown(const QString& piece) = 0;
+    virtual void appendBlock(const QString& markdown) = 0;
 };
 
 }  // namespace flintly

@@ -341,9 +341,9 @@ void MarkdownModel::newNote()
 void MarkdownModel::appendText(const QString& markdown)
 {
     const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
-    applyEdit(text_ + piece);  // the page gets the piece itself, below
+    applyEdit(text_ + piece);  // the page adds the block itself; its next report settles the text
     if (editorBridge_)
-        editorBridge_->appendMarkdown(piece);
+        editorBridge_->appendBlock(markdown);
 }
 
 // --- Saving ----------------------------------------------------------------------

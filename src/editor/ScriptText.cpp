@@ -67,9 +67,10 @@ QString setMarkdown(const QString& text, quint64 generation)
         + QStringLiteral("`, %1);").arg(generation);
 }
 
-QString appendMarkdown(const QString& piece)
+QString appendBlock(const QString& markdown)
 {
-    return QStringLiteral("window.appendMarkdown?.(`") + escapeForTemplateLiteral(piece) + QStringLiteral("`);");
+    return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
+        + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
 }
 
 QString invalidUrlError(const QString& link)

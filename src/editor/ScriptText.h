@@ -18,7 +18,8 @@ QString escapeForSingleQuoted(const QString& text);
 // The page reports its edits against `generation`, so that a report it made before
 // this text arrived is recognised as such.
 QString setMarkdown(const QString& text, quint64 generation);
-QString appendMarkdown(const QString& piece);
+// After a blank line, or as the whole text of an empty page.
+QString appendBlock(const QString& markdown);
 
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();

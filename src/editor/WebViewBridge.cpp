@@ -19,11 +19,11 @@ WebViewBridge& WebViewBridge::shared()
 
 void WebViewBridge::setWebView(QWebEngineView* view) { webView_ = view; }
 
-void WebViewBridge::appendMarkdown(const QString& piece)
+void WebViewBridge::appendBlock(const QString& markdown)
 {
     if (!webView_)
         return;
-    webView_->page()->runJavaScript(ScriptText::appendMarkdown(piece));
+    webView_->page()->runJavaScript(ScriptText::appendBlock(markdown));
 }
 
 bool WebViewBridge::pullLatestText(int timeoutMs)

@@ -24,8 +24,8 @@ public:
     QWebEngineView* webView() const { return webView_.data(); }
     void setWebView(QWebEngineView* view);
 
-    // Escapes the piece and appends it in the page; does nothing once the view is gone.
-    void appendMarkdown(const QString& piece) override;
+    // Appends the block in the page; does nothing once the view is gone.
+    void appendBlock(const QString& markdown) override;
 
     // Before quitting: the page's text as it is now goes into the model, whether or not
     // the page has reported it yet. Waits at most `timeoutMs`; false when there was no

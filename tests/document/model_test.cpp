@@ -9,7 +9,7 @@ using namespace flintly::test;
 namespace {
 struct RecordingBridge : EditorBridge {
     QStringList pieces;
-    void appendMarkdown(const QString& piece) override { pieces.append(piece); }
+    void appendBlock(const QString& markdown) override { pieces.append(markdown); }
 };
 }  // namespace
 
@@ -162,7 +162,7 @@ TEST_F(OpeningNotes, AppendPutsABlankLineBetweenOldTextAndPieceAndTellsTheEditor
     EXPECT_EQ(m.text(), QStringLiteral("## Template"));
     m.appendText(QStringLiteral("- [ ] item"));
     EXPECT_EQ(m.text(), QStringLiteral("## Template\n\n- [ ] item"));
-    EXPECT_EQ(bridge.pieces, (QStringList{QStringLiteral("## Template"), QStringLiteral("\n\n- [ ] item")}));
+    EXPECT_EQ(bridge.pieces, (QStringList{QStringLiteral("## Template"), QStringLiteral("- [ ] item")}));
 }
 
 using ChoosingFolder = ModelFixture;

@@ -118,6 +118,15 @@ TEST_F(EditorFixture, AppendedTemplatesArriveExactlyWithoutReplacingTheNote)
     model->appendText(piece);
     EXPECT_TRUE(pageTextBecomes(QStringLiteral("# Note\n\n") + piece));
     EXPECT_TRUE(js(QStringLiteral("window.__pwned === undefined")).toBool());
+
+    // The page holds text the note has not heard of yet (typing whose report is still on
+    // its way): the blank line goes where the page needs it, not where the note thinks.
+    model->setText(QString());
+    ASSERT_TRUE(pageTextBecomes(QString()));
+    js(QStringLiteral("window.setMarkdown('Friday', %1); true").arg(model->generation() + 1000));
+    ASSERT_EQ(model->text(), QString());
+    model->appendText(QStringLiteral("## Retro"));
+    EXPECT_TRUE(pageTextBecomes(QStringLiteral("Friday\n\n## Retro"))) << pageText().toStdString();
 }
 
 TEST_F(EditorFixture, TypingUpdatesTheModelWithoutASetTextComingBack)

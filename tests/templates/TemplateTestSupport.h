@@ -72,7 +72,7 @@ private:
 class RecordingEditorBridge final : public EditorBridge {
 public:
     QStringList pieces;
-    void appendMarkdown(const QString& piece) override { pieces.append(piece); }
+    void appendBlock(const QString& markdown) override { pieces.append(markdown); }
 };
 
 inline void writeFile(const QString& path, const QByteArray& bytes)

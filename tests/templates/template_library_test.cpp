@@ -169,7 +169,7 @@ TEST_F(TemplateLibraryTest, InsertsIntoEmptyAndNonEmptyNotesOnceWithABlankLineBe
     page.pieces.clear();
     ASSERT_TRUE(vm->applyTemplate(todo));
     EXPECT_EQ(model->text(), QStringLiteral("# Plan\n\n- [ ] first\n- [ ] second\n"));
-    EXPECT_EQ(page.pieces, QStringList{"\n\n- [ ] first\n- [ ] second\n"});
+    EXPECT_EQ(page.pieces, QStringList{"- [ ] first\n- [ ] second\n"});
     EXPECT_EQ(applied.count(), 2);
 }
 
