@@ -71,7 +71,7 @@ void Coordinator::pushText()
 {
     sentGeneration_ = model_.generation();
     sentText_ = model_.text();
-    const QString script = ScriptText::setMarkdown(sentText_, sentGeneration_);
+    const QString script = ScriptText::setMarkdown(*sentText_, sentGeneration_);
     // Scripts that drive the built app (tests, benchmarks) learn when the page holds a text.
     static const bool trace = qEnvironmentVariableIsSet("FLINTLY_TRACE");
     if (trace && web_) {
@@ -87,9 +87,7 @@ void Coordinator::pushText()
 
 std::optional<QString> Coordinator::sentText(quint64 generation) const
 {
-    if (generation != sentGeneration_)
-        return std::nullopt;
-    return sentText_;
+    return generation == sentGeneration_ ? sentText_ : std::nullopt;
 }
 
 void Coordinator::didFinishNavigation()
@@ -152,9 +150,13 @@ void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& bo
 
 void Coordinator::receiveScriptText(const QString& name, const QString& text, quint64 generation)
 {
-    if (name == QLatin1String("didChange"))
+    if (name == QLatin1String("didChange")) {
+        // A report made on the text last given has followed the page's word that it took
+        // it: the endpoint has what it needed, and a big note need not be held twice.
+        if (generation == sentGeneration_)
+            sentText_.reset();
         didChange(text, generation);
-    else if (name == QLatin1String("openLink"))
+    } else if (name == QLatin1String("openLink"))
         openLink(text);
     else if (name == QLatin1String("saveNote"))
         log("🔖 saveNote received –", graphemeCount(text), "chars");

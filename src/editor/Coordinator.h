@@ -76,8 +76,8 @@ private:
     Debouncer* cancellable_ = nullptr;  // the text subscription; a child, dies with us
     bool isUpdatingFromJS_ = false;
     QString lastHTMLFromJS_;
-    quint64 sentGeneration_ = 0;  // the generation the page was last given
-    QString sentText_;            // and its text
+    quint64 sentGeneration_ = 0;       // the generation the page was last given
+    std::optional<QString> sentText_;  // and its text, until the page has reported on it
     bool pageLoaded_ = false;
 };
 
