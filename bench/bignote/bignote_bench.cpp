@@ -12,6 +12,7 @@
 #include "editor/WebViewBridge.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
+#include "support/PageBench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,42 +37,10 @@ using namespace flintly;
 
 namespace {
 
-class NoUrlOpener final : public UrlOpener {
-public:
-    bool openUrl(const QUrl&) override { return false; }
-    void revealInFileManager(const QString&) override {}
-    void beep() override {}
-};
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-void spin(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
-QVariant evaluate(QWebEnginePage* page, const QString& script)
-{
-    bool done = false;
-    QVariant value;
-    page->runJavaScript(script, [&](const QVariant& v) {
-        value = v;
-        done = true;
-    });
-    waitUntil([&] { return done; }, 30000);
-    return value;
-}
+using bench::evaluate;
+using bench::NoUrlOpener;
+using bench::spin;
+using bench::waitUntil;
 
 // A note that looks like notes do (headings, prose with emphasis and links, tasks,
 // quotes, fenced code, some Hangul), `size` characters long.

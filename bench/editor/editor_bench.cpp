@@ -11,6 +11,7 @@
 #include "editor/WebViewBridge.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
+#include "support/PageBench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,12 +31,7 @@ using namespace flintly;
 
 namespace {
 
-class NoUrlOpener final : public UrlOpener {
-public:
-    bool openUrl(const QUrl&) override { return false; }
-    void revealInFileManager(const QString&) override {}
-    void beep() override {}
-};
+using bench::NoUrlOpener;
 
 double wallMs()
 {
@@ -43,30 +39,9 @@ double wallMs()
     return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) { return bench::waitUntil(done, timeoutMs, 5); }
 
-QVariant evaluate(QWebEnginePage* page, const QString& script)
-{
-    bool done = false;
-    QVariant value;
-    page->runJavaScript(script, [&](const QVariant& v) {
-        value = v;
-        done = true;
-    });
-    waitUntil([&] { return done; }, 10000);
-    return value;
-}
+QVariant evaluate(QWebEnginePage* page, const QString& script) { return bench::evaluate(page, script, 10000); }
 
 QString hundredKilobyteNote()
 {
