@@ -13,7 +13,6 @@
 #include "panels/TemplatePanelController.h"
 #include "platform/AppInfo.h"
 #include "platform/Log.h"
-#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 #include "platform/TimeSource.h"
@@ -35,7 +34,7 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching()
 {
     prepareEditor();
-    runAfter(kAfterFirstPaintMaxWaitMs, this, [this] { editorLoaded(); });
+    deps_.time->runAfter(kAfterFirstPaintMaxWaitMs, this, [this] { editorLoaded(); });
 
     const QString feed = AppInfo::feedUrl();
     log("👉 SUFeedURL =", feed.isEmpty() ? QStringLiteral("nil") : feed);
