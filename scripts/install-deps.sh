@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git clang-format
+  build-essential cmake ninja-build ccache pkg-config git clang-format
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   qt6-webchannel-dev qt6-svg-dev qt6-tools-dev libgl-dev libegl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -85,10 +85,12 @@ int main(int argc, char** argv)
     // Global shortcuts are X11 grabs; under Wayland the app runs through XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    // Before the application object exists: constructing it may already reach the session
+    // bus (accessibility, the platform theme), and the portals know an app by this name.
+    QGuiApplication::setDesktopFileName(QString::fromUtf16(AppInfo::appId));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Flintly"));
     QApplication::setApplicationVersion(runningVersion());
-    QApplication::setDesktopFileName(QStringLiteral("flintly"));
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -4,6 +4,10 @@
 
 namespace flintly::AppInfo {
 
+// How the desktop knows the app: the desktop file's basename, which portals, the
+// desktop's shortcut settings and software centres key everything on.
+inline constexpr char16_t appId[] = u"org.flintly.Flintly";
+
 // The app's information values, fixed at build time. An environment variable named
 // like the CMake variable (FLINTLY_FEED_URL, FLINTLY_ANALYTICS_TOKEN,
 // FLINTLY_ANALYTICS_URL, FLINTLY_ALLOW_ARBITRARY_LOADS) overrides each at run time, so
