@@ -99,9 +99,15 @@ public:
     // past the window manager's focus-stealing prevention.
     quint32 eventTime() const { return registry_->eventTime(); }
 
+    // Which path carries the hotkeys; carrierChanged() when that changes.
+    HotkeyCarrier carrier() const { return registry_->carrier(); }
+
     HotkeyRegistry& registry() { return *registry_; }
     SettingsStore& settings() { return settings_; }
     bool isRegistered(const Shortcut& shortcut) const { return registeredShortcuts_.contains(shortcut); }
+
+signals:
+    void carrierChanged();
 
 private:
     friend class ShortcutEventStream;

@@ -56,6 +56,7 @@ public:
 
     // The key event's time while one of its callbacks runs (see KeyGrabBackend).
     quint32 eventTime() const { return backend_->eventTime(); }
+    HotkeyCarrier carrier() const { return backend_->carrier(); }
 
     const std::map<quint32, HotKey>& hotKeys() const { return hotKeys_; }
     bool hasEventHandler() const { return handlerInstalled_; }

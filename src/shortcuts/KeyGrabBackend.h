@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shortcuts/HotkeyCarrier.h"
 #include "shortcuts/Shortcut.h"
 
 #include <functional>
@@ -33,6 +34,8 @@ public:
     // While the handler runs: the window system's time of the key event it handles,
     // which a window shown in answer needs to be allowed the focus. 0 otherwise.
     virtual quint32 eventTime() const { return 0; }
+    // Which path this backend gives the hotkey.
+    virtual HotkeyCarrier carrier() const { return {HotkeyCarrier::Kind::x11Grab}; }
 };
 
 class NullKeyGrabBackend final : public KeyGrabBackend {
@@ -41,6 +44,7 @@ public:
     void ungrab(quint32) override {}
     bool isHeldByAnotherClient(const Shortcut&) override { return false; }
     bool installHandler(Handler) override { return true; }
+    HotkeyCarrier carrier() const override { return {HotkeyCarrier::Kind::unavailable}; }
 };
 
 // The X11 backend when the app talks to an X server, else the null one after one log
