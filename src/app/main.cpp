@@ -22,10 +22,14 @@
 #include "editor/ScriptText.h"
 #include "editor/ThemedRootView.h"
 #include "editor/WebViewBridge.h"
+#include "history/HistoryCommand.h"
+#include "history/NoteHistory.h"
+#include "historyview/HistoryWindow.h"
 #include "panels/SymbolIcon.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 #include "platform_widgets/DesktopUrlOpener.h"
 #include "platform_widgets/QtAlertPresenter.h"
@@ -79,6 +83,10 @@ int main(int argc, char** argv)
     case CommandLine::Action::version: std::printf("%s\n", qPrintable(versionText())); return 0;
     case CommandLine::Action::help: std::printf("%s", qPrintable(helpText())); return 0;
     case CommandLine::Action::error: std::fprintf(stderr, "%s\n", qPrintable(cl.error)); return 2;
+    // For when the app will not start: no display, no application object, and not the
+    // running instance's lock.
+    case CommandLine::Action::history:
+        return history::runHistoryCommand(cl.historyNote, cl.historyVersion, stdout, stderr);
     default: break;
     }
 
@@ -111,7 +119,15 @@ int main(int argc, char** argv)
     QtFileChooser chooser;
     QtAlertPresenter alerts;
     DesktopUrlOpener opener;
-    MarkdownModel::configureShared(MarkdownModel::Dependencies(&settings, &chooser));
+    history::HistoryStore::Options historyOptions;
+    if (const qint64 megabytes = settings.get(settingskeys::historyCapMegabytes); megabytes > 0)
+        historyOptions.capBytes = megabytes * 1024 * 1024;
+    // Declared before the model's users: it outlives every save that reports to it, and
+    // its destructor writes what is still queued.
+    history::NoteHistory noteHistory(historyOptions);
+    MarkdownModel::Dependencies modelDeps(&settings, &chooser);
+    modelDeps.versions = &noteHistory;
+    MarkdownModel::configureShared(std::move(modelDeps));
     MarkdownModel& model = MarkdownModel::shared();
     model.setEditorBridge(&WebViewBridge::shared());
 
@@ -190,6 +206,12 @@ int main(int argc, char** argv)
         prefs.model = &model;
         prefs.urlOpener = &opener;
         return new CombinedPrefs(prefs);
+    };
+    commandDeps.makeHistoryWindow = [&noteHistory, &model]() -> QWidget* {
+        HistoryWindow::Dependencies history;
+        history.history = &noteHistory;
+        history.model = &model;
+        return new HistoryWindow(history);
     };
     MainCommands mainCommands(std::move(commandDeps));
     commands = &mainCommands;

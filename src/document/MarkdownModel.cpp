@@ -144,6 +144,10 @@ void MarkdownModel::applyEdit(const QString& text)
 
 void MarkdownModel::replaceText(const QString& text, Replacement why)
 {
+    // Switching notes replaces nothing of this note; anything else puts text the user
+    // did not type over theirs, so what they had is kept first.
+    if (why != Replacement::note && text != text_)
+        keepVersionBeforeReplacing(text, NoteVersionSink::Cause::outsideChange);
     ++generation_;
     if (why == Replacement::note)
         noteGeneration_ = generation_;
@@ -155,6 +159,25 @@ void MarkdownModel::replaceText(const QString& text, Replacement why)
         saveDebouncer_->trigger();
     }
     emit generationChanged(generation_);
+}
+
+void MarkdownModel::keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause)
+{
+    if (!deps_.versions || filePath_.isEmpty())
+        return;
+    deps_.versions->noteReplacing({filePath_, text_, incoming, hadByteOrderMark_, cause, now()});
+}
+
+void MarkdownModel::restoreText(const QString& text)
+{
+    if (text == text_)
+        return;
+    keepVersionBeforeReplacing(text, NoteVersionSink::Cause::restore);
+    // An edit, like a template: the page applies it as one undoable step and reports
+    // it, instead of being handed a new text that would wipe its undo history.
+    applyEdit(text);
+    if (editorBridge_)
+        editorBridge_->replaceAll(text);
 }
 
 bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneration)

@@ -3,6 +3,7 @@
 #include "document/ConflictCopy.h"
 #include "document/FileWatcher.h"
 #include "document/FolderBookmarks.h"
+#include "document/NoteVersionSink.h"
 #include "document/OutsideChangeMonitor.h"
 #include "document/SaveRetries.h"
 
@@ -58,6 +59,7 @@ public:
         std::shared_ptr<FileWatcher> watcher;  // null: the platform's (inotify)
         TimeSource* time = nullptr;            // null: the system clock (UTC) and Qt timers
         QString recoveryFolder;                // empty: $XDG_DATA_HOME/Flintly/Recovery
+        NoteVersionSink* versions = nullptr;   // null: no history of earlier versions is kept
     };
 
     // While edits are pending, a write at least this often, pause or no pause.
@@ -125,6 +127,9 @@ public:
     std::optional<QUrl> resolveSaveFolderBookmark();
     std::optional<QUrl> resolveTemplateFolderBookmark();
     void appendText(const QString& markdown);
+    // Puts an earlier text of the note back, as an edit the user can undo in the editor;
+    // the text it replaces is kept as a version first.
+    void restoreText(const QString& text);
 
     // Saving and naming.
     void save();  // throws ModelError or FileError
@@ -172,6 +177,7 @@ private:
     void onTextSettled();
     void onTitleSource();
     void replaceText(const QString& text, Replacement why);
+    void keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause);
     void applyEdit(const QString& text);
     void forgetDisk();
 

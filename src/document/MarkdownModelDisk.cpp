@@ -173,6 +173,8 @@ bool MarkdownModel::moveNoteFile(const QString& from, const QString& to)
         return true;  // deleted from outside: the next write creates the new name
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
         diskState_.moved(to);
+        if (deps_.versions)
+            deps_.versions->noteMoved(from, to);
         return true;
     }
     log("❌ 파일 이름 변경 실패:", QFileInfo(from).fileName(), "→", QFileInfo(to).fileName(), "-",
@@ -248,6 +250,11 @@ void MarkdownModel::save()
             }
         }
 
+        // Before the write, so that the text the file held is on its way to the history
+        // before the file lets go of it; the history works on its own thread.
+        if (deps_.versions)
+            deps_.versions->noteSaving(
+                {filePath_, wasNew ? QString() : savedText_, text_, hadByteOrderMark_, wasNew, now()});
         FileStamp stamp;
         try {
             stamp = writeFileDurably(filePath_, bytes);

@@ -73,6 +73,11 @@ QString appendBlock(const QString& markdown)
         + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
 }
 
+QString replaceAll(const QString& text)
+{
+    return QStringLiteral("window.replaceMarkdown?.(`") + escapeForTemplateLiteral(text) + QStringLiteral("`);");
+}
+
 QString invalidUrlError(const QString& link)
 {
     return QStringLiteral("showLinkError('유효하지 않은 URL: ") + escapeForSingleQuoted(link) + QStringLiteral("');");

@@ -20,6 +20,8 @@ QString escapeForSingleQuoted(const QString& text);
 QString setMarkdown(const QString& text, quint64 generation);
 // After a blank line, or as the whole text of an empty page.
 QString appendBlock(const QString& markdown);
+// The whole text, as one edit the user can undo (the page keeps its generation).
+QString replaceAll(const QString& text);
 
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();

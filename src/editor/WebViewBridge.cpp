@@ -26,6 +26,13 @@ void WebViewBridge::appendBlock(const QString& markdown)
     webView_->page()->runJavaScript(ScriptText::appendBlock(markdown));
 }
 
+void WebViewBridge::replaceAll(const QString& text)
+{
+    if (!webView_)
+        return;
+    webView_->page()->runJavaScript(ScriptText::replaceAll(text));
+}
+
 bool WebViewBridge::pullLatestText(int timeoutMs)
 {
     if (!webView_)

@@ -8,8 +8,9 @@ using namespace flintly::test;
 
 namespace {
 struct RecordingBridge : EditorBridge {
-    QStringList pieces;
+    QStringList pieces, replacements;
     void appendBlock(const QString& markdown) override { pieces.append(markdown); }
+    void replaceAll(const QString& text) override { replacements.append(text); }
 };
 }  // namespace
 

@@ -71,8 +71,9 @@ private:
 // What the page would have been asked to append.
 class RecordingEditorBridge final : public EditorBridge {
 public:
-    QStringList pieces;
+    QStringList pieces, replacements;
     void appendBlock(const QString& markdown) override { pieces.append(markdown); }
+    void replaceAll(const QString& text) override { replacements.append(text); }
 };
 
 inline void writeFile(const QString& path, const QByteArray& bytes)

@@ -32,6 +32,8 @@ export interface NoteEditor {
   /** `generation` counts the host's replacements; edits are reported against it. */
   setMarkdown(text: string, generation?: number): void;
   appendMarkdown(piece: string): void;
+  /** The whole text as one edit of the user's: undo takes it back. */
+  replaceMarkdown(text: string): void;
   getMarkdown(): string;
 }
 
@@ -258,5 +260,27 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     view.dispatch({ changes: { from: end, insert: piece }, userEvent: "input.append" });
   }
 
-  return { view, setMarkdown, appendMarkdown, getMarkdown: () => serialize(view.state) };
+  function replaceMarkdown(text: string): void {
+    if (typeof text !== "string") return;
+    const next = detectLineEnds(text);
+    if (!sameLineEnds(next, ends)) {
+      // Another line-break style means splitting the document anew, which undo could
+      // not take back with it; the host keeps the replaced text, so a plain replacement
+      // loses nothing.
+      setMarkdown(text);
+      return;
+    }
+    const current = view.state.doc.toString();
+    const wanted = splitLines(text, next).join("\n");
+    if (current === wanted) return;
+    const { from, toA, toB } = diffRange(current, wanted);
+    view.dispatch({
+      changes: { from, to: toA, insert: Text.of(wanted.slice(from, toB).split("\n")) },
+      selection: EditorSelection.cursor(from),
+      scrollIntoView: true,
+      userEvent: "input.replace",
+    });
+  }
+
+  return { view, setMarkdown, appendMarkdown, replaceMarkdown, getMarkdown: () => serialize(view.state) };
 }
