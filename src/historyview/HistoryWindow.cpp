@@ -106,6 +106,7 @@ void HistoryWindow::buildLayout()
     splitter->addWidget(preview_);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 3);
+    splitter->setSizes({400, 420});
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -78,6 +78,60 @@ TEST_F(AppProcess, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
                        << log.right(3000).toStdString();
 }
 
+TEST_F(AppProcess, ASelectAllAndAKeystrokeCanBeUndoneFromTheHistoryEvenWithoutADisplay)
+{
+    start();
+    ASSERT_TRUE(waitForPanel(true)) << output().right(3000).toStdString();
+    ASSERT_TRUE(waitForPageText());
+    focusPanel();
+    type(QStringLiteral("Diary\n"), 20);
+    const QString path = note(QStringLiteral("Diary.md"));
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Diary\n"; }, 10000));
+    type(QStringLiteral("words worth keeping\n"), 20);
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Diary\nwords worth keeping\n"; }, 10000));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+    type(QStringLiteral("Diary"), 20);
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Diary"; }, 10000)) << output().right(3000).toStdString();
+
+    // With no display to reach, and beside the running app that holds the lock.
+    QProcessEnvironment bare = env;
+    bare.remove(QStringLiteral("DISPLAY"));
+    bare.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    auto history = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(bare);
+        p.start(QStringLiteral(FLINTLY_BINARY), QStringList{QStringLiteral("--history"), path} + args);
+        p.waitForFinished(15000);
+        return std::pair{p.exitCode(), p.readAllStandardOutput()};
+    };
+    QByteArray listing;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            listing = history({}).second;
+            return listing.contains("\tbefore-deletion\n");
+        },
+        10000))
+        << listing.constData();
+    const QByteArray line = listing.split('\n')[0];
+    ASSERT_TRUE(line.endsWith("\tbefore-deletion")) << listing.constData();
+    const auto [code, text] = history({QStringLiteral("--print"), QString::fromLatin1(line.split('\t')[0])});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, QByteArray("Diary\nwords worth keeping\n"));
+
+    // Ctrl+Shift+H shows the window of it.
+    focusPanel();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+h")});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return !toolOutput(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                QString::number(app.processId()), QStringLiteral("--name"),
+                                QStringLiteral("^Flintly History$")})
+                        .isEmpty();
+        },
+        10000));
+}
+
 TEST_F(AppProcess, StartUpTellsItsStepsInTheirOrder)
 {
     // The editor is made (and its page starts loading) ahead of the steps before it,

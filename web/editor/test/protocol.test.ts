@@ -151,6 +151,28 @@ describe("appending", () => {
   });
 });
 
+describe("replacing the whole text as an edit", () => {
+  test("the host hears it, and one undo brings back what was there", async () => {
+    await setText("# Trip\nday one\nday two");
+    await page.focus(".cm-content");
+    await cursorToEnd(page);
+    await page.keyboard.type("\nday three");
+    await clearPosted(page);
+    await page.evaluate(() => window.replaceMarkdown("# Trip\nday one"));
+    assert.equal(await text(), "# Trip\nday one");
+    assert.equal(await lastDidChange(), "# Trip\nday one", "an edit of the user's, reported like typing");
+    await page.keyboard.press("Control+z");
+    assert.equal(await text(), "# Trip\nday one\nday two\nday three", "one step back, typing included");
+    assert.equal(await lastDidChange(), "# Trip\nday one\nday two\nday three");
+  });
+
+  test("a text with other line breaks still replaces the page's", async () => {
+    await setText("a\nb");
+    await page.evaluate(() => window.replaceMarkdown("a\r\nb\r\nc"));
+    assert.equal(await text(), "a\r\nb\r\nc");
+  });
+});
+
 describe("edits reported to the host", () => {
   test("edits post the whole text, in order, ending with the final text", async () => {
     await setText("");
