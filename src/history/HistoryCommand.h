@@ -17,6 +17,7 @@ int runHistoryCommand(const QString& notePath, std::optional<qint64> version, st
                       HistoryStore::Options options = {});
 
 // One line of the listing, without its newline.
-QString versionLine(const VersionInfo& version);
+QByteArray versionLine(const VersionInfo& version);
+void appendVersionLine(QByteArray& out, const VersionInfo& version);
 
 }  // namespace flintly::history

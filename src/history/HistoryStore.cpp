@@ -51,8 +51,10 @@ void HistoryStore::open()
         return;
     QDir().mkpath(options_.folder);
     auto db = std::make_unique<Database>(path());
-    // Must come before the first table: pages freed by pruning go back to the disk.
-    db->exec("PRAGMA auto_vacuum = INCREMENTAL");
+    // Must come before the first table: pages freed by pruning go back to the disk. (On
+    // a store that has tables it changes nothing, and costs a write.)
+    if (db->pragma("page_count") == 0)
+        db->exec("PRAGMA auto_vacuum = INCREMENTAL");
     db->exec("PRAGMA journal_mode = WAL");
     // A version lost to a power cut is one of many; every save waiting for a flush of
     // the history would not be.
@@ -70,9 +72,15 @@ void HistoryStore::open()
 
 bool HistoryStore::openExisting()
 {
+    if (db_)
+        return true;
     if (!QFileInfo::exists(path()))
         return false;
-    open();
+    auto db = std::make_unique<Database>(path(), true);
+    // A store the app has only just created holds nothing yet.
+    if (db->pragma("user_version") != kSchemaVersion)
+        return false;
+    db_ = std::move(db);
     return true;
 }
 

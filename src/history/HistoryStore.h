@@ -70,7 +70,8 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     // Opens the store, creating the folder and the file when they are missing.
     void open();
-    // Opens the store only if there is one; false when there is none.
+    // Opens the store only if there is one, to read it beside the app (which keeps
+    // writing it); false when there is none.
     bool openExisting();
     void close();
     // Closes the store and moves its files aside (the data stays there, for a person to

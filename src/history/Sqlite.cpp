@@ -28,10 +28,10 @@ bool SqliteError::isFull() const
 
 // --- Database ----------------------------------------------------------------------
 
-Database::Database(const QString& path)
+Database::Database(const QString& path, bool forReading)
 {
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (forReading ? 0 : SQLITE_OPEN_CREATE);
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
@@ -39,6 +39,8 @@ Database::Database(const QString& path)
         throw SqliteError(rc, errno, path.toStdString() + ": " + message);
     }
     sqlite3_extended_result_codes(db_, 1);
+    if (forReading)
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // The app and `flintly --history` may read and write at the same moment.
     sqlite3_busy_timeout(db_, 2000);
 }

@@ -61,8 +61,9 @@ private:
 // A connection to one database file, used from one thread.
 class Database {
 public:
-    // Opens (creating) the file; throws SqliteError.
-    explicit Database(const QString& path);
+    // Opens the file, creating it unless `forReading`; throws SqliteError. A connection
+    // for reading leaves the journal to the app: closing it costs no checkpoint.
+    explicit Database(const QString& path, bool forReading = false);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
