@@ -96,9 +96,8 @@ QString HistoryStore::setAside(const QDateTime& when)
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         if (!QFileInfo::exists(path() + suffix))
             continue;
-        QFile::remove(aside + suffix);
-        if (!QFile::rename(path() + suffix, aside + suffix))
-            QFile::remove(path() + suffix);
+        // Nothing is deleted: a store that cannot be moved aside is reported as failing.
+        QFile::rename(path() + suffix, aside + suffix);
     }
     lastAgePrune_.reset();
     return aside;
