@@ -264,9 +264,10 @@ TEST_F(Commands, TheMenusOfferTheTableAndTheHotkeyWorksWhileOneIsOpen)
     xtest.click(3);
     QMenu* context = commands->contextMenu();
     ASSERT_TRUE(waitUntil([&] { return context->isVisible(); })) << "right click on the toolbar";
-    EXPECT_EQ(titles(context),
-              (QStringList{"New Note", "-", "Show Notes Folder", "Open…", "-", "Save…", "-", "Quick Open…",
-                           "Insert Template…", "-", "Settings…", "Check for Updates…", "-", "Quit Flintly"}));
+    EXPECT_EQ(
+        titles(context),
+        (QStringList{"New Note", "-", "Show Notes Folder", "Open…", "-", "Save…", "-", "Quick Open…",
+                     "Insert Template…", "History…", "-", "Settings…", "Check for Updates…", "-", "Quit Flintly"}));
     EXPECT_EQ(titles(commands->trayMenu()).first(), QStringLiteral("Show/Hide Note"));
     EXPECT_EQ(commands->action(QStringLiteral("Show Notes Folder"))->shortcut().toString(QKeySequence::NativeText),
               QStringLiteral("Ctrl+Shift+O"));
