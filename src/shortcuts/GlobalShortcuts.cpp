@@ -1,7 +1,9 @@
 #include "shortcuts/GlobalShortcuts.h"
 
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "shortcuts/KeyGrabBackendFactory.h"
 #include "shortcuts/MenuItemSearch.h"
 #include "shortcuts/MenuTracker.h"
 
@@ -18,7 +20,34 @@ GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGra
 {
     if (!backend)
         backend = createDefaultKeyGrabBackend();
+    backend->observeCarrier([this] {
+        logCarrier();
+        emit carrierChanged();
+    });
     registry_ = std::make_unique<HotkeyRegistry>(std::move(backend));
+    logCarrier();
+}
+
+void GlobalShortcuts::logCarrier()
+{
+    if (!registry_)
+        return;
+    const HotkeyCarrier carrier = registry_->carrier();
+    if (carrier.kind == HotkeyCarrier::Kind::pending || loggedCarrier_ == carrier)
+        return;
+    loggedCarrier_ = carrier;
+    switch (carrier.kind) {
+    case HotkeyCarrier::Kind::x11Grab: log("⌨️ Hotkey path: X11 key grab"); break;
+    case HotkeyCarrier::Kind::portal:
+        if (carrier.trigger.isEmpty())
+            log("⌨️ Hotkey path: desktop portal, no key bound");
+        else
+            log("⌨️ Hotkey path: desktop portal, set by the desktop:", carrier.trigger);
+        break;
+    case HotkeyCarrier::Kind::declined: log("⌨️ Hotkey path: none, declined in the desktop's dialog"); break;
+    case HotkeyCarrier::Kind::unavailable: log("⌨️ Hotkey path: none, not available on this desktop"); break;
+    case HotkeyCarrier::Kind::pending: break;
+    }
 }
 
 GlobalShortcuts::~GlobalShortcuts()
