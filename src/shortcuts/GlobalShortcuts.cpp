@@ -25,7 +25,11 @@ GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGra
         emit carrierChanged();
     });
     registry_ = std::make_unique<HotkeyRegistry>(std::move(backend));
-    logCarrier();
+    // Without any path at start, the one line the factory printed says so already.
+    if (registry_->carrier().kind == HotkeyCarrier::Kind::unavailable)
+        loggedCarrier_ = registry_->carrier();
+    else
+        logCarrier();
 }
 
 void GlobalShortcuts::logCarrier()
