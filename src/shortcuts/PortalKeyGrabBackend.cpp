@@ -120,11 +120,12 @@ QList<PortalShortcut> PortalKeyGrabBackend::wanted() const
     for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it, ++index) {
         PortalShortcut s;
         s.preferredTrigger = portalTrigger(*it, *options_.layout).value_or(QString());
-        const Hotkey hotkey = index < options_.hotkeys.size() ? options_.hotkeys[index]
-                                                              : Hotkey{QStringLiteral("hotkey"), it->nativeText(), {}};
+        const Hotkey hotkey = index < options_.hotkeys.size()
+            ? options_.hotkeys[index]
+            : Hotkey{QStringLiteral("hotkey%1").arg(it.key()), it->nativeText(), {}};
         s.id = hotkey.id;
         s.description = hotkey.description;
-        if (hotkey.defaultShortcut != *it)
+        if (hotkey.defaultShortcut && *hotkey.defaultShortcut != *it)
             s.id += QLatin1Char('-') + idSuffix(s.preferredTrigger);
         shortcuts.append(s);
     }

@@ -44,7 +44,8 @@ public:
     // How the desktop lists one hotkey. A desktop keeps the key it first granted to a
     // shortcut id, whatever trigger is preferred later (Plasma 5.27 does, even across an
     // empty session), so a shortcut other than the default goes under an id of its own
-    // ("showNote-ctrl-k"), which the desktop meets fresh.
+    // ("showNote-ctrl-k"), which the desktop meets fresh. Without a default, the id is
+    // always the plain one.
     struct Hotkey {
         QString id;
         QString description;
