@@ -21,37 +21,13 @@ GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGra
     if (!backend)
         backend = createDefaultKeyGrabBackend();
     backend->observeCarrier([this] {
-        logCarrier();
+        carrierLog_.note(registry_->carrier());
         emit carrierChanged();
     });
     registry_ = std::make_unique<HotkeyRegistry>(std::move(backend));
-    // Without any path at start, the one line the factory printed says so already.
-    if (registry_->carrier().kind == HotkeyCarrier::Kind::unavailable)
-        loggedCarrier_ = registry_->carrier();
-    else
-        logCarrier();
-}
-
-void GlobalShortcuts::logCarrier()
-{
-    if (!registry_)
-        return;
-    const HotkeyCarrier carrier = registry_->carrier();
-    if (carrier.kind == HotkeyCarrier::Kind::pending || loggedCarrier_ == carrier)
-        return;
-    loggedCarrier_ = carrier;
-    switch (carrier.kind) {
-    case HotkeyCarrier::Kind::x11Grab: log("⌨️ Hotkey path: X11 key grab"); break;
-    case HotkeyCarrier::Kind::portal:
-        if (carrier.trigger.isEmpty())
-            log("⌨️ Hotkey path: desktop portal, no key bound");
-        else
-            log("⌨️ Hotkey path: desktop portal, set by the desktop:", carrier.trigger);
-        break;
-    case HotkeyCarrier::Kind::declined: log("⌨️ Hotkey path: none, declined in the desktop's dialog"); break;
-    case HotkeyCarrier::Kind::unavailable: log("⌨️ Hotkey path: none, not available on this desktop"); break;
-    case HotkeyCarrier::Kind::pending: break;
-    }
+    // Without any path at start, the factory's one line says so already.
+    if (registry_->carrier().kind != HotkeyCarrier::Kind::unavailable)
+        carrierLog_.note(registry_->carrier());
 }
 
 GlobalShortcuts::~GlobalShortcuts()

@@ -140,7 +140,6 @@ private:
     void postChange(const Name& name);
     void dispatch(EventType type, const Shortcut& pressed);
     void ensureMenuTracking();
-    void logCarrier();
 
     SettingsStore& settings_;
     std::unique_ptr<HotkeyRegistry> registry_;
@@ -154,7 +153,7 @@ private:
     bool isPaused_ = false;
     QSet<Shortcut> heldSincePause_;
     QPointer<QWidget> mainMenu_;
-    std::optional<HotkeyCarrier> loggedCarrier_;
+    CarrierLog carrierLog_;
 };
 
 }  // namespace flintly::shortcuts
