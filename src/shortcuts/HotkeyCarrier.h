@@ -21,11 +21,11 @@ struct HotkeyCarrier {
     QString trigger;            // the desktop's own description of the bound key
     bool canConfigure = false;  // the desktop can open its own shortcut settings for us
 
-    static HotkeyCarrier of(Kind kind, QString trigger = {}, bool canConfigure = false)
+    static HotkeyCarrier of(Kind kind, const QString& trigger = {}, bool canConfigure = false)
     {
         HotkeyCarrier carrier;
         carrier.kind = kind;
-        carrier.trigger = std::move(trigger);
+        carrier.trigger = trigger;
         carrier.canConfigure = canConfigure;
         return carrier;
     }
