@@ -1,6 +1,7 @@
 #include "app/CombinedPrefs.h"
 
 #include "app/StatisticsFigures.h"
+#include "desktop/AutostartEntry.h"
 #include "document/MarkdownModel.h"
 #include "editor/AppTheme.h"
 #include "editor/ColorScheme.h"
@@ -98,6 +99,20 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     connect(favoritesToggle_, &QCheckBox::toggled, this,
             [this](bool on) { deps_.settings->setValue(settingskeys::showDefaultFolder, on); });
     recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
+    if (!deps_.hotkeyFallback.shortcuts)
+        deps_.hotkeyFallback.shortcuts = deps_.recorder.shortcuts;
+    hotkeyFallback_ = new HotkeyFallbackView(deps_.hotkeyFallback);
+    hotkeyFallback_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    if (!deps_.autostart) {
+        ownAutostart_ = std::make_unique<desktop::AutostartEntry>(desktop::AutostartEntry::defaultCommand());
+        deps_.autostart = ownAutostart_.get();
+    }
+    openAtLoginToggle_ = new QCheckBox;
+    openAtLoginToggle_->setAccessibleName(QStringLiteral("Open at Login"));
+    connect(openAtLoginToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        deps_.autostart->setEnabled(on);
+        showChoices();  // what the entry's file now says, written or not
+    });
 
     // Storage
     saveFolderLabel_ = makeValue();
@@ -147,7 +162,12 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
                         {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
                          favoritesToggle_},
                         {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), recorder_},
+                        {nullptr, hotkeyFallback_},
+                        {makeRowLabel(QStringLiteral("Open at Login"), QStringLiteral("power")), openAtLoginToggle_},
                     }));
+    QWidget* fallbackRow = hotkeyFallback_->parentWidget();
+    fallbackRow->setVisible(hotkeyFallback_->isNeeded());
+    connect(hotkeyFallback_, &HotkeyFallbackView::neededChanged, fallbackRow, &QWidget::setVisible);
     column->addWidget(
         makeSection(QStringLiteral("Storage"),
                     {
@@ -225,8 +245,12 @@ QWidget* CombinedPrefs::makeSection(const QString& title, const std::vector<std:
         h->setContentsMargins(0, 2, 0, 2);
         if (label)
             h->addWidget(label);
-        h->addStretch(1);
-        h->addWidget(value, 0, Qt::AlignVCenter);
+        if (value->sizePolicy().horizontalPolicy() == QSizePolicy::Expanding) {
+            h->addWidget(value, 1);
+        } else {
+            h->addStretch(1);
+            h->addWidget(value, 0, Qt::AlignVCenter);
+        }
         rowsLayout->addWidget(row);
     }
     layout->addWidget(group);
@@ -271,6 +295,7 @@ QLabel* CombinedPrefs::makeLink(const QString& text, std::function<void()> activ
 void CombinedPrefs::refresh()
 {
     showChoices();
+    hotkeyFallback_->refresh();
     refreshFolder();
     refreshStatistics();
 }
@@ -280,9 +305,11 @@ void CombinedPrefs::showChoices()
     // Showing a setting is not choosing it: nothing is written back from here.
     const QSignalBlocker quietPicker(themePicker_);
     const QSignalBlocker quietToggle(favoritesToggle_);
+    const QSignalBlocker quietLogin(openAtLoginToggle_);
     themePicker_->setCurrentIndex(
         themePicker_->findData(static_cast<int>(appThemeForStored(storedAppThemeRaw(*deps_.settings)))));
     favoritesToggle_->setChecked(deps_.settings->get(settingskeys::showDefaultFolder));
+    openAtLoginToggle_->setChecked(deps_.autostart->isEnabled());
 }
 
 void CombinedPrefs::refreshFolder()

@@ -108,18 +108,24 @@ void FloatingPanelController::toggleSearchPanel()
     }
 }
 
-void FloatingPanelController::showWindow(quint32 userTime)
+void FloatingPanelController::showWindow(quint32 userTime, const QString& launchToken)
 {
     // Before show(): a hidden window takes the hints as properties the window manager
     // reads when it maps the window.
     showOnAllWorkspaces(window_);
+    setLaunchToken(window_, launchToken);
     window_->show();
     window_->raise();
     window_->activateWindow();
-    activateForUserAction(window_, userTime);
+    activateForUserAction(window_, userTime ? userTime : launchUserTime(launchToken));
+    endLaunchFeedback(window_, launchToken);
 }
 
-void FloatingPanelController::close() { window_->close(); }
+void FloatingPanelController::close(const QString& launchToken)
+{
+    window_->close();
+    endLaunchFeedback(window_, launchToken);
+}
 
 bool FloatingPanelController::isVisible() const { return window_ && window_->isVisible(); }
 

@@ -40,9 +40,11 @@ public:
     void toggleSearchPanel();
 
     // Shows the panel and asks for the keyboard focus; `userTime` is the window system's
-    // time of the user action that asked for it (a hotkey press), 0 when unknown.
-    void showWindow(quint32 userTime = 0);
-    void close();
+    // time of the user action that asked for it (a hotkey press), 0 when unknown;
+    // `launchToken` what the desktop gave a launch that asked for it (see WindowHints.h).
+    void showWindow(quint32 userTime = 0, const QString& launchToken = {});
+    // Hides the panel. A launch that asked for that is over: its token is let go.
+    void close(const QString& launchToken = {});
     bool isVisible() const;
 
 private:

@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -105,6 +106,53 @@ void activateForUserAction(QWidget* window, quint32 userTime)
     if (!c || !window || userTime == 0)
         return;
     sendToWindowManager(c, nativeId(window), atom(c, "_NET_ACTIVE_WINDOW"), {1 /* from an application */, userTime, 0});
+    xcb_flush(c);
+}
+
+void setLaunchToken(QWidget* window, const QString& token)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window || token.isEmpty())
+        return;
+    const QByteArray id = token.toUtf8();
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, nativeId(window), atom(c, "_NET_STARTUP_ID"), atom(c, "UTF8_STRING"),
+                        8, static_cast<uint32_t>(id.size()), id.constData());
+    xcb_flush(c);
+}
+
+quint32 launchUserTime(const QString& token)
+{
+    const qsizetype at = token.lastIndexOf(QLatin1String("_TIME"));
+    if (at < 0)
+        return 0;
+    bool ok = false;
+    const quint32 time = token.mid(at + 5).toUInt(&ok);
+    return ok ? time : 0;
+}
+
+void endLaunchFeedback(QWidget* window, const QString& token)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window || token.isEmpty())
+        return;
+    // The startup-notification protocol: "remove: ID=…", NUL-terminated, in client
+    // messages of 20 bytes to the root window.
+    QByteArray id = token.toUtf8();
+    id.replace('\\', "\\\\").replace('"', "\\\"");
+    const QByteArray message = "remove: ID=\"" + id + "\"" + '\0';
+    const xcb_atom_t begin = atom(c, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = atom(c, "_NET_STARTUP_INFO");
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    for (qsizetype at = 0; at < message.size(); at += 20) {
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 8;
+        ev.window = nativeId(window);
+        ev.type = at == 0 ? begin : more;
+        std::memcpy(ev.data.data8, message.constData() + at,
+                    static_cast<size_t>(std::min<qsizetype>(20, message.size() - at)));
+        xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_PROPERTY_CHANGE, reinterpret_cast<const char*>(&ev));
+    }
     xcb_flush(c);
 }
 
