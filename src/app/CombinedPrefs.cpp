@@ -1,5 +1,6 @@
 #include "app/CombinedPrefs.h"
 
+#include "app/FormGroup.h"
 #include "app/StatisticsFigures.h"
 #include "desktop/AutostartEntry.h"
 #include "document/MarkdownModel.h"
@@ -24,8 +25,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -45,27 +44,6 @@ namespace flintly {
 namespace {
 constexpr int kSymbolSize = 16;
 constexpr int kRowHeight = 34;
-
-// The rounded group behind a section's rows, as a grouped form draws it.
-class FormGroup : public QWidget {
-public:
-    explicit FormGroup(QWidget* parent = nullptr) : QWidget(parent) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-        const QColor fill = palette().color(isDark(palette()) ? QPalette::AlternateBase : QPalette::Base);
-        p.fillPath(path, fill);
-        QColor line = palette().color(QPalette::Mid);
-        line.setAlphaF(0.35);
-        p.setPen(line);
-        p.drawPath(path);
-    }
-};
 
 QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 }  // namespace

@@ -46,7 +46,7 @@ public:
         TimeSource* time = nullptr;            // null: the system clock and Qt timers
         QLocale locale = QLocale();            // digit grouping of the counts
         // What stands in for the hotkey where the desktop gives none.
-        HotkeyFallbackView::Dependencies hotkeyFallback;
+        HotkeyFallbackView::Dependencies hotkeyFallback = {};
         desktop::AutostartEntry* autostart = nullptr;  // null: the user's autostart entry
     };
 

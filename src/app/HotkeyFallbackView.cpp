@@ -44,13 +44,14 @@ HotkeyFallbackView::HotkeyFallbackView(Dependencies deps, QWidget* parent) : QWi
     copy_ = new QPushButton(QStringLiteral("Copy"));
     connect(copy_, &QPushButton::clicked, this, [this] { QGuiApplication::clipboard()->setText(command_->text()); });
     gnomeButton_ = new QPushButton;
+    gnomeButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(gnomeButton_, &QPushButton::clicked, this, &HotkeyFallbackView::addOrRemove);
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(0, 0, 0, 0);
     controls->addWidget(command_, 1);
     controls->addWidget(copy_);
-    controls->addWidget(gnomeButton_);
+    controls->addWidget(gnomeButton_, 0, Qt::AlignRight);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 4, 0, 4);
     column->addWidget(message_);

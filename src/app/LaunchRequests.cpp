@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "document/MarkdownModel.h"
+#include "document/TextDecoding.h"
 #include "platform/Log.h"
 
 #include <utility>
@@ -52,7 +53,7 @@ InstanceAnswer LaunchRequests::appendToNote(MarkdownModel& model, const QString&
                     .arg(QString::fromUtf8(e.what())),
                 true};
     }
-    log("📥 Added from the command line:", text.size(), "characters to", model.filePath());
+    log("📥 Added from the command line:", graphemeCount(text), "characters to", model.filePath());
     return {};
 }
 
