@@ -12,7 +12,7 @@ namespace LaunchCommand {
 // launcher may not have the user's PATH.
 QStringList forThisExecutable(const QStringList& arguments);
 
-// An Exec= line of a desktop entry (the Desktop Entry Specification's quoting, with the
+// An Exec= line of a desktop entry (freedesktop.org's quoting for it, with the
 // string escapes of its values).
 QString desktopEntryExec(const QStringList& command);
 // A command line as GLib parses it (g_shell_parse_argv), which is how GNOME runs a
