@@ -24,6 +24,9 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
     setenv("XDG_CACHE_HOME", (root + "/cache").constData(), 1);
     setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
+    // GSettings (GNOME's keybindings) in memory only: a test run on a desktop never
+    // reaches the user's dconf.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     QDir().mkpath(home.path() + "/config");
     QDir().mkpath(home.path() + "/cache");
     flintly::test::setTemporaryRoot(home.path());
