@@ -1,82 +1,97 @@
 #include "app/CommandLine.h"
 
+#include "app/AppendInput.h"
 #include "app/StartupDecision.h"
 
 #include <QFileInfo>
 
-#include <functional>
-#include <vector>
+#include <tuple>
+#include <utility>
 
 namespace flintly {
 
 namespace {
 
-// One row per option: its spellings, whether a value follows it, and what it sets.
-// The help text lists the same options; a new option is one row here and one there.
+using Action = CommandLine::Action;
+
+// One row per option: what it is called, whether a value follows, what it does and
+// how --help tells it. An option is added by adding a row.
 struct Option {
-    QStringList names;
-    bool takesValue = false;
-    // Returns an error message, or nothing when the value was fine.
-    std::function<QString(CommandLine&, const QString& value)> apply;
+    QStringView name;
+    QStringView shortName;  // empty: none
+    QStringView valueName;  // empty: takes no value
+    // `at`: where the value stands in the arguments (index, offset into that argument)
+    void (*apply)(CommandLine& cl, const QString& value, std::pair<qsizetype, qsizetype> at);
+    QStringView help;  // lines after the first are indented under it
 };
 
-QString setAction(CommandLine& cl, CommandLine::Action action)
+bool setAction(CommandLine& cl, Action action, QStringView option)
 {
-    cl.action = action;
-    return {};
+    if (cl.action == Action::help || cl.action == Action::version || cl.action == action)
+        return true;
+    if (action == Action::help || action == Action::version || cl.action == Action::run) {
+        cl.action = action;
+        return true;
+    }
+    cl.action = Action::error;
+    cl.error = QStringLiteral("flintly: %1 cannot be combined with another request (try --help)").arg(option);
+    return false;
 }
 
-const std::vector<Option>& options()
-{
-    using Action = CommandLine::Action;
-    static const std::vector<Option> table{
-        {{QStringLiteral("--version"), QStringLiteral("-v")},
-         false,
-         [](CommandLine& cl, const QString&) { return setAction(cl, Action::version); }},
-        {{QStringLiteral("--help"), QStringLiteral("-h")},
-         false,
-         [](CommandLine& cl, const QString&) { return setAction(cl, Action::help); }},
-        {{QStringLiteral("--toggle")},
-         false,
-         [](CommandLine& cl, const QString&) { return setAction(cl, Action::toggle); }},
-        {{QStringLiteral("--history")},
-         true,
-         [](CommandLine& cl, const QString& note) {
-             cl.historyNote = QFileInfo(note).absoluteFilePath();
-             return setAction(cl, Action::history);
-         }},
-        {{QStringLiteral("--print")},
-         true,
-         [](CommandLine& cl, const QString& id) {
-             bool ok = false;
-             const qint64 n = id.toLongLong(&ok);
-             if (!ok || n <= 0)
-                 return QStringLiteral("flintly: --print takes a version id from --history, not '%1'").arg(id);
-             cl.historyVersion = n;
-             return QString();
-         }},
-        // Qt's own option and its value.
-        {{QStringLiteral("-platform"), QStringLiteral("--platform")},
-         true,
-         [](CommandLine&, const QString&) { return QString(); }},
-    };
-    return table;
-}
+// clang-format off
+const Option kOptions[] = {
+    {u"--toggle", {}, {}, [](CommandLine& cl, const QString&, std::pair<qsizetype, qsizetype>) { setAction(cl, Action::toggle, u"--toggle"); },
+     u"show or hide the running Flintly's note window (starts Flintly\n"
+     u"when it is not running); bind this to a key in your desktop's\n"
+     u"settings where global hotkeys are not available (Wayland)"},
+    {u"--hidden", {}, {}, [](CommandLine& cl, const QString&, std::pair<qsizetype, qsizetype>) { cl.hidden = true; },
+     u"start without showing the note window (as at login); does\n"
+     u"nothing visible when Flintly is running already"},
+    {u"--append", {}, u"TEXT",
+     [](CommandLine& cl, const QString& value, std::pair<qsizetype, qsizetype> at) {
+         if (setAction(cl, Action::append, u"--append")) {
+             cl.appendArgument = value;
+             std::tie(cl.appendIndex, cl.appendOffset) = at;
+         }
+     },
+     u"add TEXT to the end of the current note (- reads it from standard\n"
+     u"input), starting Flintly hidden when it is not running; exits 0\n"
+     u"once the note is saved to disk. TEXT must be UTF-8, at most 1 MiB"},
+    {u"--history", {}, u"NOTE",
+     [](CommandLine& cl, const QString& value, std::pair<qsizetype, qsizetype>) {
+         if (setAction(cl, Action::history, u"--history"))
+             cl.historyNote = QFileInfo(value).absoluteFilePath();
+     },
+     u"list the earlier versions Flintly kept of the note file NOTE,\n"
+     u"newest first: id, time, size in bytes and why it was kept,\n"
+     u"separated by tabs (works without a display, and while Flintly\n"
+     u"runs; versions live in $XDG_DATA_HOME/Flintly/History)"},
+    {u"--print", {}, u"ID",
+     [](CommandLine& cl, const QString& value, std::pair<qsizetype, qsizetype>) {
+         bool ok = false;
+         cl.historyVersion = value.toLongLong(&ok);
+         if (!ok || *cl.historyVersion <= 0) {
+             cl.action = Action::error;
+             cl.error = QStringLiteral("flintly: --print takes a version id from --history, not '%1'").arg(value);
+         }
+     },
+     u"with --history: write version ID of NOTE to standard output,\n"
+     u"exactly as the file held it"},
+    {u"--version", u"-v", {}, [](CommandLine& cl, const QString&, std::pair<qsizetype, qsizetype>) { setAction(cl, Action::version, {}); },
+     u"print the version and exit"},
+    {u"--help", u"-h", {}, [](CommandLine& cl, const QString&, std::pair<qsizetype, qsizetype>) { setAction(cl, Action::help, {}); },
+     u"print this help and exit"},
+};
+// clang-format on
 
-const Option* optionNamed(const QString& name)
+static_assert(AppendInput::kMaxBytes == 1024 * 1024, "--help tells the limit as 1 MiB");
+
+const Option* findOption(QStringView name)
 {
-    for (const Option& option : options())
-        if (option.names.contains(name))
-            return &option;
+    for (const Option& o : kOptions)
+        if (name == o.name || (!o.shortName.isEmpty() && name == o.shortName))
+            return &o;
     return nullptr;
-}
-
-CommandLine failed(QString message)
-{
-    CommandLine cl;
-    cl.action = CommandLine::Action::error;
-    cl.error = std::move(message);
-    return cl;
 }
 
 }  // namespace
@@ -84,25 +99,54 @@ CommandLine failed(QString message)
 CommandLine parseCommandLine(const QStringList& arguments)
 {
     CommandLine cl;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    for (qsizetype i = 1; i < arguments.size() && cl.action != Action::error; ++i) {
         const QString& a = arguments[i];
-        if (const Option* option = optionNamed(a)) {
-            QString value;
-            if (option->takesValue) {
-                if (++i >= arguments.size())
-                    return failed(QStringLiteral("flintly: %1 needs a value (try --help)").arg(a));
-                value = arguments[i];
-            }
-            if (QString error = option->apply(cl, value); !error.isEmpty())
-                return failed(error);
-        } else if (!a.startsWith(u'-') && cl.file.isEmpty()) {
+        if (a.startsWith(u"-platform") || a.startsWith(u"--platform")) {
+            ++i;  // Qt's own option and its value
+            continue;
+        }
+        if (!a.startsWith(u'-') && cl.file.isEmpty()) {
             cl.file = QFileInfo(a).absoluteFilePath();
+            continue;
+        }
+        // "--name=value" and "--name value" alike.
+        const qsizetype equals = a.startsWith(u"--") ? a.indexOf(u'=') : -1;
+        const QStringView name = equals < 0 ? QStringView(a) : QStringView(a).left(equals);
+        const Option* option = findOption(name);
+        if (!option) {
+            cl.action = Action::error;
+            cl.error = QStringLiteral("flintly: unknown option '%1' (try --help)").arg(a);
+            break;
+        }
+        if (option->valueName.isEmpty()) {
+            if (equals >= 0) {
+                cl.action = Action::error;
+                cl.error = QStringLiteral("flintly: %1 takes no value (try --help)").arg(option->name);
+                break;
+            }
+            option->apply(cl, QString(), {-1, 0});
+        } else if (equals >= 0) {
+            option->apply(cl, a.mid(equals + 1), {i, equals + 1});
+        } else if (i + 1 < arguments.size()) {
+            ++i;
+            option->apply(cl, arguments[i], {i, 0});
         } else {
-            return failed(QStringLiteral("flintly: unknown option '%1' (try --help)").arg(a));
+            cl.action = Action::error;
+            cl.error = QStringLiteral("flintly: %1 needs %2 (try --help)").arg(option->name, option->valueName);
         }
     }
-    if (cl.historyVersion && cl.action != CommandLine::Action::history)
-        return failed(QStringLiteral("flintly: --print goes with --history NOTE (try --help)"));
+    if (cl.action == Action::append && !cl.file.isEmpty()) {
+        cl.action = Action::error;
+        cl.error = QStringLiteral("flintly: --append adds to the current note; it cannot open FILE as well");
+    }
+    if (cl.action == Action::history && !cl.file.isEmpty()) {
+        cl.action = Action::error;
+        cl.error = QStringLiteral("flintly: --history lists one note's versions; it cannot open FILE as well");
+    }
+    if (cl.action != Action::error && cl.historyVersion && cl.action != Action::history) {
+        cl.action = Action::error;
+        cl.error = QStringLiteral("flintly: --print goes with --history NOTE (try --help)");
+    }
     return cl;
 }
 
@@ -110,30 +154,30 @@ QString versionText() { return QStringLiteral("Flintly %1").arg(runningVersion()
 
 QString helpText()
 {
-    return QStringLiteral("Usage: flintly [--toggle | --version | --help] [FILE]\n"
-                          "       flintly --history NOTE [--print ID]\n"
-                          "\n"
-                          "A floating Markdown note, shown and hidden with Ctrl+J from anywhere.\n"
-                          "\n"
-                          "  --toggle          show or hide the running Flintly's note window (starts\n"
-                          "                    Flintly when it is not running); bind this to a key in your\n"
-                          "                    desktop's settings where global hotkeys are not available\n"
-                          "                    (Wayland)\n"
-                          "  --history NOTE    list the earlier versions Flintly kept of the note file NOTE,\n"
-                          "                    newest first: id, time, size in bytes and why it was kept,\n"
-                          "                    separated by tabs (works without a display, and while\n"
-                          "                    Flintly runs)\n"
-                          "  --print ID        with --history: write version ID of NOTE to standard output,\n"
-                          "                    exactly as the file held it\n"
-                          "  --version         print the version and exit\n"
-                          "  --help            print this help and exit\n"
-                          "  FILE              open this Markdown file as the note (in the running Flintly,\n"
-                          "                    when there is one)\n"
-                          "\n"
-                          "Launching Flintly while it runs brings its note window forward.\n"
-                          "Notes are plain .md files in the folder you choose at first start;\n"
-                          "settings live in $XDG_CONFIG_HOME/Flintly/Flintly.conf, earlier versions of\n"
-                          "notes in $XDG_DATA_HOME/Flintly/History.\n");
+    constexpr qsizetype kColumn = 18;
+    QString text = QStringLiteral("Usage: flintly [OPTION...] [FILE]\n"
+                                  "\n"
+                                  "A floating Markdown note, shown and hidden with Ctrl+J from anywhere.\n"
+                                  "\n");
+    auto row = [&](const QString& left, QStringView help) {
+        const QList<QStringView> lines = help.split(u'\n');
+        text += QStringLiteral("  ") + left.leftJustified(kColumn - 2) + lines.first().toString() + u'\n';
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            text += QString(kColumn, u' ') + lines[i].toString() + u'\n';
+    };
+    for (const Option& o : kOptions) {
+        QString left = o.shortName.isEmpty() ? QString() : o.shortName.toString() + QStringLiteral(", ");
+        left += o.name;
+        if (!o.valueName.isEmpty())
+            left += u' ' + o.valueName.toString();
+        row(left, o.help);
+    }
+    row(QStringLiteral("FILE"), u"open this Markdown file as the note (in the running Flintly,\nwhen there is one)");
+    text += QStringLiteral("\n"
+                           "Launching Flintly while it runs brings its note window forward.\n"
+                           "Notes are plain .md files in the folder you choose at first start;\n"
+                           "settings live in $XDG_CONFIG_HOME/Flintly/Flintly.conf.\n");
+    return text;
 }
 
 }  // namespace flintly
