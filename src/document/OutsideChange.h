@@ -35,7 +35,7 @@ Decision decide(const Snapshot& s);
 enum class Outcome {
     same,      // the file holds the note's text: nothing to do
     wait,      // the user typed a moment ago: look again once the cool-down has passed
-    keepBoth,  // edits not yet written: the user's text stays, the file's goes to a conflict copy
+    merge,     // edits not yet written: the file's changes are merged into the user's text
     reload,    // nothing of the user's is at stake: the file's text replaces the note's
 };
 Outcome resolve(bool sameText, bool userTyping, bool unsavedEdits);
