@@ -26,7 +26,8 @@ void logMerge(const TextMerge::Result& merged, const QString& path)
     if (merged.clean)
         log(QStringLiteral("🔀 외부 변경 병합 완료: %1 - 외부 변경 %2곳 반영").arg(name).arg(merged.changesTaken));
     else
-        log(QStringLiteral("🔀 외부 변경 병합 불가 (충돌): %1 - 편집 내용 유지, 외부 버전은 충돌 사본으로 보관").arg(name));
+        log(QStringLiteral("🔀 외부 변경 병합 불가 (충돌): %1 - 편집 내용 유지, 외부 버전은 충돌 사본으로 보관")
+                .arg(name));
 }
 
 }  // namespace

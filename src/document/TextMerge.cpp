@@ -206,11 +206,9 @@ void Merger::record(qsizetype at, QStringView before, QStringView after)
     qsizetype tail = 0;
     while (tail < most - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
         ++tail;
-    while (tail > 0
-           && (isCutInsidePair(before, before.size() - tail) || isCutInsidePair(after, after.size() - tail)))
+    while (tail > 0 && (isCutInsidePair(before, before.size() - tail) || isCutInsidePair(after, after.size() - tail)))
         --tail;
-    edits.push_back(
-        Edit{at + head, at + before.size() - tail, after.mid(head, after.size() - head - tail).toString()});
+    edits.push_back(Edit{at + head, at + before.size() - tail, after.mid(head, after.size() - head - tail).toString()});
     ++taken;
 }
 

@@ -34,8 +34,8 @@ const Row kRows[] = {
     {"TypingAtTheEndWhileAWordAtTheStartChanges", "Hello world, this is the note.",
      "Hello world, this is the note. And more", "Howdy world, this is the note.",
      "Howdy world, this is the note. And more"},
-    {"TypingANewLineAfterAParagraphWhoseFirstWordChanged", "Hello world\n", "Hello world\nand more",
-     "Howdy world\n", "Howdy world\nand more"},
+    {"TypingANewLineAfterAParagraphWhoseFirstWordChanged", "Hello world\n", "Hello world\nand more", "Howdy world\n",
+     "Howdy world\nand more"},
     {"BothAppendingLines", "list\n", "list\nmine\n", "list\ntheirs\n", "list\ntheirs\nmine\n"},
     {"BothAppendingLastLinesWithoutABreak", "list\n", "list\nmine", "list\ntheirs", "list\ntheirs\nmine"},
     {"BothAppendingToTheLastParagraph", "para", "para mine", "para theirs", "para theirs mine"},
@@ -43,8 +43,7 @@ const Row kRows[] = {
     {"BothDeletingTheSameLine", "a\nb\nc\nd\n", "A\nc\nd\n", "a\nc\nd\n", "A\nc\nd\n"},
     {"AWordAddedAfterAWordTheOtherChanged", "a b c", "a b c more", "a b X", "a b X more"},
     {"AWordAddedBeforeAWordTheOtherChanged", "a b c", "a more b c", "a X c", "a more X c"},
-    {"OneDeletingWhatTheOtherEdited", "keep\ngone soon\nkeep\n", "keep\nkeep\n", "keep\ngone later\nkeep\n",
-     nullptr},
+    {"OneDeletingWhatTheOtherEdited", "keep\ngone soon\nkeep\n", "keep\nkeep\n", "keep\ngone later\nkeep\n", nullptr},
     {"BothChangingTheSameWord", "The colour red.\n", "The color red.\n", "The hue red.\n", nullptr},
     {"ALetterAddedToAWordTheOtherChanged", "a b c", "a b cc", "a b X", nullptr},
     {"AParagraphAddedRightAfterOneTheOtherDeleted", "p1\np2\n", "p1\np2\np3\n", "p1\n", nullptr},
@@ -53,12 +52,12 @@ const Row kRows[] = {
     {"AFileConvertedToCrlf", "one\ntwo\n", "one mine\ntwo\n", "one\r\ntwo theirs\r\n", "one mine\r\ntwo theirs\r\n"},
     {"AFileConvertedToLf", "one\r\ntwo\r\n", "one mine\r\ntwo\r\n", "one\ntwo theirs\n", "one mine\ntwo theirs\n"},
     {"AFileEmptiedOutside", "First line.\nSecond line.\n", "First line.\nSecond line.\nTyped.", "", nullptr},
-    {"AFileEmptiedOutsideAfterAnEditInside", "First line.\nSecond line.\n", "First line, edited.\nSecond line.\n",
-     "", nullptr},
+    {"AFileEmptiedOutsideAfterAnEditInside", "First line.\nSecond line.\n", "First line, edited.\nSecond line.\n", "",
+     nullptr},
     {"AFileReplacedByAMuchOlderCopy", "Plan\n\nDay one went well.\n\nDay two: rain.\n\nDay three: sun.\n",
      "Plan\n\nDay one went well.\n\nDay two: rain.\n\nDay three: sun.\n\nDay four", "Plan\n\nDay one.\n", nullptr},
-    {"SurrogatePairsAndEmojiSequences", "👍 ok 👨‍👩‍👧\n", "👍 ok 👨‍👩‍👧 fine\n", "👎 ok 👨‍👩‍👧\n",
-     "👎 ok 👨‍👩‍👧 fine\n"},
+    {"SurrogatePairsAndEmojiSequences", "👍 ok 👨‍👩‍👧\n", "👍 ok 👨‍👩‍👧 fine\n",
+     "👎 ok 👨‍👩‍👧\n", "👎 ok 👨‍👩‍👧 fine\n"},
     {"KoreanWords", "오늘은 날씨가 좋다.\n", "오늘은 날씨가 좋다. 산책하자.\n", "어제는 날씨가 좋다.\n",
      "어제는 날씨가 좋다. 산책하자.\n"},
 };
@@ -205,8 +204,7 @@ TEST(TextMergeProperties, AnyCleanMergeKeepsEveryWordBothSidesKeptOrAdded)
             ++conflicts;
             continue;
         }
-        const QStringList result = wordsOf(r.text), mine = ours.words(), other = theirs.words(),
-                          was = base.words();
+        const QStringList result = wordsOf(r.text), mine = ours.words(), other = theirs.words(), was = base.words();
         for (const QString& w : mine + other) {
             if (!was.contains(w) || (mine.contains(w) && other.contains(w))) {
                 EXPECT_TRUE(result.contains(w)) << w.toStdString() << " lost in round " << round;

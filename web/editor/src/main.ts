@@ -8,6 +8,7 @@ declare global {
   interface Window {
     setMarkdown(text: string, generation?: number): void;
     appendMarkdown(piece: string): void;
+    mergeMarkdown(edits: unknown, generation: number, report: number): string;
     getMarkdown(): string;
     setThemeMode(mode: string, scheme?: string): boolean;
     showLinkError(message: string): void;
@@ -22,6 +23,7 @@ const editor = createEditor(document.getElementById("editor") ?? document.body);
 // The host calls these by name on `window`; they return nothing the host relies on.
 window.setMarkdown = (text, generation) => editor.setMarkdown(text, generation);
 window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
+window.mergeMarkdown = (edits, generation, report) => editor.mergeMarkdown(edits, generation, report);
 window.getMarkdown = () => editor.getMarkdown();
 window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
 window.showLinkError = (message) => showMessage(message);
