@@ -9,9 +9,9 @@ using namespace flintly::test;
 
 namespace {
 
-// The editor page as the model sees it: every key is reported at once; a new text from
-// the model (a merge) is taken `lag` keys later, so with a lag the page reports keys
-// made on the text the merge replaced.
+// The editor page as the model sees it: every key is reported at once, and a new text
+// from the model (a merge made while time passed) is taken only after `lag` + 1 more
+// keys, which the page reports on the text the merge replaced.
 class Page {
 public:
     Page(MarkdownModel& model, int lag) : model_(model), lag_(lag), text_(model.text()), generation_(model.generation())
@@ -63,7 +63,8 @@ void PrintTo(const TypingRow& row, std::ostream* os) { *os << row.name; }
 
 const TypingRow kTyping[] = {
     {"SameParagraph", "Hello world, one paragraph that goes on", "Howdy world, one paragraph that goes on", 0},
-    {"AnotherParagraph", "Hello world.\n\nThe paragraph being written", "Howdy world.\n\nThe paragraph being written", 0},
+    {"AnotherParagraph", "Hello world.\n\nThe paragraph being written", "Howdy world.\n\nThe paragraph being written",
+     0},
     {"SameParagraphWhileThePageIsBehind", "Hello world, one paragraph that goes on",
      "Howdy world, one paragraph that goes on", 1},
     {"AnotherParagraphWhileThePageIsBehind", "Hello world.\n\nThe paragraph being written",
@@ -81,10 +82,12 @@ TEST_P(TypingAtTheEnd, WhileASyncToolChangesAWordAtTheStartKeepsBothWithoutACopy
     const TypingRow& row = GetParam();
     auto& m = openShared(row.note);
     Page page(m, row.lag);
-    const QString typed = QStringLiteral(" and it goes on for a while");
+    // Seven seconds without the half-second pause: the sync tool's write is merged by
+    // the save that comes at the latest every five seconds, while typing goes on.
+    const QString typed = QStringLiteral(" and it goes on, and on, for a while, and then some more, until it ends.");
     for (qsizetype i = 0; i < typed.size(); ++i) {
         page.type(typed.mid(i, 1));
-        wait(90);  // never the half-second pause of the save
+        wait(90);
         if (i == 8)
             outside(row.theirs);
     }

@@ -64,7 +64,6 @@ protected:
             },
             step);
     }
-
 };
 
 std::vector<Step> typing(const QString& prefix, int keys, int everyMs, int outsideAtKey, const QByteArray& theirs)
