@@ -226,6 +226,7 @@ private:
     bool mergeLateReport(const QString& report, quint64 baseGeneration);
     void takeMerge(const QString& onto, TextMerge::Result merged, Replacement why);
     void keepFileVersionAside(const QByteArray& bytes);
+    void keepLeftoverTemporaries();
 
     Dependencies deps_;
     FolderBookmarks folders_;

@@ -66,6 +66,7 @@ void MarkdownModel::loadNote(const QUrl& fileUrl, const std::optional<QByteArray
     rememberDisk(filePath_, bytes, stamp, *content);
     replaceText(*content, Replacement::note);
     setCurrentFileName(leftGraphemes(QFileInfo(target).fileName(), NoteNaming::kNameLength));
+    keepLeftoverTemporaries();
     startFileMonitoring();
 }
 

@@ -5,7 +5,9 @@
 #include "document/MarkdownModel.h"
 
 #include "document/DocumentErrors.h"
+#include "document/LeftoverTemporaries.h"
 #include "document/RecoveryStore.h"
+#include "document/TextDecoding.h"
 #include "platform/Log.h"
 
 #include <QFile>
@@ -176,6 +178,32 @@ void MarkdownModel::keepTextAside()
         emit notice(conflictNotice(copy));
     } catch (const FileError& e) {
         keepInRecoveryFile(e.message());
+    }
+}
+
+void MarkdownModel::keepLeftoverTemporaries()
+{
+    const std::optional<FileStamp> note = diskState_.stampOf(filePath_);
+    for (const QString& leftover : leftoverTemporaries(filePath_)) {
+        // Older than the note: the version a save swapped out, killed before letting it go.
+        const std::optional<FileStamp> stamp = stampOfFile(leftover);
+        const std::optional<QString> text = readUtf8File(leftover);
+        if ((stamp && note && stamp->mtimeNs < note->mtimeNs) || (text && (text->isEmpty() || *text == savedText_))) {
+            QFile::remove(leftover);
+            continue;
+        }
+        if (!text)
+            continue;  // not text: not ours to judge
+        // A save that never finished: the text it was writing goes where unsaved text goes.
+        try {
+            const QString kept = recovery_->keep(QFileInfo(filePath_).completeBaseName(), *text, now());
+            log("🛟 지난번에 마치지 못한 저장의 내용을 복구 파일에 보관:", kept);
+            emit notice(QStringLiteral("Text from a save that did not finish was kept as “%1”.")
+                            .arg(QFileInfo(kept).fileName()));
+            QFile::remove(leftover);
+        } catch (const FileError& e) {
+            log("❌ 복구 파일도 쓸 수 없음:", e.message());
+        }
     }
 }
 
