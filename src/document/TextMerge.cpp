@@ -251,7 +251,8 @@ Result merge(const QString& base, const QString& ours, const QString& theirs)
     // A file whose line breaks were all converted (a sync tool on Windows) would
     // differ from the base on every line: the other two are given its breaks first.
     QString b = base, o = ours;
-    const Breaks file = breaksOf(theirs), was = breaksOf(base);
+    const bool anyCr = theirs.contains(u'\r') || base.contains(u'\r');
+    const Breaks file = anyCr ? breaksOf(theirs) : Breaks::lf, was = anyCr ? breaksOf(base) : Breaks::lf;
     if ((file == Breaks::crlf && was == Breaks::lf) || (file == Breaks::lf && was == Breaks::crlf)) {
         b = withBreaks(base, file);
         const Breaks mine = breaksOf(ours);
@@ -263,7 +264,7 @@ Result merge(const QString& base, const QString& ours, const QString& theirs)
     // copy brought back, or a sync gone wrong, than an edit to merge into theirs.
     if (theirs.size() * 2 < base.size())
         return result;
-    Merger merger(lineBreakOf(theirs));
+    Merger merger(anyCr ? lineBreakOf(theirs) : QStringLiteral("\n"));
     if (!merger.run(b, o, theirs, 0, Level::lines, true))
         return result;
     result.clean = true;

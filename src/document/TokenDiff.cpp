@@ -53,10 +53,18 @@ Tokens lines(QStringView text)
     Tokens t;
     t.text = text;
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == u'\n' || (c == u'\r' && (i + 1 == n || text[i + 1] != u'\n')))
-            push(t, i + 1);
+    t.hashes.reserve(static_cast<std::size_t>(n / 40));
+    t.starts.reserve(static_cast<std::size_t>(n / 40) + 1);
+    if (!text.contains(u'\r')) {
+        // The common case, found a line at a time rather than a character at a time.
+        for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1))
+            push(t, at + 1);
+    } else {
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c == u'\n' || (c == u'\r' && (i + 1 == n || text[i + 1] != u'\n')))
+                push(t, i + 1);
+        }
     }
     if (t.starts.back() < n)
         push(t, n);
