@@ -72,7 +72,8 @@ TEST_F(TextSafetyApp, TypingAtTheEndWhileASyncToolChangesAWordAtTheStartKeepsBot
         replaceFile(path, theirs);
         ASSERT_TRUE(waitFor([&] { return typist->waitForFinished(10); }, 30000));
     }
-    const QByteArray expected = "Howdy world, the first paragraph.\n\nThe 2nd paragraph" + typed.toUtf8() + typed.toUtf8();
+    const QByteArray expected =
+        "Howdy world, the first paragraph.\n\nThe 2nd paragraph" + typed.toUtf8() + typed.toUtf8();
     EXPECT_TRUE(waitFor([&] { return readFile(path) == expected; }, 10000)) << diagnostics().toStdString();
     EXPECT_TRUE(conflictCopies().isEmpty()) << diagnostics().toStdString();
 }
