@@ -120,10 +120,21 @@ void MarkdownModel::setText(const QString& text)
 {
     if (text == text_)
         return;
+    const QString held = text_;
     applyEdit(text);
     // Not from the editor: the page must take this text even over its own latest edit.
-    ++generation_;
+    supersede(held);
     emit generationChanged(generation_);
+}
+
+void MarkdownModel::supersede(const QString& heldText)
+{
+    // A handful is plenty: the page reports in order, and only ever on the last few.
+    constexpr std::size_t kKept = 8;
+    superseded_[generation_] = heldText;
+    while (superseded_.size() > kKept)
+        superseded_.erase(superseded_.begin());
+    ++generation_;
 }
 
 void MarkdownModel::applyEdit(const QString& text)
@@ -144,13 +155,16 @@ void MarkdownModel::applyEdit(const QString& text)
 
 void MarkdownModel::replaceText(const QString& text, Replacement why)
 {
-    // Switching notes replaces nothing of this note; anything else puts text the user
-    // did not type over theirs, so what they had is kept first.
-    if (why != Replacement::note && text != text_)
+    // Switching notes replaces nothing of this note, and typing merged late is the user's
+    // own; anything else puts text the user did not type over theirs, so what they had is
+    // kept first.
+    if (why != Replacement::note && why != Replacement::lateTyping && text != text_)
         keepVersionBeforeReplacing(text, NoteVersionSink::Cause::outsideChange);
-    ++generation_;
-    if (why == Replacement::note)
+    supersede(text_);
+    if (why == Replacement::note) {
         noteGeneration_ = generation_;
+        superseded_.clear();  // reports about the note left behind are dropped, not merged
+    }
     changeFromUser_ = false;
     if (text != text_) {
         text_ = text;
@@ -178,30 +192,6 @@ void MarkdownModel::restoreText(const QString& text)
     applyEdit(text);
     if (editorBridge_)
         editorBridge_->replaceAll(text);
-}
-
-bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneration)
-{
-    if (baseGeneration < noteGeneration_) {
-        // Typed into the note that was open before; it was written when we left it.
-        log("🗑️ 이전 노트에 대한 편집 보고 무시 - 세대", baseGeneration, "<", noteGeneration_);
-        return false;
-    }
-    if (baseGeneration < generation_) {
-        if (text == text_)
-            return true;
-        // The user typed into text that has since been replaced (another program's
-        // version, reloaded): their typing stays, and the replaced text is kept aside.
-        log("⚠️ 교체되기 전 내용에 대한 편집 - 사용자 편집 유지, 교체된 내용은 사본으로 보관");
-        if (hasUnsavedEdits())
-            keepTextAside();
-        else
-            diskState_.distrust();  // the file holds the replaced text: the next save copies it
-        setText(text);              // a new generation: the page shows the replaced text and gets the user's back
-        return false;
-    }
-    applyEdit(text);
-    return true;
 }
 
 void MarkdownModel::forgetDisk()

@@ -67,6 +67,18 @@ QString setMarkdown(const QString& text, quint64 generation)
         + QStringLiteral("`, %1);").arg(generation);
 }
 
+QString mergeMarkdown(const std::vector<TextMerge::Edit>& edits, quint64 generation, quint64 report)
+{
+    QString list;
+    for (const TextMerge::Edit& e : edits) {
+        if (!list.isEmpty())
+            list += QLatin1Char(',');
+        list += QStringLiteral("[%1,%2,`").arg(e.from).arg(e.to) + escapeForTemplateLiteral(e.insert)
+            + QStringLiteral("`]");
+    }
+    return QStringLiteral("window.mergeMarkdown?.([%1], %2, %3) ?? 'refused';").arg(list).arg(generation).arg(report);
+}
+
 QString appendBlock(const QString& markdown)
 {
     return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "document/TextMerge.h"
+
 #include <QString>
+
+#include <vector>
 
 namespace flintly::ScriptText {
 
@@ -18,6 +22,9 @@ QString escapeForSingleQuoted(const QString& text);
 // The page reports its edits against `generation`, so that a report it made before
 // this text arrived is recognised as such.
 QString setMarkdown(const QString& text, quint64 generation);
+// Edits merged onto the page's text report `report`; the script's value is the page's
+// answer ("merged", "stale" or "refused"; "refused" too from a page without merges).
+QString mergeMarkdown(const std::vector<TextMerge::Edit>& edits, quint64 generation, quint64 report);
 // After a blank line, or as the whole text of an empty page.
 QString appendBlock(const QString& markdown);
 // The whole text, as one edit the user can undo (the page keeps its generation).

@@ -1,14 +1,24 @@
-import { defaultKeymap, history, historyKeymap, indentWithTab } from "@codemirror/commands";
+import { defaultKeymap, history, historyKeymap, indentWithTab, isolateHistory } from "@codemirror/commands";
 import { markdown, markdownLanguage } from "@codemirror/lang-markdown";
 import { indentUnit } from "@codemirror/language";
 import { highlightSelectionMatches, search, searchKeymap } from "@codemirror/search";
-import { Annotation, Compartment, EditorSelection, EditorState, type Extension, Text, Transaction } from "@codemirror/state";
+import {
+  Annotation,
+  ChangeSet,
+  Compartment,
+  EditorSelection,
+  EditorState,
+  type Extension,
+  Text,
+  Transaction,
+} from "@codemirror/state";
 import { drawSelection, dropCursor, EditorView, highlightSpecialChars, keymap } from "@codemirror/view";
 import { post } from "./host";
 import { codeLanguages } from "./languages";
 import { detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines } from "./lineEnds";
 import { caretBlink } from "./caret";
 import { linkAt, type LinkHit } from "./links";
+import { hostChanges } from "./merge";
 import { presentation, taskBoxAt, toggleTask } from "./presentation";
 import { parseAhead, sectioned } from "./sections";
 import { documentText } from "./serialize";
@@ -34,6 +44,13 @@ export interface NoteEditor {
   appendMarkdown(piece: string): void;
   /** The whole text as one edit of the user's: undo takes it back. */
   replaceMarkdown(text: string): void;
+  /**
+   * Another program's changes, merged by the host into the text of report `report`:
+   * made as one undoable step, mapped over what was typed since. "merged"; "stale" when
+   * a later report is on its way (the host merges again on it); "refused" when the
+   * edits do not fit (the host then sends the whole text).
+   */
+  mergeMarkdown(edits: unknown, generation: number, report: number): "merged" | "stale" | "refused";
   getMarkdown(): string;
 }
 
@@ -116,11 +133,22 @@ export function createEditor(parent: HTMLElement): NoteEditor {
   let inFlight = 0;
   let stillTimer = 0;
   const channel = new MessageChannel();
+  // Every report is numbered (the host's shim sends the number along), and the page
+  // keeps the document of the last one with what changed since: a merge the host made
+  // on that report is mapped over the typing that followed it. Numbers start anywhere,
+  // so a reloaded page never matches a number of the one before.
+  let reportSeq = Math.floor(Math.random() * 2 ** 40);
+  let lastReport: { id: number; doc: Text; since: ChangeSet } | null = null;
+  const postReport = (text: string) => {
+    window.editorReport = ++reportSeq;
+    lastReport = { id: reportSeq, doc: view.state.doc, since: ChangeSet.empty(view.state.doc.length) };
+    return post("didChange", text);
+  };
   const deliver = () => {
     unreported = false;
     clearTimeout(stillTimer);
     stillTimer = 0;
-    const delivered = post("didChange", serialize(view.state));
+    const delivered = postReport(serialize(view.state));
     if (!delivered) return;
     const ticket = ++inFlight;
     const arrived = () => {
@@ -143,6 +171,7 @@ export function createEditor(parent: HTMLElement): NoteEditor {
 
   const reportEdits = EditorView.updateListener.of((update) => {
     if (!update.docChanged) return;
+    if (lastReport) lastReport.since = lastReport.since.compose(update.changes);
     if (update.transactions.every((tr) => !tr.docChanged || tr.annotation(fromHost))) return;
     const wait = stillnessBeforeReport(update.state.doc.length);
     if (wait > 0) {
@@ -200,7 +229,7 @@ export function createEditor(parent: HTMLElement): NoteEditor {
       // edits the page made itself (or repeating itself): the page's text is at least as
       // new, so it stays, and the host hears it again in case it missed a report.
       if (window.editorGeneration === generation) {
-        if (serialize(view.state) !== text) post("didChange", serialize(view.state));
+        if (serialize(view.state) !== text) postReport(serialize(view.state));
         return;
       }
       window.editorGeneration = generation;
@@ -239,6 +268,26 @@ export function createEditor(parent: HTMLElement): NoteEditor {
       });
     }
     forgetHistory();
+    // A merge made on a report from before this text would bring back what it replaced.
+    lastReport = null;
+  }
+
+  function mergeMarkdown(edits: unknown, generation: number, report: number): "merged" | "stale" | "refused" {
+    if (!lastReport || typeof generation !== "number" || !Number.isFinite(generation)) return "refused";
+    if (report !== lastReport.id) return report < lastReport.id ? "stale" : "refused";
+    const changes = hostChanges(edits, lastReport.doc, ends);
+    if (!changes) return "refused";
+    window.editorGeneration = generation;
+    // The file's changes go before what was typed at the same place meanwhile; typing
+    // that is not reported yet goes out after this, on the merged generation.
+    view.dispatch({
+      changes: changes.map(lastReport.since, true),
+      annotations: [fromHost.of(true), isolateHistory.of("full")],
+      userEvent: "input.merge",
+    });
+    // Until the next report, nothing more can be merged onto this one.
+    lastReport = null;
+    return "merged";
   }
 
   function appendMarkdown(piece: string): void {
@@ -282,5 +331,12 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     });
   }
 
-  return { view, setMarkdown, appendMarkdown, replaceMarkdown, getMarkdown: () => serialize(view.state) };
+  return {
+    view,
+    setMarkdown,
+    appendMarkdown,
+    replaceMarkdown,
+    mergeMarkdown,
+    getMarkdown: () => serialize(view.state),
+  };
 }

@@ -9,6 +9,7 @@ declare global {
     setMarkdown(text: string, generation?: number): void;
     appendMarkdown(piece: string): void;
     replaceMarkdown(text: string): void;
+    mergeMarkdown(edits: unknown, generation: number, report: number): string;
     getMarkdown(): string;
     setThemeMode(mode: string, scheme?: string): boolean;
     showLinkError(message: string): void;
@@ -24,6 +25,7 @@ const editor = createEditor(document.getElementById("editor") ?? document.body);
 window.setMarkdown = (text, generation) => editor.setMarkdown(text, generation);
 window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
 window.replaceMarkdown = (text) => editor.replaceMarkdown(text);
+window.mergeMarkdown = (edits, generation, report) => editor.mergeMarkdown(edits, generation, report);
 window.getMarkdown = () => editor.getMarkdown();
 window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
 window.showLinkError = (message) => showMessage(message);
