@@ -78,6 +78,11 @@ std::vector<FileInfo> scanFolder(const QString& folder, const ScanControl& contr
         const std::string prefix = dir == "/" ? dir : dir + '/';
         children.clear();
         while (const dirent* e = ::readdir(d)) {
+            // Checked per entry, not per folder: one folder may hold a hundred thousand.
+            if (control.cancelled && control.cancelled->load(std::memory_order_relaxed)) {
+                ::closedir(d);
+                return {};
+            }
             const char* name = e->d_name;
             if (name[0] == '.')
                 continue;

@@ -12,6 +12,12 @@ class EditorBridge {
 public:
     virtual ~EditorBridge() = default;
     virtual void appendBlock(const QString& markdown) = 0;
+    // Selects a stretch of the text of `generation` and scrolls it into view, once the
+    // page holds that text (it may still be on its way).
+    virtual void revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+    {
+        (void)generation, (void)line, (void)column, (void)length;
+    }
 };
 
 }  // namespace flintly

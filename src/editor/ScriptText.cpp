@@ -73,6 +73,11 @@ QString appendBlock(const QString& markdown)
         + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
 }
 
+QString revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+{
+    return QStringLiteral("window.revealRange?.(%1, %2, %3, %4);").arg(line).arg(column).arg(length).arg(generation);
+}
+
 QString invalidUrlError(const QString& link)
 {
     return QStringLiteral("showLinkError('유효하지 않은 URL: ") + escapeForSingleQuoted(link) + QStringLiteral("');");

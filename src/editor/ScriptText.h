@@ -21,6 +21,10 @@ QString setMarkdown(const QString& text, quint64 generation);
 // After a blank line, or as the whole text of an empty page.
 QString appendBlock(const QString& markdown);
 
+// Selects `length` units from `column` of line `line` (zero-based) of the text of
+// `generation` and scrolls there; a page that does not hold that text yet waits for it.
+QString revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length);
+
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();
 QString linkOpenFailedError();

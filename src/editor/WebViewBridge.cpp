@@ -26,6 +26,12 @@ void WebViewBridge::appendBlock(const QString& markdown)
     webView_->page()->runJavaScript(ScriptText::appendBlock(markdown));
 }
 
+void WebViewBridge::revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+{
+    if (webView_)
+        webView_->page()->runJavaScript(ScriptText::revealRange(generation, line, column, length));
+}
+
 bool WebViewBridge::pullLatestText(int timeoutMs)
 {
     if (!webView_)

@@ -26,6 +26,7 @@ public:
 
     // Appends the block in the page; does nothing once the view is gone.
     void appendBlock(const QString& markdown) override;
+    void revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length) override;
 
     // Before quitting: the page's text as it is now goes into the model, whether or not
     // the page has reported it yet. Waits at most `timeoutMs`; false when there was no

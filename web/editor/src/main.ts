@@ -9,6 +9,7 @@ declare global {
     setMarkdown(text: string, generation?: number): void;
     appendMarkdown(piece: string): void;
     getMarkdown(): string;
+    revealRange(line: number, column: number, length: number, generation?: number): void;
     setThemeMode(mode: string, scheme?: string): boolean;
     showLinkError(message: string): void;
     showNotice(message: string): void;
@@ -23,6 +24,7 @@ const editor = createEditor(document.getElementById("editor") ?? document.body);
 window.setMarkdown = (text, generation) => editor.setMarkdown(text, generation);
 window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
 window.getMarkdown = () => editor.getMarkdown();
+window.revealRange = (line, column, length, generation) => editor.revealRange(line, column, length, generation);
 window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
 window.showLinkError = (message) => showMessage(message);
 window.showNotice = (message) => showMessage(message);
