@@ -11,7 +11,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3 zlib1g-dev libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev
   libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libx11-dev libx11-xcb-dev libxtst-dev
   xvfb xauth xdotool x11-utils x11-xserver-utils openbox
-  chromium fonts-noto-cjk python3
+  chromium fonts-noto-cjk python3 ripgrep
 )
 
 SUDO=""
