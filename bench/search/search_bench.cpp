@@ -104,8 +104,8 @@ int keystrokes(const QString& dir, const QString& cache)
     ensureIndex(engine, NoteIndex(std::vector<FileInfo>(b.browser->files())).listing(), dir);
     // Typed as people type: each word grows a letter at a time; every prefix of three
     // letters or more is one applied query (the debounce firing).
-    const QStringList words = {"meeting", "recipe garden", "budget travel", "release notes", "design review",
-                               "alpha beta", "cloud sync", "health music", "unknownword", "project plan"};
+    const QStringList words = {"meeting",    "recipe garden", "budget travel", "release notes", "design review",
+                               "alpha beta", "cloud sync",    "health music",  "unknownword",   "project plan"};
     std::vector<double> times;
     std::size_t rows = 0;
     for (const QString& phrase : words) {
