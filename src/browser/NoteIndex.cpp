@@ -5,6 +5,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace flintly {
@@ -44,15 +45,14 @@ std::shared_ptr<NoteIndex> NoteIndex::sortedBy(std::vector<FileInfo> files, Sort
 void NoteIndex::foldNames()
 {
     offsets_.reserve(files_.size() + 1);
-    std::size_t chars = 0;
+    std::size_t bytes = 0;
     for (const FileInfo& f : files_)
-        chars += static_cast<std::size_t>(f.name.size()) + 1;
-    folded_.reserve(chars);
+        bytes += static_cast<std::size_t>(f.name.size()) + 1;
+    folded_.reserve(bytes);
     for (const FileInfo& f : files_) {
         offsets_.push_back(static_cast<quint32>(folded_.size()));
-        const QString folded = search::fold(f.name);
-        folded_.append(reinterpret_cast<const char16_t*>(folded.utf16()), static_cast<std::size_t>(folded.size()));
-        folded_.push_back(u'\0');
+        folded_.append(search::fold(f.name).toStdString());
+        folded_.push_back('\0');
     }
     offsets_.push_back(static_cast<quint32>(folded_.size()));
 }
@@ -116,9 +116,9 @@ const NoteIndex::Rows& NoteIndex::order(SortMode mode) const
     return *slot;
 }
 
-QStringView NoteIndex::foldedName(quint32 record) const
+std::string_view NoteIndex::foldedName(quint32 record) const
 {
-    return QStringView(folded_.data() + offsets_[record], offsets_[record + 1] - offsets_[record] - 1);
+    return std::string_view(folded_).substr(offsets_[record], offsets_[record + 1] - offsets_[record] - 1);
 }
 
 const search::Listing& NoteIndex::listing() const
@@ -133,35 +133,25 @@ const search::Listing& NoteIndex::listing() const
     return listing_;
 }
 
-// Horspool's search over all names at once. The skip table is indexed by the low
-// byte of a UTF-16 unit; units sharing a low byte share the shortest skip, which
-// keeps every shift safe.
+// One pass of memmem over all names (UTF-8, each ended by a NUL) per word.
 void NoteIndex::markWord(const QString& word, quint32 bit, std::vector<quint32>& words) const
 {
+    const std::string needle = word.toStdString();
     // File names cannot hold NUL, and a match must never span two names.
-    if (word.contains(QChar(u'\0')))
+    if (needle.empty() || needle.find('\0') != std::string::npos)
         return;
-    const std::u16string_view needle(reinterpret_cast<const char16_t*>(word.utf16()),
-                                     static_cast<std::size_t>(word.size()));
-    const std::size_t m = needle.size();
-    std::array<std::size_t, 256> skip;
-    skip.fill(m);
-    for (std::size_t i = 0; i + 1 < m; ++i)
-        skip[needle[i] & 0xFF] = std::min(skip[needle[i] & 0xFF], m - 1 - i);
-    const char16_t* hay = folded_.data();
+    const char* hay = folded_.data();
     const std::size_t end = folded_.size();
     std::size_t pos = 0;
-    std::size_t record = 0;
-    while (pos + m <= end) {
-        const char16_t last = hay[pos + m - 1];
-        if (last == needle[m - 1] && std::char_traits<char16_t>::compare(hay + pos, needle.data(), m - 1) == 0) {
-            while (offsets_[record + 1] <= pos)
-                ++record;
-            words[record] |= bit;
-            pos = offsets_[record + 1];  // one hit per name is enough
-            continue;
-        }
-        pos += skip[last & 0xFF];
+    while (pos < end) {
+        const void* found = ::memmem(hay + pos, end - pos, needle.data(), needle.size());
+        if (!found)
+            return;
+        const auto at = static_cast<quint32>(static_cast<const char*>(found) - hay);
+        const auto record =
+            static_cast<std::size_t>(std::upper_bound(offsets_.begin(), offsets_.end(), at) - offsets_.begin() - 1);
+        words[record] |= bit;
+        pos = offsets_[record + 1];  // one hit per name is enough
     }
 }
 
@@ -193,7 +183,7 @@ NoteIndex::NameMatches NoteIndex::matchNames(const search::SearchQuery& query, S
     for (quint32 r : all) {
         if (out.words[r] != every)
             continue;
-        const auto tier = search::matchName(foldedName(r), query);
+        const auto tier = search::matchName(QString::fromUtf8(foldedName(r)), query);
         if (tier != search::NameMatch::none)
             tiers[static_cast<std::size_t>(tier)].push_back(r);
     }

@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <array>
+#include <string>
+#include <string_view>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -44,8 +46,8 @@ public:
         std::vector<quint32> words;  // per record: bits of the query's words in its name
     };
     NameMatches matchNames(const search::SearchQuery& query, SortMode mode) const;
-    // A record's name as names are compared.
-    QStringView foldedName(quint32 record) const;
+    // A record's name as names are compared (folded, UTF-8).
+    std::string_view foldedName(quint32 record) const;
 
     // The records as the content search takes them (built on first use).
     const search::Listing& listing() const;
@@ -59,7 +61,7 @@ private:
 
     std::vector<FileInfo> files_;
     std::vector<quint32> nameRank_;  // equal (ignoring case) names share a rank
-    std::u16string folded_;          // each name folded (search::fold) and followed by a NUL
+    std::string folded_;             // each name folded (search::fold), UTF-8, followed by a NUL
     std::vector<quint32> offsets_;   // where each name starts in folded_, then the end
     mutable std::array<std::optional<Rows>, 8> orders_;
     mutable search::Listing listing_;

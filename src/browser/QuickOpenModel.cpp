@@ -360,10 +360,10 @@ void QuickOpenModel::createFromQuery()
     if (name.isEmpty() || !deps_.model)
         return;
     // A note of that name is opened, never created a second time.
-    const search::SearchQuery asTyped = search::SearchQuery::parse(name);
+    const std::string asTyped = search::SearchQuery::parse(name).phrase.toStdString();
     const std::shared_ptr<const NoteIndex> src = source();
     for (quint32 r : src->order(workspace_->sortMode()))
-        if (src->foldedName(r) == asTyped.phrase) {
+        if (src->foldedName(r) == asTyped) {
             openAt(src->files()[r].url(), false);
             return;
         }

@@ -4,7 +4,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
-#include "search/IdlePriority.h"
+#include "search/SystemHints.h"
 #include "search/NoteText.h"
 #include "search/TextFolding.h"
 
@@ -60,7 +60,7 @@ SearchEngine::SearchEngine(Options options, QObject* parent) : QObject(parent), 
     indexer_ = std::make_unique<SerialQueue>("SearchIndexer", SerialQueue::Priority::Utility);
     searcher_ = std::make_unique<SerialQueue>("Search");
     if (options_.idlePriority)
-        indexer_->async([] { makeCurrentThreadIdle(); });
+        indexer_->async([] { makeCurrentThreadLowPriority(); });
     indexer_->async([this] { load(); });
 }
 
@@ -158,6 +158,7 @@ void SearchEngine::reconcile(const QString& folder, const Listing& listing, quin
                 index_.adoptPath(id, n.path);
         }
     }
+    returnFreedMemory();
     const auto total = static_cast<qint64>(todo.size());
     qint64 done = 0;
     for (std::size_t i : todo) {

@@ -41,7 +41,7 @@ class SearchEngine : public QObject {
 public:
     struct Options {
         QString indexFile;  // empty: kept in memory only
-        bool idlePriority = true;
+        bool idlePriority = true;  // the indexer at the lowest priority
         int saveDelayMs = 3000;
         // Tests: runs on the indexer before each note is read.
         std::function<void(const QString& path)> beforeReading;

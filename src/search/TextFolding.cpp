@@ -115,9 +115,33 @@ char32_t codePointAt(QStringView text, qsizetype i, qsizetype* length)
 template <typename Emit> void foldInto(QStringView text, QString& out, Emit&& origin)
 {
     const qsizetype n = text.size();
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.data());
     qsizetype i = 0;
     while (i < n) {
-        const char16_t u = text[i].unicode();
+        // Most text is ASCII: a run of it is lowered in one go, all but a last letter
+        // that a combining mark follows.
+        qsizetype j = i;
+        while (j < n && units[j] < 0x80)
+            ++j;
+        if (j < n && j > i && units[j] >= 0x300) {
+            qsizetype l = 0;
+            if (isMark(codePointAt(text, j, &l)))
+                --j;
+        }
+        if (j > i) {
+            const qsizetype at = out.size();
+            out.resize(at + (j - i));
+            char16_t* to = reinterpret_cast<char16_t*>(out.data()) + at;
+            for (qsizetype k = i; k < j; ++k) {
+                const char16_t c = units[k];
+                to[k - i] = c >= 'A' && c <= 'Z' ? static_cast<char16_t>(c + 32) : c;
+            }
+            for (qsizetype k = i; k < j; ++k)
+                origin(at + (k - i), at + (k - i) + 1, k);
+            i = j;
+            continue;
+        }
+        const char16_t u = units[i];
         // The sequence ends before the next character that is not a mark.
         qsizetype len = 0;
         codePointAt(text, i, &len);
