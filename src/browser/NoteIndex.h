@@ -7,10 +7,10 @@
 #include <QString>
 
 #include <array>
-#include <string>
-#include <string_view>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace flintly {

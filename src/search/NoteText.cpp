@@ -38,7 +38,10 @@ char32_t decodeAt(const unsigned char* p, const unsigned char* end, int* length)
     return c;
 }
 
-bool asciiWordChar(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
+bool asciiWordChar(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+}
 }  // namespace
 
 std::vector<std::string> distinctWords(QStringView folded)

@@ -4,8 +4,8 @@
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
-#include "search/SystemHints.h"
 #include "search/NoteText.h"
+#include "search/SystemHints.h"
 #include "search/TextFolding.h"
 
 #include <QDateTime>

@@ -40,7 +40,7 @@ class SearchEngine : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        QString indexFile;  // empty: kept in memory only
+        QString indexFile;         // empty: kept in memory only
         bool idlePriority = true;  // the indexer at the lowest priority
         int saveDelayMs = 3000;
         // Tests: runs on the indexer before each note is read.
