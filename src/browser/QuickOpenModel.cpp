@@ -17,7 +17,6 @@
 #include "search/Snippet.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QThreadPool>
 
@@ -131,12 +130,7 @@ std::optional<search::Snippet> QuickOpenModel::snippetAt(std::size_t row) const
 
 QString QuickOpenModel::folderOf(const FileInfo& file) const
 {
-    const QString root = workspace_->vaultURL().toLocalFile();
-    const QString dir = QFileInfo(file.path).path();
-    if (root.isEmpty())
-        return QDir::toNativeSeparators(QDir(QDir::homePath()).relativeFilePath(dir));
-    const QString relative = QDir(root).relativeFilePath(dir);
-    return relative == u"." ? QString() : relative;
+    return file.folderBelow(workspace_->vaultURL().toLocalFile());
 }
 
 const std::vector<FileInfo>& QuickOpenModel::files() const { return files_->files(); }

@@ -180,6 +180,9 @@ bool QuickOpenView::eventFilter(QObject* watched, QEvent* event)
         if (watched == field_ && key->key() == Qt::Key_Down) {
             browser_->selectFirst();
             list_->setFocus(Qt::TabFocusReason);
+            // No note listed, only "Create “query”": Down lands on it, Return creates.
+            if (!browser_->selection() && browser_->hasCreateRow())
+                list_->setCurrentIndex(listModel_->index(listModel_->rowCount() - 1));
             return true;
         }
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
