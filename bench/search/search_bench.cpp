@@ -25,8 +25,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <future>
 
