@@ -114,7 +114,7 @@ index=$("$bench" memory "$corpus/tree" "$corpus/tree.cache" index 2>/dev/null | 
 echo "resident: $((names / 1024)) MiB listing the names only, $((index / 1024)) MiB with the index: +$(((index - names) / 1024)) MiB   budget <= 64 MiB"
 check $(((index - names) / 1024)) 64 "index memory"
 
-echo "== first build of the 10,000-note index (in the background, idle priority)"
+echo "== first build of the 10,000-note index (in the background, at the lowest priority)"
 out=$("$bench" build "$corpus/flat" "" 2>/dev/null)
 echo "built in $(awk '/^build_ms/ { print $2 }' <<<"$out") ms ($(awk '/^build_cpu_ms/ { print $2 }' <<<"$out") ms of processor, load average $(cut -d' ' -f1 /proc/loadavg))   budget <= 10000 ms"
 echo "the GUI thread meanwhile: a 10 ms timer came at most $(awk '/^gui_longest_late_ms/ { print $2 }' <<<"$out") ms late"
