@@ -134,9 +134,9 @@ const search::Listing& NoteIndex::listing() const
 }
 
 // One pass of memmem over all names (UTF-8, each ended by a NUL) per word.
-void NoteIndex::markWord(const QString& word, quint32 bit, std::vector<quint32>& words) const
+void NoteIndex::markWord(const std::string& word, quint32 bit, std::vector<quint32>& words) const
 {
-    const std::string needle = word.toStdString();
+    const std::string& needle = word;
     // File names cannot hold NUL, and a match must never span two names.
     if (needle.empty() || needle.find('\0') != std::string::npos)
         return;
@@ -165,13 +165,13 @@ NoteIndex::NameMatches NoteIndex::matchNames(const search::SearchQuery& query, S
     }
     out.words.assign(files_.size(), 0);
     for (qsizetype i = 0; i < query.words.size(); ++i)
-        markWord(query.words[i], search::wordBit(i), out.words);
+        markWord(query.utf8Words[static_cast<std::size_t>(i)], search::wordBit(i), out.words);
     // Words 31 and on share a bit that only all of them may set.
     if (query.words.size() > 31) {
         std::vector<quint32> rest(files_.size(), search::wordBit(31));
         for (qsizetype i = 31; i < query.words.size(); ++i) {
             std::vector<quint32> one(files_.size(), 0);
-            markWord(query.words[i], search::wordBit(31), one);
+            markWord(query.utf8Words[static_cast<std::size_t>(i)], search::wordBit(31), one);
             for (std::size_t r = 0; r < rest.size(); ++r)
                 rest[r] &= one[r];
         }
@@ -183,7 +183,7 @@ NoteIndex::NameMatches NoteIndex::matchNames(const search::SearchQuery& query, S
     for (quint32 r : all) {
         if (out.words[r] != every)
             continue;
-        const auto tier = search::matchName(QString::fromUtf8(foldedName(r)), query);
+        const auto tier = search::matchName(foldedName(r), query);
         if (tier != search::NameMatch::none)
             tiers[static_cast<std::size_t>(tier)].push_back(r);
     }

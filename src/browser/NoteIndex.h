@@ -57,7 +57,7 @@ private:
     static std::vector<quint32> rankNames(const std::vector<FileInfo>& files);
     static Rows sortRows(const std::vector<FileInfo>& files, const std::vector<quint32>& nameRanks, SortMode mode);
     void foldNames();
-    void markWord(const QString& word, quint32 bit, std::vector<quint32>& words) const;
+    void markWord(const std::string& word, quint32 bit, std::vector<quint32>& words) const;
 
     std::vector<FileInfo> files_;
     std::vector<quint32> nameRank_;  // equal (ignoring case) names share a rank

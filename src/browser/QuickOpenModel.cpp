@@ -354,7 +354,7 @@ void QuickOpenModel::createFromQuery()
     if (name.isEmpty() || !deps_.model)
         return;
     // A note of that name is opened, never created a second time.
-    const std::string asTyped = search::SearchQuery::parse(name).phrase.toStdString();
+    const std::string asTyped = search::SearchQuery::parse(name).utf8Phrase;
     const std::shared_ptr<const NoteIndex> src = source();
     for (quint32 r : src->order(workspace_->sortMode()))
         if (src->foldedName(r) == asTyped) {

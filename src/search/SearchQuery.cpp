@@ -16,51 +16,50 @@ SearchQuery SearchQuery::parse(QStringView typed)
             q.words.append(word);
     }
     q.phrase = q.words.join(QLatin1Char(' '));
+    for (const QString& w : q.words)
+        q.utf8Words.push_back(w.toStdString());
+    q.utf8Phrase = q.phrase.toStdString();
     return q;
 }
 
-std::vector<std::string> SearchQuery::utf8Words() const
-{
-    std::vector<std::string> out;
-    for (const QString& w : words)
-        out.push_back(w.toStdString());
-    return out;
-}
-
 namespace {
-bool startsWord(QStringView name, qsizetype at)
+// Whether the character ending just before `at` (UTF-8) is not part of a word.
+bool startsWord(std::string_view name, std::size_t at)
 {
     if (at == 0)
         return true;
-    const QChar before = name[at - 1];
-    if (before.isLowSurrogate() && at >= 2)
-        return !isWordChar(QChar::surrogateToUcs4(name[at - 2], before));
-    return !isWordChar(before.unicode());
+    std::size_t start = at - 1;
+    while (start > 0 && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80)
+        --start;
+    const QString before = QString::fromUtf8(name.data() + start, static_cast<qsizetype>(at - start));
+    const char32_t c = before.size() == 2 ? QChar::surrogateToUcs4(before[0], before[1]) : before[0].unicode();
+    return !isWordChar(c);
 }
 
-bool hasWordStartingWith(QStringView name, QStringView word)
+bool hasWordStartingWith(std::string_view name, std::string_view word)
 {
-    for (qsizetype at = name.indexOf(word); at >= 0; at = name.indexOf(word, at + 1))
+    for (std::size_t at = name.find(word); at != std::string_view::npos; at = name.find(word, at + 1))
         if (startsWord(name, at))
             return true;
     return false;
 }
 }  // namespace
 
-NameMatch matchName(QStringView foldedName, const SearchQuery& query)
+NameMatch matchName(std::string_view foldedName, const SearchQuery& query)
 {
     if (query.isEmpty())
         return NameMatch::anywhere;
-    if (foldedName == query.phrase)
+    if (foldedName == query.utf8Phrase)
         return NameMatch::exact;
-    if (foldedName.startsWith(query.phrase))
+    if (foldedName.starts_with(query.utf8Phrase))
         return NameMatch::prefix;
-    if (wordsIn(foldedName, query) != allWords(query))
-        return NameMatch::none;
-    for (const QString& w : query.words)
-        if (!hasWordStartingWith(foldedName, w))
-            return NameMatch::anywhere;
-    return NameMatch::wordStart;
+    bool wordStarts = true;
+    for (const std::string& w : query.utf8Words) {
+        if (foldedName.find(w) == std::string_view::npos)
+            return NameMatch::none;
+        wordStarts = wordStarts && hasWordStartingWith(foldedName, w);
+    }
+    return wordStarts ? NameMatch::wordStart : NameMatch::anywhere;
 }
 
 quint32 wordsIn(QStringView folded, const SearchQuery& query)
