@@ -19,6 +19,7 @@ namespace flintly::search {
 
 namespace {
 constexpr qint64 kProgressEveryMs = 100;
+constexpr int kSaveDelayPerNoteFactor = 20;
 
 qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
@@ -170,7 +171,7 @@ void SearchEngine::reconcile(const QString& folder, const Listing& listing, quin
     }
     if (total > 0) {
         reportProgress(0, 0, true);
-        scheduleSave();
+        scheduleSave(options_.saveDelayMs);
     }
 }
 
@@ -207,7 +208,9 @@ void SearchEngine::noteChanged(const QString& path)
                 return;
         }
         indexOne(path, stamp);
-        scheduleSave();
+        // A note being typed is saved every few seconds: its changes join one write a
+        // minute, not one each (the index is a cache; a lost minute is read again).
+        scheduleSave(options_.saveDelayMs * kSaveDelayPerNoteFactor);
     });
 }
 
@@ -220,13 +223,13 @@ void SearchEngine::reportProgress(qint64 done, qint64 total, bool force)
     runOn(this, [this, done, total] { emit indexProgress(done, total); });
 }
 
-void SearchEngine::scheduleSave()
+void SearchEngine::scheduleSave(int delayMs)
 {
     if (options_.indexFile.isEmpty() || savePending_.exchange(true))
         return;
     // Later changes join the same write: the timer runs on the engine's thread.
-    runOn(this, [this] {
-        runAfter(options_.saveDelayMs, this, [this] {
+    runOn(this, [this, delayMs] {
+        runAfter(delayMs, this, [this] {
             indexer_->async([this] {
                 savePending_ = false;
                 if (!stopped_)

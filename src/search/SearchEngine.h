@@ -84,7 +84,7 @@ private:
     void reconcile(const QString& folder, const Listing& listing, quint64 generation);
     void indexOne(const QString& path, NoteStamp stamp);
     void reportProgress(qint64 done, qint64 total, bool force);
-    void scheduleSave();
+    void scheduleSave(int delayMs);
     void writeIndex();
     std::shared_ptr<const Coverage> coverageFor(const Listing& listing);
     WordHits runSearch(const Listing& listing, const SearchQuery& query, quint64 serial);
