@@ -15,6 +15,12 @@ public:
     // Turns the page's text into `text` as one edit of the user's, which undo takes
     // back (an earlier version put back from the history).
     virtual void replaceAll(const QString& text) = 0;
+    // Selects a stretch of the text of `generation` and scrolls it into view, once the
+    // page holds that text (it may still be on its way).
+    virtual void revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+    {
+        (void)generation, (void)line, (void)column, (void)length;
+    }
 };
 
 }  // namespace flintly

@@ -351,6 +351,12 @@ void MarkdownModel::newNote()
     events::createNote(tracker(), debugIDString().toStdString());
 }
 
+void MarkdownModel::revealInEditor(qsizetype line, qsizetype column, qsizetype length)
+{
+    if (editorBridge_)
+        editorBridge_->revealRange(generation_, line, column, length);
+}
+
 void MarkdownModel::appendText(const QString& markdown)
 {
     const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;

@@ -146,6 +146,9 @@ public:
     // Puts an earlier text of the note back, as an edit the user can undo in the editor;
     // the text it replaces is kept as a version first.
     void restoreText(const QString& text);
+    // Puts the editor's caret on a stretch of the note's current text, scrolled into
+    // view: `line` zero-based, `column` and `length` in UTF-16 units of that line.
+    void revealInEditor(qsizetype line, qsizetype column, qsizetype length);
 
     // Saving and naming.
     void save();  // throws ModelError or FileError
@@ -175,6 +178,8 @@ signals:
     void statisticsUpdated();
     void generationChanged(quint64 generation);
     void saveFailingChanged(bool failing);
+    // A save wrote the note's file, or moved it away from this path (a rename).
+    void fileWritten(const QString& path);
     // Something the user should know about their text (a conflict copy was kept, saving
     // fails); the editor shows it briefly.
     void notice(const QString& message);

@@ -310,6 +310,9 @@ void MarkdownModel::save()
         throw;
     }
     recomputeStatistics();
+    emit fileWritten(filePath_);
+    if (!previousPath.isEmpty() && previousPath != filePath_)
+        emit fileWritten(previousPath);
     time_->runAfter(kSavingFlagReleaseMs, this, [this, serial] {
         if (serial != saveSerial_)
             return;  // a later save holds the flag now

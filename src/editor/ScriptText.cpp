@@ -90,6 +90,11 @@ QString replaceAll(const QString& text)
     return QStringLiteral("window.replaceMarkdown?.(`") + escapeForTemplateLiteral(text) + QStringLiteral("`);");
 }
 
+QString revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+{
+    return QStringLiteral("window.revealRange?.(%1, %2, %3, %4);").arg(line).arg(column).arg(length).arg(generation);
+}
+
 QString invalidUrlError(const QString& link)
 {
     return QStringLiteral("showLinkError('유효하지 않은 URL: ") + escapeForSingleQuoted(link) + QStringLiteral("');");

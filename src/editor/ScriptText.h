@@ -30,6 +30,10 @@ QString appendBlock(const QString& markdown);
 // The whole text, as one edit the user can undo (the page keeps its generation).
 QString replaceAll(const QString& text);
 
+// Selects `length` units from `column` of line `line` (zero-based) of the text of
+// `generation` and scrolls there; a page that does not hold that text yet waits for it.
+QString revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length);
+
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();
 QString linkOpenFailedError();

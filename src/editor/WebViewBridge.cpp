@@ -33,6 +33,12 @@ void WebViewBridge::replaceAll(const QString& text)
     webView_->page()->runJavaScript(ScriptText::replaceAll(text));
 }
 
+void WebViewBridge::revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+{
+    if (webView_)
+        webView_->page()->runJavaScript(ScriptText::revealRange(generation, line, column, length));
+}
+
 bool WebViewBridge::pullLatestText(int timeoutMs)
 {
     if (!webView_)

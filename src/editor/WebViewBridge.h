@@ -28,6 +28,7 @@ public:
     void appendBlock(const QString& markdown) override;
     // Turns the page's text into `text` as one undoable edit.
     void replaceAll(const QString& text) override;
+    void revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length) override;
 
     // Before quitting: the page's text as it is now goes into the model, whether or not
     // the page has reported it yet. Waits at most `timeoutMs`; false when there was no

@@ -118,7 +118,8 @@ void FolderChipRow::paintEvent(QPaintEvent*)
         QPainterPath shape;
         shape.addRoundedRect(r, 12, 12);
         p.fillPath(shape, active ? withAlpha(accent, 0.18) : withAlpha(primary, i == hovered_ ? 0.18 : 0.08));
-        const QColor ink = active ? primary : secondary;
+        // A pinned folder that is not there (an unmounted drive) waits, faded, for its return.
+        const QColor ink = !workspace_->isAvailable(pinned[i]) ? withAlpha(primary, 0.3) : active ? primary : secondary;
         drawBrowserGlyph(p, QStringLiteral("folder"), ink,
                          QRectF(r.left() + kInnerH, r.center().y() - kGlyph / 2.0, kGlyph, kGlyph));
         p.setPen(ink);
@@ -145,7 +146,12 @@ bool FolderChipRow::event(QEvent* event)
         auto* help = static_cast<QHelpEvent*>(event);
         const int chip = chipAt(help->pos());
         if (chip >= 0 && chip < workspace_->pinned().size())
-            QToolTip::showText(help->globalPos(), workspace_->pinned().at(chip).toLocalFile(), this);
+            QToolTip::showText(help->globalPos(),
+                               workspace_->pinned().at(chip).toLocalFile()
+                                   + (workspace_->isAvailable(workspace_->pinned().at(chip))
+                                          ? QString()
+                                          : QStringLiteral(" (not available)")),
+                               this);
         else if (addRect_.contains(help->pos()))
             QToolTip::showText(help->globalPos(), QStringLiteral("Add folder to Favorites"), this);
         else

@@ -218,7 +218,7 @@ TEST_F(SearchPanel, CtrlPTypingDownAndReturnOpenTheNoteWithoutTheMouse)
     typeText(QStringLiteral("bet"));
     ASSERT_TRUE(queryTimer && queryTimer->pending);
     std::exchange(queryTimer->pending, nullptr)();
-    EXPECT_EQ(view()->list()->model()->rowCount(), 1);
+    EXPECT_EQ(view()->list()->model()->rowCount(), 2) << "beta, then the row that creates “bet”";
 
     press(Shortcut(Key::downArrow));
     ASSERT_TRUE(waitUntil([&] { return view()->list()->hasFocus(); }));
@@ -235,6 +235,28 @@ TEST_F(SearchPanel, CtrlPTypingDownAndReturnOpenTheNoteWithoutTheMouse)
     ASSERT_TRUE(waitUntil([&] { return notePanel->isActiveWindow() && editor->hasFocus(); }));
     keys.tapKeycode(letterKeycode(u'w'));
     EXPECT_TRUE(waitUntil([&] { return editor->keys.contains(Qt::Key_W); }));
+}
+
+// Reopened, the last query is selected, so typing replaces it ("zzz" then "al" must
+// search "al", not "zzzal"); Shift+Return makes the note the query names.
+TEST_F(SearchPanel, ReopenedTheQueryIsSelectedAndShiftReturnCreatesTheNote)
+{
+    launch();
+    openSearch();
+    typeText(QStringLiteral("zzz"));
+    press(Shortcut(Key::escape));
+    ASSERT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
+    focusEditor();
+    openSearch();
+    EXPECT_EQ(view()->searchField()->selectedText(), QStringLiteral("zzz"));
+    typeText(QStringLiteral("delta"));
+    std::exchange(queryTimer->pending, nullptr)();
+    ASSERT_TRUE(waitUntil([&] { return !search().browser()->isSearchingText(); }));
+    EXPECT_TRUE(search().browser()->hasCreateRow());
+    EXPECT_EQ(view()->list()->model()->rowCount(), 1) << "only the create row";
+    press(Shortcut(Key::returnKey, Mod::shift));
+    ASSERT_TRUE(waitUntil([&] { return model->filePath() == notes + QStringLiteral("/delta.md"); }));
+    EXPECT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
 }
 
 TEST_F(SearchPanel, ReturnInTheFieldDoesNothingAndEscapeReachesNeitherListNorEditor)

@@ -52,6 +52,11 @@ export interface NoteEditor {
    */
   mergeMarkdown(edits: unknown, generation: number, report: number): "merged" | "stale" | "refused";
   getMarkdown(): string;
+  /**
+   * Selects `length` units from `column` of line `line` (zero-based) and scrolls it into
+   * view, once the page holds the text of `generation` (it may arrive after this call).
+   */
+  revealRange(line: number, column: number, length: number, generation?: number): void;
 }
 
 export function createEditor(parent: HTMLElement): NoteEditor {
@@ -219,7 +224,42 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     view.dispatch({ effects: historySlot.reconfigure(history()), annotations: fromHost.of(true) });
   };
 
+  /** A reveal waiting for the text it was made for. */
+  let pendingReveal: { line: number; column: number; length: number; generation: number } | null = null;
+
+  function applyReveal(line: number, column: number, length: number): void {
+    const doc = view.state.doc;
+    const at = doc.line(Math.min(Math.max(1, Math.floor(line) + 1), doc.lines));
+    const from = at.from + Math.min(Math.max(0, Math.floor(column)), at.length);
+    const to = Math.min(from + Math.max(0, Math.floor(length)), at.to);
+    view.dispatch({
+      selection: EditorSelection.range(from, to),
+      effects: EditorView.scrollIntoView(from, { y: "center" }),
+      annotations: fromHost.of(true),
+    });
+    view.focus();
+  }
+
+  function revealRange(line: number, column: number, length: number, generation?: number): void {
+    if (![line, column, length].every((n) => typeof n === "number" && Number.isFinite(n))) return;
+    if (typeof generation === "number" && window.editorGeneration !== generation) {
+      pendingReveal = { line, column, length, generation };
+      return;
+    }
+    pendingReveal = null;
+    applyReveal(line, column, length);
+  }
+
   function setMarkdown(text: string, generation?: number): void {
+    replaceText(text, generation);
+    if (pendingReveal && pendingReveal.generation === window.editorGeneration) {
+      const { line, column, length } = pendingReveal;
+      pendingReveal = null;
+      applyReveal(line, column, length);
+    }
+  }
+
+  function replaceText(text: string, generation?: number): void {
     if (typeof text !== "string") return;
     // The user's last edit predates this text; the host must hear about it first, and
     // with the generation it was made on, so it can tell it was made on older text.
@@ -338,5 +378,6 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     replaceMarkdown,
     mergeMarkdown,
     getMarkdown: () => serialize(view.state),
+    revealRange,
   };
 }

@@ -11,6 +11,7 @@ declare global {
     replaceMarkdown(text: string): void;
     mergeMarkdown(edits: unknown, generation: number, report: number): string;
     getMarkdown(): string;
+    revealRange(line: number, column: number, length: number, generation?: number): void;
     setThemeMode(mode: string, scheme?: string): boolean;
     showLinkError(message: string): void;
     showNotice(message: string): void;
@@ -27,6 +28,7 @@ window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
 window.replaceMarkdown = (text) => editor.replaceMarkdown(text);
 window.mergeMarkdown = (edits, generation, report) => editor.mergeMarkdown(edits, generation, report);
 window.getMarkdown = () => editor.getMarkdown();
+window.revealRange = (line, column, length, generation) => editor.revealRange(line, column, length, generation);
 window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
 window.showLinkError = (message) => showMessage(message);
 window.showNotice = (message) => showMessage(message);

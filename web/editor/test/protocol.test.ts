@@ -316,3 +316,25 @@ describe("edits reported to the host", () => {
     await bare.context().close();
   });
 });
+
+// Quick open asks for the match right after opening the note, before the note's text
+// has reached the page: the reveal must wait for that text, not land in the old one.
+describe("revealing a match", () => {
+  test("waits for the text it was made for, then selects the match and scrolls to it", async () => {
+    await page.evaluate(() => window.setMarkdown("old note", 40));
+    const long = Array.from({ length: 400 }, (_, i) => `line ${i}`).join("\n") + "\nthe Café is here\n";
+    await page.evaluate(() => window.revealRange(400, 4, 4, 41));
+    const before = await page.evaluate(() => window.getSelection()?.toString() ?? "");
+    assert.notEqual(before, "Café");
+    await page.evaluate((t) => window.setMarkdown(t, 41), long);
+    await settle(page);
+    const shown = await page.evaluate(() => {
+      const sel = document.querySelector(".cm-content")?.closest(".cm-editor");
+      const line = Array.from(sel?.querySelectorAll(".cm-line") ?? []).find((l) => l.textContent?.includes("Café"));
+      const box = line?.getBoundingClientRect();
+      return { visible: !!box && box.top >= 0 && box.bottom <= window.innerHeight, selected: window.getSelection()?.toString() };
+    });
+    assert.equal(shown.selected, "Café");
+    assert.ok(shown.visible, "the match is scrolled into view");
+  });
+});
