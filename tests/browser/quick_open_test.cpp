@@ -27,6 +27,7 @@ namespace {
 // Stands in for the page: remembers where the caret was sent.
 struct RevealRecorder final : EditorBridge {
     void appendBlock(const QString&) override {}
+    void replaceAll(const QString&) override {}
     void revealRange(quint64, qsizetype line, qsizetype column, qsizetype length) override
     {
         reveals.append({line, column, length});
