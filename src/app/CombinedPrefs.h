@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AppInfo.h"
 #include "shortcuts/RecorderControl.h"
 
 #include <QLocale>
@@ -40,6 +41,10 @@ public:
         UrlOpener* urlOpener = nullptr;        // the file manager and the browser
         TimeSource* time = nullptr;            // null: the system clock and Qt timers
         QLocale locale = QLocale();            // digit grouping of the counts
+        // How to reach whoever answers for this build; an empty one hides its row.
+        QString developerName = AppInfo::developerName();
+        QString developerEmail = AppInfo::developerEmail();
+        QString developerUrl = AppInfo::developerUrl();
     };
 
     static constexpr int kWidth = 600;
@@ -62,6 +67,8 @@ public:
     QLabel* todosValue() const { return todosValue_; }
     QLabel* emailLink() const { return emailLink_; }
     QLabel* blogLink() const { return blogLink_; }
+    // The Developer section; hidden when the build names nobody.
+    QWidget* developerSection() const { return developerSection_; }
 
     // Reads everything shown again.
     void refresh();
@@ -106,6 +113,7 @@ private:
     QLabel* todosValue_ = nullptr;
     QLabel* emailLink_ = nullptr;
     QLabel* blogLink_ = nullptr;
+    QWidget* developerSection_ = nullptr;
     bool paintingSymbols_ = false;
 };
 

@@ -19,8 +19,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
             cl.action = CommandLine::Action::toggle;
         else if (a.startsWith(u"-platform") || a.startsWith(u"--platform")) {
             ++i;  // Qt's own option and its value
-        } else if (!a.startsWith(u'-') && cl.file.isEmpty()) {
-            cl.file = QFileInfo(a).absoluteFilePath();
+        } else if (!a.startsWith(u'-')) {
+            const QString path = QFileInfo(a).absoluteFilePath();
+            if (cl.file.isEmpty())
+                cl.file = path;
+            else
+                cl.extraFiles.append(path);
         } else {
             cl.action = CommandLine::Action::error;
             cl.error = QStringLiteral("flintly: unknown option '%1' (try --help)").arg(a);
@@ -34,7 +38,7 @@ QString versionText() { return QStringLiteral("Flintly %1").arg(runningVersion()
 
 QString helpText()
 {
-    return QStringLiteral("Usage: flintly [--toggle | --version | --help] [FILE]\n"
+    return QStringLiteral("Usage: flintly [--toggle | --version | --help] [FILE...]\n"
                           "\n"
                           "A floating Markdown note, shown and hidden with Ctrl+J from anywhere.\n"
                           "\n"
@@ -44,7 +48,9 @@ QString helpText()
                           "  --version   print the version and exit\n"
                           "  --help      print this help and exit\n"
                           "  FILE        open this Markdown file as the note (in the running Flintly,\n"
-                          "              when there is one)\n"
+                          "              when there is one) and show it; a file outside the notes\n"
+                          "              folder is edited where it is. Of several files, the first\n"
+                          "              opens\n"
                           "\n"
                           "Launching Flintly while it runs brings its note window forward.\n"
                           "Notes are plain .md files in the folder you choose at first start;\n"

@@ -10,6 +10,9 @@ struct CommandLine {
     Action action = Action::run;
     QString error;
     QString file;  // a note file to open (absolute), from "flintly FILE"
+    // Further files, as a file manager passes every chosen one: one note is open at a
+    // time, so these are only named as left aside.
+    QStringList extraFiles;
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

@@ -10,6 +10,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QUrl>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -83,38 +84,63 @@ bool SingleInstance::tryLock()
     return true;
 }
 
-bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
+QString SingleInstance::openRequest(const QString& path)
+{
+    return QStringLiteral("open ") + QString::fromLatin1(QUrl::toPercentEncoding(path));
+}
+
+std::optional<QString> SingleInstance::openedPath(const QString& request)
+{
+    if (!request.startsWith(u"open "))
+        return std::nullopt;
+    return QUrl::fromPercentEncoding(request.mid(5).toLatin1());
+}
+
+SingleInstance::Answer SingleInstance::sendToRunning(const QString& request, int answerMs) const
 {
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(socketName_);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
+    if (!socket.waitForConnected(1000))
+        return {};
     socket.write(request.toUtf8() + '\n');
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {}
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {}
+    // From here on the running instance may have the request: it is not sent again.
+    Answer answer{Answer::Kind::noAnswer, {}};
     if (socket.bytesToWrite() > 0)
-        return false;
-    // The running instance's answer: the request was taken, so exiting now loses nothing.
-    return socket.waitForReadyRead(timeoutMs) && socket.readLine().trimmed() == "ok";
+        return answer;
+    // The answer comes once the request is done (opening a file reads it first).
+    QDeadlineTimer deadline(answerMs);
+    while (!socket.canReadLine() && socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {}
+    if (!socket.canReadLine())
+        return answer;
+    const QString line = QString::fromUtf8(socket.readLine()).trimmed();
+    if (line == u"ok")
+        answer.kind = Answer::Kind::done;
+    else if (line.startsWith(u"error ")) {
+        answer.kind = Answer::Kind::refused;
+        answer.reason = line.mid(6);
+    }
+    return answer;
 }
 
-bool SingleInstance::handOver(const QString& request, int patienceMs) const
+SingleInstance::Answer SingleInstance::handOver(const QString& request, int patienceMs) const
 {
     QDeadlineTimer deadline(patienceMs);
     for (;;) {
-        if (sendToRunning(request, 1000))
-            return true;
-        if (deadline.hasExpired())
-            return false;
+        const Answer answer = sendToRunning(request);
+        if (answer.kind != Answer::Kind::notListening || deadline.hasExpired())
+            return answer;
         // It holds the lock but does not listen yet: still starting.
         QThread::msleep(100);
     }
 }
 
-bool SingleInstance::listen()
+bool SingleInstance::listen(Handler handler)
 {
     if (server_)
         return true;
+    handler_ = std::move(handler);
     server_ = new QLocalServer(this);
     // An abstract name leaves no file behind after a crash and needs no folder that
     // depends on the environment.
@@ -134,9 +160,14 @@ bool SingleInstance::listen()
             connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
                 while (socket->canReadLine()) {
                     const QString line = QString::fromUtf8(socket->readLine()).trimmed();
-                    socket->write("ok\n");
-                    if (line == u"show" || line == u"toggle")
-                        emit requested(line);
+                    const bool known = line == u"show" || line == u"toggle" || openedPath(line);
+                    const QString refusal = !known ? QStringLiteral("unknown request")
+                        : handler_                 ? handler_(line)
+                                                   : QString();
+                    // One line: the reason may quote a file name holding a line break.
+                    QString reason = refusal;
+                    reason.replace(u'\n', u' ');
+                    socket->write(reason.isEmpty() ? QByteArray("ok\n") : "error " + reason.toUtf8() + '\n');
                 }
             });
         }

@@ -94,18 +94,27 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // One note is open at a time: of several files (a file manager passes every chosen
+    // one), the first is opened.
+    for (const QString& extra : cl.extraFiles)
+        std::fprintf(stderr, "flintly: one note opens at a time; not opening %s\n", qPrintable(extra));
     SingleInstance instance;
-    const QString request = !cl.file.isEmpty()     ? QStringLiteral("open ") + cl.file
+    const QString request = !cl.file.isEmpty()     ? SingleInstance::openRequest(cl.file)
         : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
                                                    : QStringLiteral("show");
     if (!instance.tryLock()) {
-        if (instance.handOver(request))
-            return 0;
-        std::fprintf(stderr, "flintly: a Flintly with the settings in %s is running but does not answer\n",
-                     qPrintable(AppPaths::configDir()));
-        return 1;
+        const SingleInstance::Answer answer = instance.handOver(request);
+        switch (answer.kind) {
+        case SingleInstance::Answer::Kind::done: return 0;
+        case SingleInstance::Answer::Kind::refused:
+            std::fprintf(stderr, "flintly: cannot open %s: %s\n", qPrintable(cl.file), qPrintable(answer.reason));
+            return 1;
+        default:
+            std::fprintf(stderr, "flintly: a Flintly with the settings in %s is running but does not answer\n",
+                         qPrintable(AppPaths::configDir()));
+            return 1;
+        }
     }
-    instance.listen();
 
     SettingsStore& settings = SettingsStore::standard();
     QtFileChooser chooser;
@@ -227,29 +236,28 @@ int main(int argc, char** argv)
                 evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
             });
         });
-    auto openNote = [&delegate, &model](const QString& path) {
-        model.open(QUrl::fromLocalFile(path));
-        delegate.showPanel();
-    };
-    QObject::connect(&instance, &SingleInstance::requested, &delegate, [&delegate, openNote](const QString& what) {
+    instance.listen([&delegate](const QString& what) -> QString {
+        if (const auto path = SingleInstance::openedPath(what))
+            return delegate.openFile(*path);
         if (what == u"toggle")
             delegate.togglePanel();
-        else if (what.startsWith(u"open "))
-            openNote(what.mid(5));
         else
             delegate.showPanel();
+        return {};
     });
 
-    std::unique_ptr<TrayIcon> tray;
-    if (TrayIcon::isAvailable())
-        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    // Shows itself whenever a tray is there, now or later.
+    TrayIcon tray([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
-    QTimer::singleShot(0, &delegate, [&delegate, &cl, openNote] {
+    QTimer::singleShot(0, &delegate, [&delegate, &cl] {
         delegate.applicationDidFinishLaunching();
-        if (!cl.file.isEmpty())
-            openNote(cl.file);
+        if (cl.file.isEmpty())
+            return;
+        // The app runs on with the note it had; the notice in the panel says the same.
+        if (const QString why = delegate.openFile(cl.file); !why.isEmpty())
+            std::fprintf(stderr, "flintly: cannot open %s: %s\n", qPrintable(cl.file), qPrintable(why));
     });
     const int code = app.exec();
     g_modelAtExit = nullptr;

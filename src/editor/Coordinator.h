@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -79,6 +80,9 @@ private:
     quint64 sentGeneration_ = 0;       // the generation the page was last given
     std::optional<QString> sentText_;  // and its text, until the page has reported on it
     bool pageLoaded_ = false;
+    // Notices that came before the page could show them (a file that would not open at
+    // start-up): shown once it has loaded.
+    QStringList heldNotices_;
 };
 
 }  // namespace flintly

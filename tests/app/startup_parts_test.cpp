@@ -11,7 +11,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <thread>
 
 using namespace flintly;
 
@@ -129,20 +132,35 @@ TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver
     const QString lock = home.filePath(QStringLiteral("config/Flintly/Flintly.lock"));
     auto first = std::make_unique<SingleInstance>(lock);
     ASSERT_TRUE(first->tryLock());
-    ASSERT_TRUE(first->listen());
     QStringList got;
-    QObject::connect(first.get(), &SingleInstance::requested, [&](const QString& r) { got.append(r); });
+    ASSERT_TRUE(first->listen([&](const QString& r) {
+        got.append(r);
+        const auto path = SingleInstance::openedPath(r);
+        return path && !QFileInfo::exists(*path) ? QStringLiteral("there is no such file") : QString();
+    }));
 
     SingleInstance second(lock);
     EXPECT_FALSE(second.tryLock()) << "the same configuration is taken";
     // The later launch blocks while it talks, as the real one does before exiting, so
     // it runs on its own thread while this one serves.
-    bool delivered = false;
-    std::thread launch([&] { delivered = second.handOver(QStringLiteral("toggle"), 3000); });
-    EXPECT_TRUE(test::waitUntil([&] { return !got.isEmpty(); }));
-    launch.join();
-    EXPECT_TRUE(delivered);
+    auto handOver = [&](const QString& request) {
+        SingleInstance::Answer answer;
+        std::thread launch([&] { answer = second.handOver(request, 3000); });
+        const qsizetype before = got.size();
+        EXPECT_TRUE(test::waitUntil([&] { return got.size() > before; }));
+        launch.join();
+        return answer;
+    };
+    EXPECT_EQ(handOver(QStringLiteral("toggle")).kind, SingleInstance::Answer::Kind::done);
     EXPECT_EQ(got, QStringList{QStringLiteral("toggle")});
+
+    // A file to open arrives whole, whatever its name holds, and a refusal comes back
+    // with its reason for the later launch to print.
+    const QString odd = home.filePath(QStringLiteral("a note\nwith 100% odd: name.md"));
+    const SingleInstance::Answer refused = handOver(SingleInstance::openRequest(odd));
+    EXPECT_EQ(SingleInstance::openedPath(got.last()), odd);
+    EXPECT_EQ(refused.kind, SingleInstance::Answer::Kind::refused);
+    EXPECT_EQ(refused.reason, QStringLiteral("there is no such file"));
 
     // The same folder reached through a link is the same configuration.
     ASSERT_TRUE(QFile::link(home.filePath(QStringLiteral("config")), home.filePath(QStringLiteral("linked"))));
@@ -154,7 +172,8 @@ TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver
     SingleInstance other(home.filePath(QStringLiteral("other/Flintly/Flintly.lock")));
     EXPECT_TRUE(other.tryLock());
     EXPECT_NE(other.socketName(), first->socketName());
-    EXPECT_FALSE(other.sendToRunning(QStringLiteral("show"), 200)) << "nobody listens for that one";
+    EXPECT_EQ(other.sendToRunning(QStringLiteral("show"), 200).kind, SingleInstance::Answer::Kind::notListening)
+        << "nobody listens for that one";
 
     // The lock goes with its holder, however it ends.
     first.reset();
