@@ -12,6 +12,8 @@ PACKAGES=(
   libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libx11-dev libx11-xcb-dev libxtst-dev
   xvfb xauth xdotool x11-utils x11-xserver-utils openbox
   chromium fonts-noto-cjk python3
+  dbus-daemon dbus-bin
+  dpkg-dev file appstream desktop-file-utils librsvg2-bin
 )
 
 SUDO=""
