@@ -1,10 +1,11 @@
-# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [WEBENGINE])
+# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [WEBENGINE] [SESSION_BUS])
 # One GoogleTest executable registered with ctest. Tests never touch the user's
 # configuration: each runs with its own XDG folders (see tests/support).
 # GUI tests need an X server (the test command runs ctest under xvfb-run); the others
-# use the offscreen platform so they run anywhere.
+# use the offscreen platform so they run anywhere. SESSION_BUS tests get a D-Bus
+# session bus of their own (dbus-run-session), never the user's.
 function(flintly_test)
-  cmake_parse_arguments(T "GUI;WEBENGINE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;WEBENGINE;SESSION_BUS" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   if(T_GUI OR T_WEBENGINE)
     set(main flintly_test_main_gui)
@@ -12,7 +13,11 @@ function(flintly_test)
     set(main flintly_test_main)
   endif()
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${main} GTest::gtest GTest::gmock)
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_SESSION_BUS)
+    add_test(NAME ${T_NAME} COMMAND dbus-run-session -- $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   set(env "QT_QPA_PLATFORM=offscreen")
   if(T_GUI)
     set(env "QT_QPA_PLATFORM=xcb")
