@@ -82,13 +82,17 @@ TEST_F(AppProcess, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
 TEST_F(AppProcess, AFileFromElsewhereOpensInTheRunningFlintlyAndIsEditedWhereItIs)
 {
     const QString outside = home.filePath(QStringLiteral("Elsewhere/todo.md"));
+    const QString first = home.filePath(QStringLiteral("Elsewhere/first.md"));
     QDir().mkpath(QFileInfo(outside).absolutePath());
-    QFile file(outside);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("# todo\n");
-    file.close();
-    start();
+    for (const QString& path : {outside, first}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("# " + QFileInfo(path).baseName().toUtf8() + "\n");
+    }
+    // The first launch opens its file too.
+    start({first});
     ASSERT_TRUE(waitForPageText()) << output().right(3000).toStdString();
+    EXPECT_TRUE(waitFor([&] { return output().contains(QStringLiteral("🪵 open() called for first.md")); }, 5000));
     EXPECT_EQ(run({QStringLiteral("--toggle")}), 0);
     ASSERT_TRUE(waitForPanel(false, 5000));
     const QStringList notesBefore = QDir(notes()).entryList(QDir::Files);

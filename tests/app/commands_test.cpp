@@ -194,11 +194,21 @@ TEST_F(Commands, FinishingOnboardingClosesItsWindowWithoutQuitting)
     launch();
     OnboardingWindow* onboarding = delegate->onboarding()->window();
     ASSERT_TRUE(onboarding);
+    // A file opened from elsewhere meanwhile waits for the note window; one that cannot
+    // be a note is refused at once.
+    const QString outside = home.filePath(QStringLiteral("todo.md"));
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("# todo\n");
+    file.close();
+    EXPECT_EQ(delegate->openFile(home.filePath(QStringLiteral("missing.md"))), QStringLiteral("there is no such file"));
+    EXPECT_EQ(delegate->openFile(outside), QString());
     chooser.answers.push_back(notes);
     delegate->onboarding()->pickFolder();
     ASSERT_TRUE(waitUntil([&] { return !delegate->onboarding()->window(); }));
     EXPECT_EQ(quits, 0);
     EXPECT_TRUE(delegate->panel());
+    EXPECT_EQ(model->filePath(), outside);
     EXPECT_TRUE(commands->action(QStringLiteral("New Note"))->isEnabled()) << "the panel made the note commands live";
 }
 
