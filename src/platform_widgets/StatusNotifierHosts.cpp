@@ -37,7 +37,10 @@ void StatusNotifierHosts::ask()
     QDBusMessage get = QDBusMessage::createMethodCall(
         kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kService << QStringLiteral("IsStatusNotifierHostRegistered");
-    // No watcher on the bus answers at once with an error: that is "no tray" too.
+    // Asking must not start a watcher the bus knows how to start (a desktop installed but
+    // not running): only one that is there counts. No watcher on the bus answers at once
+    // with an error, which is "no tray" too.
+    get.setAutoStartService(false);
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, question](QDBusPendingCallWatcher* call) {
         call->deleteLater();
