@@ -12,7 +12,11 @@ PACKAGES=(
   libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libx11-dev libx11-xcb-dev libxtst-dev
   xvfb xauth xdotool x11-utils x11-xserver-utils openbox
   chromium fonts-noto-cjk python3
-  dbus-daemon dbus-bin
+  # the desktop portal's tests: a private session bus, and a headless KDE Plasma desktop
+  # (../shared/tools/kde-portal/run.sh) for the end-to-end one
+  dbus kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
+  qtwayland5 libwayland-dev plasma-wayland-protocols gcc
+  # the Debian package and the checks of what it holds
   dpkg-dev file appstream desktop-file-utils librsvg2-bin
 )
 

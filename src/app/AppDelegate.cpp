@@ -99,9 +99,9 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (deps_.bindShowNote) {
         QPointer<AppDelegate> self(this);
-        deps_.bindShowNote(this, [self](quint32 eventTime) {
+        deps_.bindShowNote(this, [self](const UserActivation& activation) {
             if (self)
-                self->togglePanel(eventTime);
+                self->togglePanel(activation);
         });
     }
 }
@@ -213,14 +213,14 @@ void AppDelegate::applyTheme(int attempt)
     });
 }
 
-void AppDelegate::togglePanel(quint32 userTime)
+void AppDelegate::togglePanel(const UserActivation& activation)
 {
     if (!panel_)
         return;
     if (panel_->isVisible())
         panel_->close();
     else
-        panel_->showWindow(userTime);
+        panel_->showWindow(activation);
 }
 
 void AppDelegate::toggleTemplatePanel()

@@ -38,8 +38,8 @@ public:
         // initialise, logging on, identify with the model's id, "app_launch"
         std::function<void(const QString& token, const QString& debugId)> startAnalytics;
         // Binds the key-up of the "showNote" shortcut (default Ctrl+J) to `toggle`, which
-        // takes the key event's time (0 when unknown).
-        std::function<void(QObject* context, std::function<void(quint32 eventTime)> toggle)> bindShowNote;
+        // takes what the desktop told about the key event (empty when unknown).
+        std::function<void(QObject* context, std::function<void(const UserActivation&)> toggle)> bindShowNote;
         // Whether the app was asked to quit; a modal alert returns then as well.
         std::function<bool()> quitRequested;
         std::function<std::unique_ptr<Updater>()> makeUpdater;
@@ -69,9 +69,9 @@ public:
 
     void applicationDidFinishLaunching();
     void didPickFolder();
-    // `userTime`: the window system's time of the user action asking for it, if known,
-    // so that the shown panel is given the keyboard focus.
-    void togglePanel(quint32 userTime = 0);
+    // `activation`: the user action asking for it, as far as the desktop told us, so
+    // that the shown panel is given the keyboard focus.
+    void togglePanel(const UserActivation& activation = {});
     // Brings the panel forward (a second launch of the app asks for this).
     void showPanel();
     // Opens a file that was asked for from outside (`flintly FILE`, "Open With") as the

@@ -1,5 +1,6 @@
 #include "app/CombinedPrefs.h"
 
+#include "app/HotkeyStatus.h"
 #include "app/StatisticsFigures.h"
 #include "document/MarkdownModel.h"
 #include "editor/AppTheme.h"
@@ -98,6 +99,14 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     connect(favoritesToggle_, &QCheckBox::toggled, this,
             [this](bool on) { deps_.settings->setValue(settingskeys::showDefaultFolder, on); });
     recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
+    // The recorded key, and under it which path carries it.
+    hotkeyStatus_ = new HotkeyStatus(*deps_.recorder.shortcuts);
+    auto* shortcutValue = new QWidget;
+    auto* shortcutColumn = new QVBoxLayout(shortcutValue);
+    shortcutColumn->setContentsMargins(0, 0, 0, 0);
+    shortcutColumn->setSpacing(2);
+    shortcutColumn->addWidget(recorder_, 0, Qt::AlignRight);
+    shortcutColumn->addWidget(hotkeyStatus_);
 
     // Storage
     saveFolderLabel_ = makeValue();
@@ -140,14 +149,14 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(20, 8, 20, 20);
     column->setSpacing(6);
-    column->addWidget(
-        makeSection(QStringLiteral("App"),
-                    {
-                        {makeRowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
-                        {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
-                         favoritesToggle_},
-                        {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), recorder_},
-                    }));
+    column->addWidget(makeSection(
+        QStringLiteral("App"),
+        {
+            {makeRowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
+            {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
+             favoritesToggle_},
+            {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), shortcutValue},
+        }));
     column->addWidget(
         makeSection(QStringLiteral("Storage"),
                     {

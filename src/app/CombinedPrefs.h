@@ -17,6 +17,7 @@ class QPushButton;
 
 namespace flintly {
 
+class HotkeyStatus;
 class MarkdownModel;
 class OneShotTimer;
 class SettingsStore;
@@ -58,6 +59,7 @@ public:
     QComboBox* themePicker() const { return themePicker_; }
     QCheckBox* favoritesToggle() const { return favoritesToggle_; }
     shortcuts::Recorder* shortcutRecorder() const { return recorder_; }
+    HotkeyStatus* hotkeyStatus() const { return hotkeyStatus_; }
     QLabel* saveFolderLabel() const { return saveFolderLabel_; }
     QPushButton* changeFolderButton() const { return changeFolderButton_; }
     QLabel* revealLink() const { return revealLink_; }
@@ -103,6 +105,7 @@ private:
     QComboBox* themePicker_ = nullptr;
     QCheckBox* favoritesToggle_ = nullptr;
     shortcuts::Recorder* recorder_ = nullptr;
+    HotkeyStatus* hotkeyStatus_ = nullptr;
     QLabel* saveFolderLabel_ = nullptr;
     QPushButton* changeFolderButton_ = nullptr;
     QLabel* revealLink_ = nullptr;

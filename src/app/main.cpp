@@ -82,7 +82,8 @@ int main(int argc, char** argv)
     default: break;
     }
 
-    // Global shortcuts are X11 grabs; under Wayland the app runs through XWayland.
+    // Windows are X11 ones, under Wayland through XWayland (the hotkey goes through the
+    // desktop portal there).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     // Before the application object exists: constructing it may already reach the session
@@ -157,11 +158,11 @@ int main(int argc, char** argv)
                 tracker.applicationWillResignActive();
         });
     };
-    deps.bindShowNote = [](QObject* context, std::function<void(quint32)> toggle) {
+    deps.bindShowNote = [](QObject* context, std::function<void(const UserActivation&)> toggle) {
         auto& shortcuts = shortcuts::GlobalShortcuts::shared();
         shortcuts.bindKeyUp(QStringLiteral("showNote"),
                             shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command), context,
-                            [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.eventTime()); });
+                            [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.activation()); });
     };
     deps.makeUpdater = [&alerts, &opener] {
         auto updater = std::make_unique<Updater>(AppInfo::feedUrl(), runningVersion());

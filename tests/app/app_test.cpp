@@ -51,7 +51,9 @@ protected:
         deps.model = model.get();
         deps.alerts = &alerts;
         deps.startAnalytics = [this](const QString&, const QString& id) { identified = id; };
-        deps.bindShowNote = [this](QObject*, std::function<void(quint32)> toggle) { hotkey = [toggle] { toggle(0); }; };
+        deps.bindShowNote = [this](QObject*, std::function<void(const UserActivation&)> toggle) {
+            hotkey = [toggle] { toggle({}); };
+        };
         deps.time = time;
         deps.guidePath = home.filePath(QStringLiteral("no-guide.md"));
         delegate = std::make_unique<AppDelegate>(std::move(deps));
