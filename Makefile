@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 WEBENV     := QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
 
-.PHONY: run test deps build build-asan check-format test-unit test-asan test-web bench clean
+.PHONY: run test deps build build-asan check-format test-unit test-asan test-web bench package clean
 
 run: deps build
 	$(if $(filter 0,$(shell id -u)),$(WEBENV)) ./$(BUILD)/bin/flintly
@@ -61,6 +61,10 @@ bench: deps build
 	  else echo "$$s is not executable" >&2; failed="$$failed $$s"; fi; \
 	done; \
 	if [ -n "$$failed" ]; then echo "benchmarks failed:$$failed" >&2; exit 1; fi
+
+# The Debian package, from the build: $(BUILD)/flintly_<version>_<arch>.deb.
+package: deps build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -17,6 +17,8 @@ PACKAGES=(
   # (../shared/tools/kde-portal/run.sh) for the end-to-end one
   dbus kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
   qtwayland5 libwayland-dev plasma-wayland-protocols gcc
+  # the Debian package and the checks of what it holds
+  dpkg-dev file appstream desktop-file-utils librsvg2-bin
 )
 
 SUDO=""

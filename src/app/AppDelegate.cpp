@@ -7,6 +7,7 @@
 #include "app/WhatsNewNotice.h"
 #include "document/AutosaveService.h"
 #include "document/MarkdownModel.h"
+#include "document/TextDecoding.h"
 #include "editor/WebView.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
@@ -165,11 +166,11 @@ void AppDelegate::setUpPanel()
     deps_.model->startFocusSession();
     deps_.time->runAfter(kThemeSyncDelayMs, this, [this] { firstThemeSynchronisation(); });
 
-    if (deps_.model->saveFolder().isEmpty())
-        return;
-    if (deps_.settings->get(settingskeys::didInsertQuickGuide))
-        return;
-    placeQuickGuide(*deps_.model, *deps_.settings, deps_.model->saveFolder().toLocalFile(), deps_.guidePath);
+    if (!deps_.model->saveFolder().isEmpty() && !deps_.settings->get(settingskeys::didInsertQuickGuide))
+        placeQuickGuide(*deps_.model, *deps_.settings, deps_.model->saveFolder().toLocalFile(), deps_.guidePath);
+    // Asked for before there was a panel to show it in: it wins over the guide.
+    if (!pendingFile_.isEmpty())
+        openFile(std::exchange(pendingFile_, QString()));
 }
 
 void AppDelegate::registerWebView(QObject* webView, ScriptEvaluator evaluate)
@@ -234,6 +235,25 @@ void AppDelegate::toggleTemplatePanel()
     if (!panel_->isVisible())
         panel_->showWindow();
     TemplatePanelController::shared().toggle(panel_->window());
+}
+
+QString AppDelegate::openFile(const QString& path, const UserActivation& activation)
+{
+    if (!panel_) {
+        if (const auto problem = notePathProblem(path)) {
+            deps_.model->reportOpenFailure(path, *problem);
+            showPanel();
+            return *problem;
+        }
+        log("📂 Opens once the note window is there:", path);
+        pendingFile_ = path;
+        showPanel();
+        return {};
+    }
+    QString why;
+    deps_.model->open(QUrl::fromLocalFile(path), &why);
+    showPanel(activation);
+    return why;
 }
 
 void AppDelegate::showPanel(const UserActivation& activation)

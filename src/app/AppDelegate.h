@@ -77,6 +77,10 @@ public:
     void togglePanel(const UserActivation& activation = {});
     // Brings the panel forward (a second launch of the app asks for this).
     void showPanel(const UserActivation& activation = {});
+    // Opens a file that was asked for from outside (`flintly FILE`, "Open With") as the
+    // note and shows the panel; before the panel exists (onboarding, the what's-new
+    // alert) the file waits for it. Returns empty, or why the file cannot be opened.
+    QString openFile(const QString& path, const UserActivation& activation = {});
     // "Insert Template…" (a menu command): the template panel on the note panel, or away again.
     void toggleTemplatePanel();
 
@@ -105,6 +109,7 @@ private:
 
     Dependencies deps_;
     std::unique_ptr<FloatingPanelController> panel_;
+    QString pendingFile_;  // asked for before the panel existed
     // Made (not shown) at the very start, so the editor page loads while start-up goes on.
     std::unique_ptr<FloatingPanelController> preparedPanel_;
     std::vector<std::function<void()>> afterFirstPaint_;

@@ -123,20 +123,20 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     todosValue_ = makeValue();
 
     // Developer
-    const QString email = AppInfo::developerEmail();
+    const QString email = deps_.developerEmail;
     emailLink_ = makeLink(email, [email] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(email);
     });
     emailLink_->setToolTip(QStringLiteral("Click to copy"));
-    const QUrl site(AppInfo::developerUrl());
+    const QUrl site(deps_.developerUrl);
     blogLink_ = makeLink(site.toString(), [this, site] {
         if (deps_.urlOpener)
             deps_.urlOpener->openUrl(site);
     });
     auto* name = makeValue();
-    name->setText(AppInfo::developerName());
+    name->setText(deps_.developerName);
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -170,12 +170,20 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
             {makeRowLabel(QStringLiteral("Focus Time"), QStringLiteral("timer")), focusTimeValue_},
             {makeRowLabel(QStringLiteral("Todos Done"), QStringLiteral("checkmark.square")), todosValue_},
         }));
-    column->addWidget(makeSection(QStringLiteral("Developer"),
-                                  {
-                                      {makeRowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
-                                      {makeRowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
-                                      {makeRowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
-                                  }));
+    developerSection_ = makeSection(QStringLiteral("Developer"),
+                                    {
+                                        {makeRowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
+                                        {makeRowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
+                                        {makeRowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
+                                    });
+    column->addWidget(developerSection_);
+    // A build that names no address or site shows none: a made-up one would send
+    // people nowhere.
+    name->parentWidget()->setVisible(!deps_.developerName.isEmpty());
+    emailLink_->parentWidget()->setVisible(!deps_.developerEmail.isEmpty());
+    blogLink_->parentWidget()->setVisible(!deps_.developerUrl.isEmpty());
+    developerSection_->setVisible(!deps_.developerName.isEmpty() || !deps_.developerEmail.isEmpty()
+                                  || !deps_.developerUrl.isEmpty());
     column->addStretch(1);
 
     auto* scroll = new QScrollArea;

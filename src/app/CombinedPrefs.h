@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HotkeyFallbackView.h"
+#include "platform/AppInfo.h"
 #include "shortcuts/RecorderControl.h"
 
 #include <QLocale>
@@ -49,6 +50,10 @@ public:
         // What stands in for the hotkey where the desktop gives none.
         HotkeyFallbackView::Dependencies hotkeyFallback = {};
         desktop::AutostartEntry* autostart = nullptr;  // null: the user's autostart entry
+        // How to reach whoever answers for this build; an empty one hides its row.
+        QString developerName = AppInfo::developerName();
+        QString developerEmail = AppInfo::developerEmail();
+        QString developerUrl = AppInfo::developerUrl();
     };
 
     static constexpr int kWidth = 600;
@@ -74,6 +79,8 @@ public:
     QLabel* todosValue() const { return todosValue_; }
     QLabel* emailLink() const { return emailLink_; }
     QLabel* blogLink() const { return blogLink_; }
+    // The Developer section; hidden when the build names nobody.
+    QWidget* developerSection() const { return developerSection_; }
 
     // Reads everything shown again.
     void refresh();
@@ -122,6 +129,7 @@ private:
     QLabel* todosValue_ = nullptr;
     QLabel* emailLink_ = nullptr;
     QLabel* blogLink_ = nullptr;
+    QWidget* developerSection_ = nullptr;
     bool paintingSymbols_ = false;
 };
 

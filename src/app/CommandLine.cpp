@@ -105,8 +105,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
             ++i;  // Qt's own option and its value
             continue;
         }
-        if (!a.startsWith(u'-') && cl.file.isEmpty()) {
-            cl.file = QFileInfo(a).absoluteFilePath();
+        if (!a.startsWith(u'-')) {
+            // A file manager passes every chosen file; one note is open at a time.
+            (cl.file.isEmpty() ? cl.file : cl.extraFiles.emplace_back()) = QFileInfo(a).absoluteFilePath();
             continue;
         }
         // "--name=value" and "--name value" alike.
@@ -172,7 +173,10 @@ QString helpText()
             left += u' ' + o.valueName.toString();
         row(left, o.help);
     }
-    row(QStringLiteral("FILE"), u"open this Markdown file as the note (in the running Flintly,\nwhen there is one)");
+    row(QStringLiteral("FILE"),
+        u"open this Markdown file as the note (in the running Flintly,\nwhen there is one) and "
+        u"show it; a file outside the notes\nfolder is edited where it is. Of several "
+        u"files, the first\nopens");
     text += QStringLiteral("\n"
                            "Launching Flintly while it runs brings its note window forward.\n"
                            "Notes are plain .md files in the folder you choose at first start;\n"

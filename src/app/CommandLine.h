@@ -23,6 +23,9 @@ struct CommandLine {
     // "flintly --history NOTE [--print ID]": the note file (absolute) and the version.
     QString historyNote;
     std::optional<qint64> historyVersion;
+    // Further files, as a file manager passes every chosen one: one note is open at a
+    // time, so these are only named as left aside.
+    QStringList extraFiles;
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

@@ -24,8 +24,12 @@ void LaunchRequests::handle(const InstanceRequest& request, SingleInstance::Answ
     case Kind::toggle: deps_.delegate->togglePanel({0, request.activationToken}); break;
     case Kind::show: deps_.delegate->showPanel({0, request.activationToken}); break;
     case Kind::open:
-        if (deps_.openNote)
-            deps_.openNote(request.argument, request.activationToken);
+        if (deps_.openNote) {
+            if (const QString why = deps_.openNote(request.argument, request.activationToken); !why.isEmpty()) {
+                answer({false, QStringLiteral("cannot open %1: %2").arg(request.argument, why), true});
+                return;
+            }
+        }
         break;
     case Kind::hidden: break;
     case Kind::append:

@@ -23,8 +23,8 @@ public:
     struct Dependencies {
         AppDelegate* delegate = nullptr;  // required
         MarkdownModel* model = nullptr;   // required
-        // Opens a file as the note and shows it.
-        std::function<void(const QString& path, const QString& activationToken)> openNote;
+        // Opens a file as the note and shows it; empty, or why the file cannot be opened.
+        std::function<QString(const QString& path, const QString& activationToken)> openNote;
     };
 
     explicit LaunchRequests(Dependencies deps, QObject* parent = nullptr);

@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/Updater.h"
 #include "document/MarkdownModel.h"
+#include "document/TextDecoding.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
 #include "panels/TemplatePanelController.h"
@@ -180,17 +181,25 @@ void MainCommands::openDocument()
     deps_.fileChooser->chooseFile(request, [self](std::optional<QString> chosen) {
         if (!self || !chosen || chosen->isEmpty() || !self->hasPanel())
             return;
-        const std::optional<QByteArray> bookmark = Bookmark::create(*chosen);
-        if (!bookmark)
+        MarkdownModel* model = self->deps_.model;
+        // The note that was open stays open, and the user hears why.
+        if (const auto problem = notePathProblem(*chosen)) {
+            model->reportOpenFailure(*chosen, *problem);
             return;
+        }
+        QString error;
+        const std::optional<QByteArray> bookmark = Bookmark::create(*chosen, &error);
+        if (!bookmark) {
+            model->reportOpenFailure(*chosen, error);
+            return;
+        }
         const QUrl url = QUrl::fromLocalFile(*chosen);
         if (self->deps_.addRecent)
             self->deps_.addRecent(url, *bookmark);
         try {
-            self->deps_.model->loadNote(url, *bookmark);
+            model->loadNote(url, *bookmark);
         } catch (const std::exception& error) {
-            // The note that was open stays open.
-            log("❌ Failed to open markdown file:", error.what());
+            model->reportOpenFailure(*chosen, QString::fromUtf8(error.what()));
             return;
         }
         self->deps_.delegate->showPanel();
@@ -208,8 +217,20 @@ void MainCommands::saveDocument()
     }
 }
 
-// Against the window that has the keyboard; with none it can only take a shown panel away.
-void MainCommands::quickOpen() { SearchPanelController::shared().toggle(QApplication::activeWindow()); }
+// Against the window that has the keyboard. With none (the tray's menu, another program
+// in front) the note comes forward with quick open over it, as Ctrl+P there would give.
+void MainCommands::quickOpen()
+{
+    SearchPanelController& search = SearchPanelController::shared();
+    QWidget* active = QApplication::activeWindow();
+    if (active || !hasPanel()) {
+        search.toggle(active);
+        return;
+    }
+    deps_.delegate->showPanel();
+    search.setShown(true);
+    search.show(deps_.delegate->panel()->window());
+}
 
 void MainCommands::insertTemplate()
 {

@@ -106,6 +106,11 @@ int main(int argc, char** argv)
         }
     }
 
+    // One note is open at a time: of several files (a file manager passes every chosen
+    // one), the first is opened.
+    for (const QString& extra : cl.extraFiles)
+        std::fprintf(stderr, "flintly: one note opens at a time; not opening %s\n", qPrintable(extra));
+
     // Windows are X11 ones, under Wayland through XWayland (the hotkey goes through the
     // desktop portal there).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -264,27 +269,30 @@ int main(int argc, char** argv)
                 evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
             });
         });
-    auto openNote = [&delegate, &model](const QString& path, const QString& token) {
-        model.open(QUrl::fromLocalFile(path));
-        delegate.showPanel({0, token});
+    auto openNote = [&delegate](const QString& path, const QString& token) {
+        return delegate.openFile(path, {0, token});
     };
     LaunchRequests launches({&delegate, &model, openNote});
     instance.listen([&launches](const InstanceRequest& r, SingleInstance::Answer answer) {
         launches.handle(r, std::move(answer));
     });
 
-    std::unique_ptr<TrayIcon> tray;
-    if (TrayIcon::isAvailable())
-        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    // Shows itself whenever a tray is there, now or later.
+    TrayIcon tray([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
     QTimer::singleShot(0, &delegate, [&delegate, &model, &cl, openNote] {
         delegate.applicationDidFinishLaunching();
-        if (!cl.file.isEmpty() && cl.hidden)
+        if (cl.file.isEmpty())
+            return;
+        if (cl.hidden) {
             model.open(QUrl::fromLocalFile(cl.file));
-        else if (!cl.file.isEmpty())
-            openNote(cl.file, {});
+            return;
+        }
+        // The app runs on with the note it had; the notice in the panel says the same.
+        if (const QString why = openNote(cl.file, {}); !why.isEmpty())
+            std::fprintf(stderr, "flintly: cannot open %s: %s\n", qPrintable(cl.file), qPrintable(why));
     });
     const int code = app.exec();
     g_modelAtExit = nullptr;

@@ -1,6 +1,7 @@
 #include "browser/NoteListModel.h"
 
 #include "browser/QuickOpenModel.h"
+#include "document/TextDecoding.h"
 #include "search/Snippet.h"
 
 #include <QPoint>
@@ -73,7 +74,13 @@ QVariant NoteListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: return f.name;
-    case DetailRole: return noteDetail(f);
+    case DetailRole:
+        // A name that was not UTF-8 reached us with replacement characters and leads
+        // nowhere: the row says so rather than offering a note that will not open.
+        if (f.path.contains(QChar::ReplacementCharacter))
+            if (const auto problem = notePathProblem(f.path))
+                return QStringLiteral("Cannot open: %1").arg(*problem);
+        return noteDetail(f);
     case PathRole:
     case Qt::ToolTipRole: return f.path;
     case FolderRole: return browser_->folderOf(f);

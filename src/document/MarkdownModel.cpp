@@ -312,25 +312,41 @@ void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> co
 
 // --- Opening and creating notes ----------------------------------------------------
 
-void MarkdownModel::open(const QUrl& fileUrl)
+bool MarkdownModel::open(const QUrl& fileUrl, QString* why)
 {
     flushPendingEdits();
     endFocusSession();
     stopFileMonitoring();
-    log("🪵 open() called for", QFileInfo(fileUrl.toLocalFile()).fileName(), "on model", debugIDString());
+    const QString path = fileUrl.toLocalFile();
+    log("🪵 open() called for", QFileInfo(path).fileName(), "on model", debugIDString());
+    bool opened = true;
     try {
         loadNote(fileUrl);
         setIsScratch(false);
-    } catch (const std::exception&) {
-        // The current note stays open; keep watching it.
+    } catch (const std::exception& error) {
+        // The current note stays open; keep watching it. Whoever asked for the file
+        // hears why it did not open: a choice that silently does nothing looks broken.
+        opened = false;
         if (!filePath_.isEmpty())
             startFileMonitoring();
+        const QString because = reportOpenFailure(path, QString::fromUtf8(error.what()));
+        if (why)
+            *why = because;
     }
-    const QString path = fileUrl.toLocalFile();
     if (!saveFolder_.isEmpty() && !isInNotesFolderByPrefix(path))
         events::openExternalNote(tracker(), QFileInfo(path).fileName().toStdString(),
                                  QFileInfo(path).absolutePath().toStdString());
     startFocusSession();
+    return opened;
+}
+
+QString MarkdownModel::reportOpenFailure(const QString& path, const QString& error)
+{
+    log("❌ Failed to open markdown file:", error);
+    const QString prefix = path + QStringLiteral(": ");
+    const QString because = error.startsWith(prefix) ? error.mid(prefix.size()) : error;
+    emit notice(QStringLiteral("Could not open “%1”: %2.").arg(QFileInfo(path).fileName(), because));
+    return because;
 }
 
 void MarkdownModel::newNote()

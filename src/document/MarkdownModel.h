@@ -134,8 +134,12 @@ public:
 
     void setEditorBridge(EditorBridge* bridge) { editorBridge_ = bridge; }
 
-    // Opening and creating notes.
-    void open(const QUrl& fileUrl);
+    // Opening and creating notes. open() keeps the current note when the file cannot be
+    // read, says why in the log and a notice, and gives the reason through `why`.
+    bool open(const QUrl& fileUrl, QString* why = nullptr);
+    // Logs why the file at `path` did not open and tells the user in a notice; returns
+    // the reason without the path.
+    QString reportOpenFailure(const QString& path, const QString& error);
     void loadNote(const QUrl& fileUrl, const std::optional<QByteArray>& bookmark = std::nullopt);  // throws
     void openNotePanel();
     void newNote();

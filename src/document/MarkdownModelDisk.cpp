@@ -50,6 +50,9 @@ void MarkdownModel::loadNote(const QUrl& fileUrl, const std::optional<QByteArray
     // written first, so neither switching notes nor re-opening drops the last typing.
     flushPendingEdits();
 
+    // Only a regular file: reading a pipe or a device would never end.
+    if (const auto problem = notePathProblem(target))
+        throw FileError(QStringLiteral("%1: %2").arg(target, *problem));
     QFile file(target);
     if (!file.open(QIODevice::ReadOnly))
         throw FileError(QStringLiteral("%1: %2").arg(target, file.errorString()));
@@ -57,7 +60,7 @@ void MarkdownModel::loadNote(const QUrl& fileUrl, const std::optional<QByteArray
     const auto stamp = stampOfDescriptor(file.handle());
     const auto content = decodeUtf8(bytes);
     if (!content)
-        throw FileError(QStringLiteral("%1: the file is not valid UTF-8 text").arg(target));
+        throw FileError(QStringLiteral("%1: %2").arg(target, notUtf8Text()));
 
     securityAccess_ = access;
     setFilePath(QFileInfo(target).absoluteFilePath());

@@ -1,6 +1,7 @@
 #include "document/TextDecoding.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
@@ -34,8 +35,26 @@ std::optional<QString> readUtf8File(const QString& path, QString* error)
     }
     auto text = decodeUtf8(bytes);
     if (!text && error)
-        *error = QStringLiteral("%1: the file is not valid UTF-8 text").arg(path);
+        *error = QStringLiteral("%1: %2").arg(path, notUtf8Text());
     return text;
+}
+
+QString notUtf8Text() { return QStringLiteral("the file is not valid UTF-8 text"); }
+
+std::optional<QString> notePathProblem(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isFile())
+        return std::nullopt;
+    if (info.isDir())
+        return QStringLiteral("it is a folder, not a file");
+    if (info.exists())
+        return QStringLiteral("it is not a regular file");
+    // File names reach us as text: bytes that are not UTF-8 were replaced on the way
+    // in, so the name we hold leads nowhere.
+    if (path.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("its name is not valid UTF-8; rename the file to open it");
+    return QStringLiteral("there is no such file");
 }
 
 namespace {

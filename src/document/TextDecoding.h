@@ -16,6 +16,12 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes);
 // Reads a whole file as strict UTF-8; on failure `error` holds a reason fit for a log.
 std::optional<QString> readUtf8File(const QString& path, QString* error = nullptr);
 
+// Why nothing can be read as a note at `path`, in words for the person who asked for
+// it; nothing when a regular file stands there. Checks the path only, not the content.
+std::optional<QString> notePathProblem(const QString& path);
+// The words for a file whose bytes are not UTF-8.
+QString notUtf8Text();
+
 // User-perceived characters (grapheme clusters). Pure ASCII text, the common case,
 // is counted without the boundary finder: in ASCII only CR LF forms a two-unit cluster.
 qint64 graphemeCount(QStringView text);

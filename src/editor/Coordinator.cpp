@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <optional>
 
+#include <utility>
+
 namespace flintly {
 
 namespace {
@@ -50,8 +52,12 @@ Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOp
     connect(&model_, &MarkdownModel::textChanged, cancellable_, [this] { cancellable_->trigger(); });
     // A replacement that leaves the text as it was still gives the page a new generation.
     connect(&model_, &MarkdownModel::generationChanged, cancellable_, [this] { generationMoved(); });
-    connect(&model_, &MarkdownModel::notice, this,
-            [this](const QString& message) { evaluate(ScriptText::showNotice(message)); });
+    connect(&model_, &MarkdownModel::notice, this, [this](const QString& message) {
+        if (pageLoaded_)
+            evaluate(ScriptText::showNotice(message));
+        else
+            heldNotices_.append(message);
+    });
 }
 
 Coordinator::~Coordinator() = default;
@@ -132,6 +138,8 @@ void Coordinator::didFinishNavigation()
         return;
     pageLoaded_ = true;
     pushText();
+    for (const QString& message : std::exchange(heldNotices_, {}))
+        evaluate(ScriptText::showNotice(message));
     web_->setFocus(Qt::OtherFocusReason);
 }
 

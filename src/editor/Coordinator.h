@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -92,6 +93,9 @@ private:
         quint64 id = 0;
     };
     std::optional<PageReport> pageReport_;
+    // Notices that came before the page could show them (a file that would not open at
+    // start-up): shown once it has loaded.
+    QStringList heldNotices_;
 };
 
 }  // namespace flintly

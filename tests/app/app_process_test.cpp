@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
@@ -145,6 +146,46 @@ TEST_F(AppProcess, ASelectAllAndAKeystrokeCanBeUndoneFromTheHistoryEvenWithoutAD
                         .isEmpty();
         },
         10000));
+}
+
+TEST_F(AppProcess, AFileFromElsewhereOpensInTheRunningFlintlyAndIsEditedWhereItIs)
+{
+    const QString outside = home.filePath(QStringLiteral("Elsewhere/todo.md"));
+    const QString first = home.filePath(QStringLiteral("Elsewhere/first.md"));
+    QDir().mkpath(QFileInfo(outside).absolutePath());
+    for (const QString& path : {outside, first}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("# " + QFileInfo(path).baseName().toUtf8() + "\n");
+    }
+    // The first launch opens its file too.
+    start({first});
+    ASSERT_TRUE(waitForPageText()) << output().right(3000).toStdString();
+    EXPECT_TRUE(waitFor([&] { return output().contains(QStringLiteral("🪵 open() called for first.md")); }, 5000));
+    EXPECT_EQ(run({QStringLiteral("--toggle")}), 0);
+    ASSERT_TRUE(waitForPanel(false, 5000));
+    const QStringList notesBefore = QDir(notes()).entryList(QDir::Files);
+
+    // As a file manager's "Open With" runs it: the running Flintly opens it and shows it.
+    const qsizetype shownBefore = output().count(QStringLiteral("flintly-trace text-set"));
+    EXPECT_EQ(run({outside}), 0);
+    EXPECT_TRUE(waitForPanel(true, 5000)) << "the note comes forward";
+    ASSERT_TRUE(waitFor([&] { return output().count(QStringLiteral("flintly-trace text-set")) > shownBefore; }, 30000));
+    EXPECT_TRUE(output().contains(QStringLiteral("🪵 open() called for todo.md")));
+
+    // A path that is no text file: the later launch says why and fails, the note stays.
+    QProcess later;
+    later.setProcessEnvironment(env);
+    later.start(QStringLiteral(FLINTLY_BINARY), {home.filePath(QStringLiteral("Elsewhere"))});
+    ASSERT_TRUE(later.waitForFinished(15000));
+    EXPECT_EQ(later.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(later.readAllStandardError()).contains(QStringLiteral("it is a folder, not a file")));
+
+    focusPanel();
+    type(QStringLiteral("typed here"), 15);
+    EXPECT_TRUE(waitFor([&] { return readFile(outside).contains("typed here"); }, 10000))
+        << "saved to its own path: " << readFile(outside).toStdString();
+    EXPECT_EQ(QDir(notes()).entryList(QDir::Files), notesBefore) << "nothing new in the notes folder";
 }
 
 TEST_F(AppProcess, StartUpTellsItsStepsInTheirOrder)

@@ -11,6 +11,7 @@
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
 #include "panels/SearchPanelController.h"
+#include "panels/SearchPanelWindow.h"
 #include "platform/Bookmark.h"
 #include "platform/SettingsStore.h"
 #include "shortcuts/GlobalShortcuts.h"
@@ -193,11 +194,21 @@ TEST_F(Commands, FinishingOnboardingClosesItsWindowWithoutQuitting)
     launch();
     OnboardingWindow* onboarding = delegate->onboarding()->window();
     ASSERT_TRUE(onboarding);
+    // A file opened from elsewhere meanwhile waits for the note window; one that cannot
+    // be a note is refused at once.
+    const QString outside = home.filePath(QStringLiteral("todo.md"));
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("# todo\n");
+    file.close();
+    EXPECT_EQ(delegate->openFile(home.filePath(QStringLiteral("missing.md"))), QStringLiteral("there is no such file"));
+    EXPECT_EQ(delegate->openFile(outside), QString());
     chooser.answers.push_back(notes);
     delegate->onboarding()->pickFolder();
     ASSERT_TRUE(waitUntil([&] { return !delegate->onboarding()->window(); }));
     EXPECT_EQ(quits, 0);
     EXPECT_TRUE(delegate->panel());
+    EXPECT_EQ(model->filePath(), outside);
     EXPECT_TRUE(commands->action(QStringLiteral("New Note"))->isEnabled()) << "the panel made the note commands live";
 }
 
@@ -286,6 +297,37 @@ TEST_F(Commands, TheMenusOfferTheTableAndTheHotkeyWorksWhileOneIsOpen)
     xtest.tap(kHotkey);
     EXPECT_TRUE(waitUntil([&] { return panel->isVisible(); })) << "and under the tray's menu";
     tray->hide();
+}
+
+TEST_F(Commands, TheTrayMenuWorksWhenNoFlintlyWindowHasTheKeyboard)
+{
+    configured();
+    launch();
+    FloatingPanelWindow* panel = delegate->panel()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    delegate->togglePanel();
+    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeWindow(); })) << "another program has the keyboard";
+
+    // Quick Open from the tray: the note comes forward with quick open over it.
+    auto& search = SearchPanelController::shared();
+    commands->action(QStringLiteral("Quick Open…"))->trigger();
+    EXPECT_TRUE(waitUntil([&] { return panel->isVisible() && search.isShown(); }));
+    EXPECT_EQ(search.anchor(), panel);
+    ASSERT_TRUE(waitUntil([&] { return search.window()->isVisible(); }));
+    search.toggle(nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !search.window()->isVisible(); }));
+
+    // New Note and Show/Hide Note from the tray, the note hidden again.
+    delegate->togglePanel();
+    ASSERT_TRUE(waitUntil([&] { return !panel->isVisible() && !QApplication::activeWindow(); }));
+    model->setText(QStringLiteral("# Before\n"));
+    commands->action(QStringLiteral("New Note"))->trigger();
+    EXPECT_TRUE(model->text().isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return panel->isVisible(); })) << "a new note is shown to type into";
+    commands->action(QStringLiteral("Show/Hide Note"))->trigger();
+    EXPECT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
+    commands->action(QStringLiteral("Show/Hide Note"))->trigger();
+    EXPECT_TRUE(waitUntil([&] { return panel->isVisible(); }));
 }
 
 // A window that will not close when asked, as the template panel does while it fades.

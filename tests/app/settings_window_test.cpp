@@ -13,7 +13,6 @@
 #include "editor/ThemedRootView.h"
 #include "editor/WebView.h"
 #include "editor/WebViewBridge.h"
-#include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
 #include "shortcuts/GlobalShortcuts.h"
 #include "shortcuts/Recorder.h"
@@ -101,11 +100,24 @@ protected:
         spin(20);
     }
 
+    CombinedPrefs& openWithContact(const QString& email, const QString& url,
+                                   const QString& name = QStringLiteral("Flintly"))
+    {
+        return open([&](CombinedPrefs::Dependencies& d) {
+            d.developerName = name;
+            d.developerEmail = email;
+            d.developerUrl = url;
+        });
+    }
     CombinedPrefs& open(const std::function<void(CombinedPrefs::Dependencies&)>& adjust = {})
     {
         CombinedPrefs::Dependencies deps{settings.get(), model.get(), {shortcuts.get(), &alerts, &opener},
                                          &opener,        &time,       QLocale(QLocale::English)};
         deps.hotkeyFallback.currentDesktop = QStringLiteral("KDE");
+        // The contact details are the build's: empty unless it was configured with them.
+        deps.developerName = QStringLiteral("Flintly");
+        deps.developerEmail.clear();
+        deps.developerUrl.clear();
         if (adjust)
             adjust(deps);
         prefs = std::make_unique<CombinedPrefs>(deps);
@@ -155,7 +167,8 @@ TEST_F(SettingsWindow, FolderStatisticsAndContactFollowTheModelAndTheClock)
     settings->setValue(QStringLiteral("statsCharCount"), 12345);
     settings->setValue(QStringLiteral("statsFocusSeconds"), 300);
     settings->setValue(QStringLiteral("statsSessionStart"), time.now().toSecsSinceEpoch() - 3540.0);
-    CombinedPrefs& w = open();
+    const QString email = QStringLiteral("notes@example.org"), site = QStringLiteral("https://example.org/flintly");
+    CombinedPrefs& w = openWithContact(email, site);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Flintly Settings"));
     EXPECT_EQ(w.size(), QSize(600, 420));
     EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("Not set"));
@@ -184,9 +197,24 @@ TEST_F(SettingsWindow, FolderStatisticsAndContactFollowTheModelAndTheClock)
     EXPECT_EQ(w.emailLink()->toolTip(), QStringLiteral("Click to copy"));
     QApplication::clipboard()->setText(QStringLiteral("something else"));
     clickOn(w.emailLink());
-    EXPECT_TRUE(waitUntil([] { return QApplication::clipboard()->text() == AppInfo::developerEmail(); }));
+    EXPECT_TRUE(waitUntil([&] { return QApplication::clipboard()->text() == email; }));
     clickOn(w.blogLink());
-    EXPECT_EQ(opener.opened, QList<QUrl>{QUrl(AppInfo::developerUrl())});
+    EXPECT_EQ(opener.opened, QList<QUrl>{QUrl(site)});
+}
+
+TEST_F(SettingsWindow, ContactRowsShowOnlyWhatTheBuildConfigured)
+{
+    CombinedPrefs& w = open();
+    EXPECT_TRUE(w.developerSection()->isVisible()) << "the name alone is still shown";
+    EXPECT_FALSE(w.emailLink()->isVisibleTo(&w));
+    EXPECT_FALSE(w.blogLink()->isVisibleTo(&w));
+
+    CombinedPrefs& onlySite = openWithContact({}, QStringLiteral("https://example.org/flintly"));
+    EXPECT_FALSE(onlySite.emailLink()->isVisibleTo(&onlySite));
+    EXPECT_TRUE(onlySite.blogLink()->isVisible());
+
+    CombinedPrefs& nobody = openWithContact({}, {}, {});
+    EXPECT_FALSE(nobody.developerSection()->isVisibleTo(&nobody));
 }
 
 TEST_F(SettingsWindow, ChangeEndsTheSessionChoosesAndStartsANewNoteEitherWay)

@@ -182,6 +182,8 @@ TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver
         got.append(r);
         if (r.kind == InstanceRequest::Kind::append)
             later = std::move(answer);  // answered once the text is saved
+        else if (r.kind == InstanceRequest::Kind::open && !QFileInfo::exists(r.argument))
+            answer({false, QStringLiteral("there is no such file"), true});
         else
             answer({});
     }));
@@ -213,6 +215,16 @@ TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver
     EXPECT_EQ(delivery.outcome, SingleInstance::Delivery::Outcome::answered);
     EXPECT_FALSE(delivery.answer.ok);
     EXPECT_EQ(delivery.answer.error, QStringLiteral("no notes folder"));
+
+    // A file to open arrives whole, whatever its name holds, and a refusal comes back
+    // with its reason for the later launch to print.
+    const QString odd = home.filePath(QStringLiteral("a note\nwith 100% odd: name.md"));
+    std::thread open([&] { delivery = second.handOver({InstanceRequest::Kind::open, odd, QString()}, 3000); });
+    EXPECT_TRUE(test::waitUntil([&] { return got.size() == 3; }));
+    open.join();
+    EXPECT_EQ(got.last().argument, odd);
+    EXPECT_FALSE(delivery.answer.ok);
+    EXPECT_EQ(delivery.answer.error, QStringLiteral("there is no such file"));
 
     // The same folder reached through a link is the same configuration.
     ASSERT_TRUE(QFile::link(home.filePath(QStringLiteral("config")), home.filePath(QStringLiteral("linked"))));

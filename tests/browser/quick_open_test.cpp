@@ -20,6 +20,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace flintly;
 using namespace flintly::test;
 
@@ -275,6 +278,36 @@ TEST_F(QuickOpen, KeysOpenTheSelectedNoteAndNothingWithoutOne)
     EXPECT_EQ(opened.count(), 1);
     b.openSelection();
     EXPECT_EQ(opened.count(), 2) << "choosing the open note again still counts as a choice";
+}
+
+TEST_F(QuickOpen, ANameThatIsNotUtf8SaysWhyItCannotOpenAndChoosingItSaysSoToo)
+{
+    writeNote(notes + QStringLiteral("/plain.md"));
+    const QByteArray raw = QFile::encodeName(notes) + "/caf\xe9.md";
+    const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    auto& b = make();
+    b.workspace().setSortMode(SortMode::nameAZ);
+    b.workspace().browse(QUrl::fromLocalFile(notes));
+    finishScan();
+    NoteListModel rows(&b);
+    ASSERT_EQ(rows.rowCount(), 2);
+    const QString lossy = QFile::decodeName(raw);
+    const QModelIndex row = rows.index(rows.rowOf(lossy));
+    EXPECT_EQ(row.data(NoteListModel::DetailRole).toString(),
+              QStringLiteral("Cannot open: its name is not valid UTF-8; rename the file to open it"));
+    EXPECT_NE(rows.index(rows.rowOf(notes + QStringLiteral("/plain.md"))).data(NoteListModel::DetailRole).toString(),
+              row.data(NoteListModel::DetailRole).toString());
+
+    QStringList notices;
+    QObject::connect(model.get(), &MarkdownModel::notice, [&](const QString& n) { notices.append(n); });
+    QSignalSpy opened(&b, &QuickOpenModel::noteOpened);
+    b.select(lossy);
+    b.openSelection();
+    EXPECT_EQ(opened.count(), 0);
+    ASSERT_EQ(notices.size(), 1) << "choosing it never fails silently";
+    EXPECT_TRUE(notices.first().contains(QStringLiteral("not valid UTF-8")));
 }
 
 TEST_F(QuickOpen, RecentNotesComeFirstAndAreTheListWithoutAFolder)

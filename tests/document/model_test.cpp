@@ -3,6 +3,10 @@
 #include "document/EditorBridge.h"
 #include "platform/Bookmark.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace flintly;
 using namespace flintly::test;
 
@@ -118,6 +122,55 @@ TEST_F(OpeningNotes, AFailedLoadLeavesTheCurrentNoteWhole)
     }
     settle();
     EXPECT_EQ(readBytes(latin1), QByteArray("caf\xe9")) << "the unreadable file must never be overwritten";
+}
+
+TEST_F(OpeningNotes, WhatCannotBeANoteIsRefusedWithItsReasonAndNeverWaitedOn)
+{
+    const QString good = note(QStringLiteral("Good.md"));
+    writeBytes(good, "my note");
+    // A pipe would block a reader until someone writes to it; a name that is not UTF-8
+    // reaches us with replacement characters, so the name we hold leads nowhere.
+    const QString pipe = home.filePath(QStringLiteral("pipe.md"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QByteArray rawName = QFile::encodeName(notes) + "/caf\xe9.md";
+    const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QString lossy = QFile::decodeName(rawName);
+
+    auto& m = makeModel();
+    m.open(QUrl::fromLocalFile(good));
+    QStringList notices;
+    QObject::connect(&m, &MarkdownModel::notice, [&](const QString& n) { notices.append(n); });
+    const std::vector<std::pair<QString, QString>> refused = {
+        {pipe, QStringLiteral("it is not a regular file")},
+        {notes, QStringLiteral("it is a folder, not a file")},
+        {lossy, QStringLiteral("its name is not valid UTF-8; rename the file to open it")},
+        {note(QStringLiteral("Missing.md")), QStringLiteral("there is no such file")},
+    };
+    for (const auto& [path, reason] : refused) {
+        QString why;
+        EXPECT_FALSE(m.open(QUrl::fromLocalFile(path), &why)) << path.toStdString();
+        EXPECT_EQ(why, reason);
+        EXPECT_EQ(notices.last(), QStringLiteral("Could not open “%1”: %2.").arg(QFileInfo(path).fileName(), reason))
+            << "the user hears it, not only the log";
+        EXPECT_EQ(m.filePath(), good);
+    }
+}
+
+TEST_F(OpeningNotes, AFileFromElsewhereIsEditedWhereItIsUnderItsOwnName)
+{
+    const QString outside = home.filePath(QStringLiteral("Elsewhere/todo.md"));
+    QDir().mkpath(QFileInfo(outside).absolutePath());
+    writeBytes(outside, "# todo\n");
+    auto& m = makeModel();
+    ASSERT_TRUE(m.open(QUrl::fromLocalFile(outside)));
+    m.setText(QStringLiteral("# A new first line\nmore\n"));
+    settle();
+    EXPECT_EQ(readBytes(outside), QByteArray("# A new first line\nmore\n"));
+    EXPECT_EQ(m.filePath(), outside) << "named after its first line only when Flintly made it";
+    EXPECT_TRUE(filesIn(notes).isEmpty()) << "nothing lands in the notes folder";
+    EXPECT_EQ(m.currentFileName(), QStringLiteral("todo.md"));
 }
 
 TEST_F(OpeningNotes, SwitchingNotesWritesTheLastHalfSecondOfTyping)

@@ -436,6 +436,18 @@ TEST_F(EditorFixture, TheWebViewIsRegisteredWithTheBridgeAndAnnounced)
     EXPECT_EQ(bridge.webView(), nullptr);
 }
 
+TEST_F(EditorFixture, ANoticeFromBeforeThePageLoadedIsShownOnceItHas)
+{
+    // A file given at start-up that would not open: the page is still loading.
+    openEditor(false);
+    model->reportOpenFailure(QStringLiteral("/nowhere/todo.md"), QStringLiteral("there is no such file"));
+    waitForPageReady();
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluateJs(page(), QStringLiteral("document.getElementById('fl-toast')?.textContent ?? ''")).toString()
+            == QStringLiteral("Could not open “todo.md”: there is no such file.");
+    }));
+}
+
 TEST_F(EditorFixture, AMissingPageIsLoggedAndEverythingElseKeepsWorking)
 {
     QTemporaryDir empty;
