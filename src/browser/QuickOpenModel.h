@@ -5,6 +5,7 @@
 #include "browser/NoteIndex.h"
 #include "browser/ResultRows.h"
 #include "browser/SortMode.h"
+#include "document/MarkdownModel.h"
 
 #include <QHash>
 #include <QObject>
@@ -20,7 +21,6 @@
 namespace flintly {
 
 class FileChooser;
-class MarkdownModel;
 class RecentFileManager;
 class SettingsStore;
 class SnippetCache;
@@ -52,8 +52,10 @@ public:
     static constexpr int kCacheLimit = 10;
 
     struct Dependencies {
-        SettingsStore* settings = nullptr;       // required
-        MarkdownModel* model = nullptr;          // the note document; opening goes through it
+        SettingsStore* settings = nullptr;  // required
+        // The note document; opening goes through it. Weak: delayed work (the first
+        // indexing after start) must not reach a document that is gone.
+        QPointer<MarkdownModel> model;
         FileChooser* chooser = nullptr;          // null: "Add" answers cancel
         UsageTracker* tracker = nullptr;         // null: the process-wide tracker
         std::unique_ptr<QueryTimer> queryTimer;  // null: a 200 ms timer
