@@ -132,7 +132,7 @@ QPoint TemplatePanelController::contentOrigin(const QRect& anchorFrame, const QS
 
 void TemplatePanelController::place()
 {
-    const QRect content = TemplatePanelWindow::contentRect();
+    const QRect content = window_->contentRect();
     QScreen* screen = anchorWindow_ ? anchorWindow_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QPoint origin = anchorWindow_ ? contentOrigin(anchorWindow_->frameGeometry(), content.size(), available)
