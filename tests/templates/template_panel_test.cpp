@@ -343,7 +343,7 @@ TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
     EXPECT_EQ(panel()->windowTitle(), QStringLiteral("Templates"));
     EXPECT_TRUE(panel()->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(panel()->windowFlags() & Qt::WindowStaysOnTopHint);
-    const QRect content = TemplatePanelWindow::contentRect().translated(panel()->pos());
+    const QRect content = panel()->contentRect().translated(panel()->pos());
     EXPECT_EQ(content.size(), QSize(360, 500));
     EXPECT_EQ(content.center().x(), note.frameGeometry().center().x());
     EXPECT_EQ(content.top(), note.frameGeometry().top() + 40);
@@ -353,9 +353,8 @@ TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
 
     // Moving the note window takes the panel along.
     note.move(note.pos() + QPoint(-100, -50));
-    ASSERT_TRUE(waitUntil([&] {
-        return TemplatePanelWindow::contentRect().translated(panel()->pos()).top() == note.frameGeometry().top() + 40;
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return panel()->contentRect().translated(panel()->pos()).top() == note.frameGeometry().top() + 40; }));
 
     // Escape typed in the note window hides the panel and never reaches the note.
     note.activateWindow();
