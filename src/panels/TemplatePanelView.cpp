@@ -77,6 +77,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     chipScroller->setFrameShape(QFrame::NoFrame);
     chipScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     chipScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    chipScroller->setFocusPolicy(Qt::NoFocus);  // the chips are the tab stops
     chipScroller->setWidgetResizable(true);
     chipScroller->viewport()->setAutoFillBackground(false);
     chipRow_ = new QWidget;
@@ -92,6 +93,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     searchField_ = new QLineEdit(column);
     searchField_->setObjectName(QStringLiteral("searchField"));
     searchField_->setPlaceholderText(QStringLiteral("Search templates…"));
+    searchField_->setAccessibleName(QStringLiteral("Search templates"));
     searchField_->setClearButtonEnabled(true);
     searchField_->setText(vm_.query());
     searchField_->installEventFilter(this);
@@ -100,6 +102,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     listModel_ = new TemplateListModel(vm_, this);
     list_ = new QListView(column);
     list_->setObjectName(QStringLiteral("templateList"));
+    list_->setAccessibleName(QStringLiteral("Templates"));
     list_->setModel(listModel_);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setTextElideMode(Qt::ElideMiddle);
