@@ -285,6 +285,10 @@ void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> co
         }
         const QString folder = QDir::cleanPath(*chosen);
         log("✅ picked folder →", folder);
+        // The draft being typed belongs to the folder it was begun in: saved (or first
+        // named) there now, before the new folder would take it in.
+        if (!self->saveFolder_.isEmpty())
+            self->flushPendingEdits();
         if (self->securityAccess_) {
             if (!self->filePath_.isEmpty())
                 Bookmark::stopAccessing(self->filePath_);

@@ -188,6 +188,19 @@ TEST_F(ChoosingFolder, StoresThePickedFolderAndCountsIt)
     EXPECT_TRUE(waitUntil([&] { return settings->intValue(QStringLiteral("statsTodoDone")) == 1; }));
 }
 
+TEST_F(ChoosingFolder, TheDraftBeingTypedIsSavedIntoTheFolderItCameFrom)
+{
+    auto& m = makeModel(true);
+    const QString next = home.filePath(QStringLiteral("Next"));
+    QDir().mkpath(next);
+    m.setText(QStringLiteral("Half a thought"));  // the save's debounce has not run yet
+    chooser.answers.push_back(next);
+    m.chooseSaveFolder([&](std::optional<QUrl>) { m.newNote(); });  // what "Change…" does
+    EXPECT_EQ(readBytes(notes + QStringLiteral("/Half a thought.md")), QByteArray("Half a thought"));
+    EXPECT_TRUE(QDir(next).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(m.saveFolder().toLocalFile(), next);
+}
+
 TEST_F(ChoosingFolder, CancellingChangesNothing)
 {
     auto& m = makeModel(false);
