@@ -342,12 +342,12 @@ void MarkdownModel::newNote()
     events::createNote(tracker(), debugIDString().toStdString());
 }
 
-void MarkdownModel::appendText(const QString& markdown)
+void MarkdownModel::appendText(const QString& markdown, std::optional<qsizetype> caret)
 {
     const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
     applyEdit(text_ + piece);  // the page adds the block itself; its next report settles the text
     if (editorBridge_)
-        editorBridge_->appendBlock(markdown);
+        editorBridge_->appendBlock(markdown, caret);
 }
 
 // --- Saving ----------------------------------------------------------------------

@@ -124,7 +124,8 @@ public:
     void chooseSaveFolder(std::function<void(std::optional<QUrl>)> completion);
     std::optional<QUrl> resolveSaveFolderBookmark();
     std::optional<QUrl> resolveTemplateFolderBookmark();
-    void appendText(const QString& markdown);
+    // `caret`: where in `markdown` the editor's caret is to land (none: it stays put).
+    void appendText(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
 
     // Saving and naming.
     void save();  // throws ModelError or FileError

@@ -67,10 +67,15 @@ QString setMarkdown(const QString& text, quint64 generation)
         + QStringLiteral("`, %1);").arg(generation);
 }
 
-QString appendBlock(const QString& markdown)
+QString appendBlock(const QString& markdown, std::optional<qsizetype> caret)
 {
-    return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
-        + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
+    if (!caret)
+        return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
+            + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
+    // The caret counts from the start of what is appended, the blank line included.
+    return QStringLiteral("((m, c) => { const s = window.getMarkdown?.() ? '\\n\\n' : ''; "
+                          "window.appendMarkdown?.(s + m, s.length + c); })(`")
+        + escapeForTemplateLiteral(markdown) + QStringLiteral("`, %1);").arg(*caret);
 }
 
 QString invalidUrlError(const QString& link)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace flintly::ScriptText {
 
 // Note text travels into the page inside JavaScript source, so it must never be able
@@ -18,8 +20,10 @@ QString escapeForSingleQuoted(const QString& text);
 // The page reports its edits against `generation`, so that a report it made before
 // this text arrived is recognised as such.
 QString setMarkdown(const QString& text, quint64 generation);
-// After a blank line, or as the whole text of an empty page.
-QString appendBlock(const QString& markdown);
+// After a blank line, or as the whole text of an empty page; with `caret`, the page's
+// caret goes to that place in the block. A page that takes one argument only ignores
+// the second and appends all the same.
+QString appendBlock(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
 
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();

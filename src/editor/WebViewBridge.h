@@ -25,7 +25,7 @@ public:
     void setWebView(QWebEngineView* view);
 
     // Appends the block in the page; does nothing once the view is gone.
-    void appendBlock(const QString& markdown) override;
+    void appendBlock(const QString& markdown, std::optional<qsizetype> caret) override;
 
     // Before quitting: the page's text as it is now goes into the model, whether or not
     // the page has reported it yet. Waits at most `timeoutMs`; false when there was no

@@ -9,7 +9,7 @@ using namespace flintly::test;
 namespace {
 struct RecordingBridge : EditorBridge {
     QStringList pieces;
-    void appendBlock(const QString& markdown) override { pieces.append(markdown); }
+    void appendBlock(const QString& markdown, std::optional<qsizetype>) override { pieces.append(markdown); }
 };
 }  // namespace
 

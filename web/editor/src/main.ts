@@ -1,19 +1,22 @@
 import "./style.css";
-import { createEditor } from "./editor";
-import { post } from "./host";
-import { initTheme, setThemeMode } from "./theme";
-import { showMessage } from "./toast";
 
-declare global {
-  interface Window {
-    setMarkdown(text: string, generation?: number): void;
-    appendMarkdown(piece: string): void;
-    getMarkdown(): string;
-    setThemeMode(mode: string, scheme?: string): boolean;
-    showLinkError(message: string): void;
-    showNotice(message: string): void;
-    requestUpdate(): void;
-  }
+import {createEditor} from "./editor";
+import {post} from "./host";
+import {initTheme, setThemeMode} from "./theme";
+import {showMessage} from "./toast";
+
+declare global
+{
+    interface Window {
+        setMarkdown(text: string, generation?: number): void;
+        /** With `caret` (UTF-16 units into `piece`), the caret goes there. */
+        appendMarkdown(piece: string, caret?: number): void;
+        getMarkdown(): string;
+        setThemeMode(mode: string, scheme?: string): boolean;
+        showLinkError(message: string): void;
+        showNotice(message: string): void;
+        requestUpdate(): void;
+    }
 }
 
 initTheme();
@@ -21,7 +24,7 @@ const editor = createEditor(document.getElementById("editor") ?? document.body);
 
 // The host calls these by name on `window`; they return nothing the host relies on.
 window.setMarkdown = (text, generation) => editor.setMarkdown(text, generation);
-window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
+window.appendMarkdown = (piece, caret) => editor.appendMarkdown(piece, caret);
 window.getMarkdown = () => editor.getMarkdown();
 window.setThemeMode = (mode, scheme) => setThemeMode(mode, scheme);
 window.showLinkError = (message) => showMessage(message);
@@ -31,9 +34,10 @@ window.requestUpdate = () => post("installUpdate", "page");
 // A file dropped outside the text would make the engine navigate to it and lose the
 // editor; the editor's own drop handling (inside the text) is unaffected.
 for (const type of ["dragover", "drop"] as const) {
-  window.addEventListener(type, (event) => {
-    if (!event.defaultPrevented) event.preventDefault();
-  });
+    window.addEventListener(type, (event) => {
+        if (!event.defaultPrevented)
+            event.preventDefault();
+    });
 }
 
 // Typing should go to the note whenever the window is focused.
