@@ -209,6 +209,23 @@ TEST_F(Panel, TheTitleRenamesOnReturnAndDiscardsOnEscape)
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("Notes/Plans.md"))));
 }
 
+TEST_F(Panel, TheTitleIsATabStopThatRenamesFromTheKeyboardAndKeepsIt)
+{
+    model->setText(QStringLiteral("Draft"));
+    model->save();
+    panel->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel->window()));
+    auto* title = item<FileTitleView>(QStringLiteral("flintly.fileTitle"));
+    title->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(title, Qt::Key_Return);
+    ASSERT_TRUE(title->isEditing());
+    title->field()->setText(QStringLiteral("Renamed"));
+    QTest::keyClick(title->field(), Qt::Key_Return);
+    EXPECT_FALSE(title->isEditing()) << "the field's Return does not start editing again";
+    EXPECT_EQ(model->currentFileName(), QStringLiteral("Renamed"));
+    EXPECT_TRUE(title->hasFocus()) << "the keyboard is back where it was";
+}
+
 TEST_F(Panel, TheTitleMarksANoteThatCannotBeSaved)
 {
     panel->showWindow();

@@ -1,25 +1,17 @@
-import {defaultKeymap, history, historyKeymap, indentWithTab} from "@codemirror/commands";
-import {markdown, markdownLanguage} from "@codemirror/lang-markdown";
-import {indentUnit} from "@codemirror/language";
-import {highlightSelectionMatches, search, searchKeymap} from "@codemirror/search";
-import {
-    Annotation,
-    Compartment,
-    EditorSelection,
-    EditorState,
-    type Extension,
-    Text,
-    Transaction
-} from "@codemirror/state";
-import {drawSelection, dropCursor, EditorView, highlightSpecialChars, keymap} from "@codemirror/view";
-import {post} from "./host";
-import {codeLanguages} from "./languages";
-import {detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines} from "./lineEnds";
-import {caretBlink} from "./caret";
-import {linkAt, type LinkHit} from "./links";
-import {presentation, taskBoxAt, toggleTask} from "./presentation";
-import {parseAhead, sectioned} from "./sections";
-import {documentText} from "./serialize";
+import { defaultKeymap, history, historyKeymap, indentWithTab } from "@codemirror/commands";
+import { markdown, markdownLanguage } from "@codemirror/lang-markdown";
+import { indentUnit } from "@codemirror/language";
+import { highlightSelectionMatches, search, searchKeymap } from "@codemirror/search";
+import { Annotation, Compartment, EditorSelection, EditorState, type Extension, Text, Transaction } from "@codemirror/state";
+import { drawSelection, dropCursor, EditorView, highlightSpecialChars, keymap } from "@codemirror/view";
+import { post } from "./host";
+import { codeLanguages } from "./languages";
+import { detectLineEnds, diffRange, type LineEnds, plainLineEnds, sameLineEnds, splitLines } from "./lineEnds";
+import { caretBlink } from "./caret";
+import { linkAt, type LinkHit } from "./links";
+import { presentation, taskBoxAt, toggleTask } from "./presentation";
+import { parseAhead, sectioned } from "./sections";
+import { documentText } from "./serialize";
 
 /** Marks transactions that carry text from the host; those are never echoed back. */
 const fromHost = Annotation.define<boolean>();
@@ -31,270 +23,249 @@ const maxDeliveryMs = 5000;
 const stillnessBeforeReport = (length: number): number => (length < 2_000_000 ? 0 : Math.min(120, length / 250_000));
 const separatorSlot = new Compartment();
 
-function separatorFor(ends: LineEnds): Extension { return ends.exact ? EditorState.lineSeparator.of("\n") : []; }
-
-export interface NoteEditor {
-    view: EditorView;
-    /** `generation` counts the host's replacements; edits are reported against it. */
-    setMarkdown(text: string, generation?: number): void;
-    appendMarkdown(piece: string, caret?: number): void;
-    getMarkdown(): string;
+function separatorFor(ends: LineEnds): Extension {
+  return ends.exact ? EditorState.lineSeparator.of("\n") : [];
 }
 
-export function createEditor(parent: HTMLElement): NoteEditor
-{
-    let ends: LineEnds = plainLineEnds;
-    const serialize = (state: EditorState) => documentText(state.doc, ends.eol);
+export interface NoteEditor {
+  view: EditorView;
+  /** `generation` counts the host's replacements; edits are reported against it. */
+  setMarkdown(text: string, generation?: number): void;
+  appendMarkdown(piece: string, caret?: number): void;
+  getMarkdown(): string;
+}
 
-    // A plain click opens a link only when the user was not already working inside it,
-    // so the second click on a link places the cursor for editing.
-    let pendingLink: (LinkHit&{
-        x: number;
-        y: number
-    })|null = null;
+export function createEditor(parent: HTMLElement): NoteEditor {
+  let ends: LineEnds = plainLineEnds;
+  const serialize = (state: EditorState) => documentText(state.doc, ends.eol);
 
-    const handlers = EditorView.domEventHandlers({
-        mousedown(event, view) {
-            pendingLink = null;
-            if (event.button !== 0)
-                return false;
-            const box = taskBoxAt(view, event.target);
-            if (box !== null) {
-                event.preventDefault();
-                return toggleTask(view, box);
-            }
-            const pos = view.posAtCoords({x : event.clientX, y : event.clientY});
-            const hit = pos === null ? null : linkAt(view.state, pos);
-            if (!hit)
-                return false;
-            if (event.ctrlKey || event.metaKey) {
-                event.preventDefault();
-                post("openLink", hit.url);
-                return true;
-            }
-            const editing =
-                view.hasFocus && view.state.selection.ranges.some((r) => r.to >= hit.from && r.from <= hit.to);
-            if (!editing && !event.shiftKey && !event.altKey && event.detail === 1) {
-                pendingLink = {...hit, x : event.clientX, y : event.clientY};
-            }
-            return false;
-        },
-        click(event, view) {
-            const hit = pendingLink;
-            pendingLink = null;
-            if (!hit || event.detail !== 1)
-                return false;
-            // A drag that started on a link selects text; only a click in place opens it.
-            const moved = Math.abs(event.clientX - hit.x) > 4 || Math.abs(event.clientY - hit.y) > 4;
-            if (moved || !view.state.selection.main.empty)
-                return false;
-            post("openLink", hit.url);
-            return false;
-        },
-    });
+  // A plain click opens a link only when the user was not already working inside it,
+  // so the second click on a link places the cursor for editing.
+  let pendingLink: (LinkHit & { x: number; y: number }) | null = null;
 
-    const commands = keymap.of([
-        {
-            key : "Mod-s",
-            preventDefault : true,
-            run : (view) => {
-                reportNow();
-                post("saveNote", serialize(view.state));
-                return true;
-            },
-        },
-        {
-            key : "Mod-Shift-u",
-            preventDefault : true,
-            run : () => {
-                post("installUpdate", "keyboard");
-                return true;
-            },
-        },
-    ]);
+  const handlers = EditorView.domEventHandlers({
+    mousedown(event, view) {
+      pendingLink = null;
+      if (event.button !== 0) return false;
+      const box = taskBoxAt(view, event.target);
+      if (box !== null) {
+        event.preventDefault();
+        return toggleTask(view, box);
+      }
+      const pos = view.posAtCoords({ x: event.clientX, y: event.clientY });
+      const hit = pos === null ? null : linkAt(view.state, pos);
+      if (!hit) return false;
+      if (event.ctrlKey || event.metaKey) {
+        event.preventDefault();
+        post("openLink", hit.url);
+        return true;
+      }
+      const editing = view.hasFocus && view.state.selection.ranges.some((r) => r.to >= hit.from && r.from <= hit.to);
+      if (!editing && !event.shiftKey && !event.altKey && event.detail === 1) {
+        pendingLink = { ...hit, x: event.clientX, y: event.clientY };
+      }
+      return false;
+    },
+    click(event, view) {
+      const hit = pendingLink;
+      pendingLink = null;
+      if (!hit || event.detail !== 1) return false;
+      // A drag that started on a link selects text; only a click in place opens it.
+      const moved = Math.abs(event.clientX - hit.x) > 4 || Math.abs(event.clientY - hit.y) > 4;
+      if (moved || !view.state.selection.main.empty) return false;
+      post("openLink", hit.url);
+      return false;
+    },
+  });
 
-    // Reporting an edit means flattening the whole note, which at a megabyte costs more
-    // than the edit itself. It runs as its own task right after the keystroke, so the
-    // typed character is drawn first and a burst of edits in one task is reported once,
-    // with the final text. Anything that must stay in order with it flushes first.
-    //
-    // Delivering the text to the host takes time of its own in a large note. While a
-    // report is on its way (the host says when it has arrived), edits are not reported
-    // again: when it arrives, one report carries the latest text. At most one report is
-    // in flight from typing; a flush (before the host's text or a save) sends regardless.
-    // In a note of many megabytes a report costs the page tens of milliseconds, so it
-    // waits until typing has paused for a moment, rather than going out between keys
-    // only to be out of date at once.
-    let unreported = false;
-    let inFlight = 0;
-    let stillTimer = 0;
-    const channel = new MessageChannel();
-    const deliver = () => {
-        unreported = false;
-        clearTimeout(stillTimer);
-        stillTimer = 0;
-        const delivered = post("didChange", serialize(view.state));
-        if (!delivered)
-            return;
-        const ticket = ++inFlight;
-        const arrived = () => {
-            if (inFlight !== ticket)
-                return;
-            inFlight = 0;
-            clearTimeout(giveUp);
-            if (unreported && !stillTimer)
-                channel.port2.postMessage(null);
-        };
-        // A host that never answers must not silence the editor for good.
-        const giveUp = window.setTimeout(arrived, maxDeliveryMs);
-        delivered.then(arrived, arrived);
-    };
-    const reportNow = () => {
-        if (unreported)
-            deliver();
-    };
-    channel.port1.onmessage = () => {
-        if (unreported && !inFlight)
-            deliver();
-    };
-    window.addEventListener("pagehide", reportNow);
-
-    const reportEdits = EditorView.updateListener.of((update) => {
-        if (!update.docChanged)
-            return;
-        if (update.transactions.every((tr) => !tr.docChanged || tr.annotation(fromHost)))
-            return;
-        const wait = stillnessBeforeReport(update.state.doc.length);
-        if (wait > 0) {
-            unreported = true;
-            clearTimeout(stillTimer);
-            stillTimer = window.setTimeout(() => {
-                stillTimer = 0;
-                if (unreported && !inFlight)
-                    deliver();
-            }, wait);
-        } else if (!unreported) {
-            unreported = true;
-            channel.port2.postMessage(null);
-        }
-    });
-
-    const view = new EditorView({
-        parent,
-        state : EditorState.create({
-            extensions : [
-                separatorSlot.of([]),
-                historySlot.of(history()),
-                commands,
-                keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, indentWithTab ]),
-                sectioned(markdown({base : markdownLanguage, codeLanguages, addKeymap : true})),
-                parseAhead,
-                indentUnit.of("    "),
-                presentation,
-                highlightSpecialChars(),
-                drawSelection(),
-                caretBlink,
-                dropCursor(),
-                search({top : true}),
-                highlightSelectionMatches(),
-                EditorView.lineWrapping,
-                EditorView.contentAttributes.of({spellcheck : "false", autocorrect : "off", autocapitalize : "off"}),
-                handlers,
-                reportEdits,
-            ],
-        }),
-    });
-
-    /** Starts a fresh undo history, so undo never reaches text the host replaced. */
-    const forgetHistory = () => {
-        view.dispatch({effects : historySlot.reconfigure([]), annotations : fromHost.of(true)});
-        view.dispatch({effects : historySlot.reconfigure(history()), annotations : fromHost.of(true)});
-    };
-
-    function setMarkdown(text: string, generation?: number): void
+  const commands = keymap.of([
     {
-        if (typeof text !== "string")
-            return;
-        // The user's last edit predates this text; the host must hear about it first, and
-        // with the generation it was made on, so it can tell it was made on older text.
+      key: "Mod-s",
+      preventDefault: true,
+      run: (view) => {
         reportNow();
-        if (typeof generation === "number" && Number.isFinite(generation)) {
-            // A text of the generation the page already holds is the host catching up with
-            // edits the page made itself (or repeating itself): the page's text is at least as
-            // new, so it stays, and the host hears it again in case it missed a report.
-            if (window.editorGeneration === generation) {
-                if (serialize(view.state) !== text)
-                    post("didChange", serialize(view.state));
-                return;
-            }
-            window.editorGeneration = generation;
-        }
-        const next = detectLineEnds(text);
-        const state = view.state;
-        if (sameLineEnds(next, ends) && serialize(state) === text)
-            return;
-
-        const lines = splitLines(text, next);
-        const base = {annotations : [ fromHost.of(true), Transaction.addToHistory.of(false) ]};
-        if (!sameLineEnds(next, ends)) {
-            // The document has to be split anew; keep the cursor's offset where it fits.
-            const head = Math.min(state.selection.main.head, text.length);
-            ends = next;
-            const doc = Text.of(lines);
-            view.dispatch({
-                ...base,
-                changes : {from : 0, to : state.doc.length, insert : doc},
-                selection : EditorSelection.cursor(Math.min(head, doc.length)),
-                effects : separatorSlot.reconfigure(separatorFor(next)),
-            });
-        } else {
-            const current = state.doc.toString();
-            const wanted = lines.join("\n");
-            const {from, toA, toB} = diffRange(current, wanted);
-            const insert = Text.of(wanted.slice(from, toB).split("\n"));
-            const change = {from, to : toA, insert};
-            // A cursor inside the replaced stretch lands at its start rather than being
-            // thrown to the far end of new text the user has not seen yet.
-            const touched = state.selection.ranges.some((r) => r.to > from && r.from < toA);
-            view.dispatch({
-                ...base,
-                changes : change,
-                selection : touched ? EditorSelection.cursor(from) : undefined,
-                scrollIntoView : touched,
-            });
-        }
-        forgetHistory();
-    }
-
-    function appendMarkdown(piece: string, caret?: number): void
+        post("saveNote", serialize(view.state));
+        return true;
+      },
+    },
     {
-        if (typeof piece !== "string" || piece === "")
-            return;
-        // The caret counts UTF-16 units of the piece as sent; the editor counts each line
-        // break as one, so the place is measured on the piece's text up to it, split the
-        // way the piece itself is.
-        const at =
-            typeof caret === "number" && Number.isInteger(caret) && caret >= 0 && caret <= piece.length ? caret : null;
-        const placed = (offset: number) => at === null ? {} : {selection : {anchor : offset}, scrollIntoView : true};
-        if (view.state.doc.length === 0) {
-            // Into an empty note the piece becomes the whole text, so it keeps its own line
-            // breaks exactly; the insertion is still the user's to undo.
-            const next = detectLineEnds(piece);
-            ends = next;
-            const before = at === null ? 0 : Text.of(splitLines(piece.slice(0, at), next)).length;
-            view.dispatch({
-                changes : {from : 0, insert : Text.of(splitLines(piece, next))},
-                effects : separatorSlot.reconfigure(separatorFor(next)),
-                userEvent : "input.append",
-                ...placed(before),
-            });
-            return;
-        }
-        // Elsewhere the piece takes the note's line-break style, like pasted text.
-        const end = view.state.doc.length;
-        const before = at === null ? 0 : view.state.toText(piece.slice(0, at)).length;
-        view.dispatch({changes : {from : end, insert : piece}, userEvent : "input.append", ...placed(end + before)});
-    }
+      key: "Mod-Shift-u",
+      preventDefault: true,
+      run: () => {
+        post("installUpdate", "keyboard");
+        return true;
+      },
+    },
+  ]);
 
-    return {view, setMarkdown, appendMarkdown, getMarkdown : () => serialize(view.state)};
+  // Reporting an edit means flattening the whole note, which at a megabyte costs more
+  // than the edit itself. It runs as its own task right after the keystroke, so the
+  // typed character is drawn first and a burst of edits in one task is reported once,
+  // with the final text. Anything that must stay in order with it flushes first.
+  //
+  // Delivering the text to the host takes time of its own in a large note. While a
+  // report is on its way (the host says when it has arrived), edits are not reported
+  // again: when it arrives, one report carries the latest text. At most one report is
+  // in flight from typing; a flush (before the host's text or a save) sends regardless.
+  // In a note of many megabytes a report costs the page tens of milliseconds, so it
+  // waits until typing has paused for a moment, rather than going out between keys
+  // only to be out of date at once.
+  let unreported = false;
+  let inFlight = 0;
+  let stillTimer = 0;
+  const channel = new MessageChannel();
+  const deliver = () => {
+    unreported = false;
+    clearTimeout(stillTimer);
+    stillTimer = 0;
+    const delivered = post("didChange", serialize(view.state));
+    if (!delivered) return;
+    const ticket = ++inFlight;
+    const arrived = () => {
+      if (inFlight !== ticket) return;
+      inFlight = 0;
+      clearTimeout(giveUp);
+      if (unreported && !stillTimer) channel.port2.postMessage(null);
+    };
+    // A host that never answers must not silence the editor for good.
+    const giveUp = window.setTimeout(arrived, maxDeliveryMs);
+    delivered.then(arrived, arrived);
+  };
+  const reportNow = () => {
+    if (unreported) deliver();
+  };
+  channel.port1.onmessage = () => {
+    if (unreported && !inFlight) deliver();
+  };
+  window.addEventListener("pagehide", reportNow);
+
+  const reportEdits = EditorView.updateListener.of((update) => {
+    if (!update.docChanged) return;
+    if (update.transactions.every((tr) => !tr.docChanged || tr.annotation(fromHost))) return;
+    const wait = stillnessBeforeReport(update.state.doc.length);
+    if (wait > 0) {
+      unreported = true;
+      clearTimeout(stillTimer);
+      stillTimer = window.setTimeout(() => {
+        stillTimer = 0;
+        if (unreported && !inFlight) deliver();
+      }, wait);
+    } else if (!unreported) {
+      unreported = true;
+      channel.port2.postMessage(null);
+    }
+  });
+
+  const view = new EditorView({
+    parent,
+    state: EditorState.create({
+      extensions: [
+        separatorSlot.of([]),
+        historySlot.of(history()),
+        commands,
+        keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, indentWithTab]),
+        sectioned(markdown({ base: markdownLanguage, codeLanguages, addKeymap: true })),
+        parseAhead,
+        indentUnit.of("    "),
+        presentation,
+        highlightSpecialChars(),
+        drawSelection(),
+        caretBlink,
+        dropCursor(),
+        search({ top: true }),
+        highlightSelectionMatches(),
+        EditorView.lineWrapping,
+        EditorView.contentAttributes.of({ spellcheck: "false", autocorrect: "off", autocapitalize: "off" }),
+        handlers,
+        reportEdits,
+      ],
+    }),
+  });
+
+  /** Starts a fresh undo history, so undo never reaches text the host replaced. */
+  const forgetHistory = () => {
+    view.dispatch({ effects: historySlot.reconfigure([]), annotations: fromHost.of(true) });
+    view.dispatch({ effects: historySlot.reconfigure(history()), annotations: fromHost.of(true) });
+  };
+
+  function setMarkdown(text: string, generation?: number): void {
+    if (typeof text !== "string") return;
+    // The user's last edit predates this text; the host must hear about it first, and
+    // with the generation it was made on, so it can tell it was made on older text.
+    reportNow();
+    if (typeof generation === "number" && Number.isFinite(generation)) {
+      // A text of the generation the page already holds is the host catching up with
+      // edits the page made itself (or repeating itself): the page's text is at least as
+      // new, so it stays, and the host hears it again in case it missed a report.
+      if (window.editorGeneration === generation) {
+        if (serialize(view.state) !== text) post("didChange", serialize(view.state));
+        return;
+      }
+      window.editorGeneration = generation;
+    }
+    const next = detectLineEnds(text);
+    const state = view.state;
+    if (sameLineEnds(next, ends) && serialize(state) === text) return;
+
+    const lines = splitLines(text, next);
+    const base = { annotations: [fromHost.of(true), Transaction.addToHistory.of(false)] };
+    if (!sameLineEnds(next, ends)) {
+      // The document has to be split anew; keep the cursor's offset where it fits.
+      const head = Math.min(state.selection.main.head, text.length);
+      ends = next;
+      const doc = Text.of(lines);
+      view.dispatch({
+        ...base,
+        changes: { from: 0, to: state.doc.length, insert: doc },
+        selection: EditorSelection.cursor(Math.min(head, doc.length)),
+        effects: separatorSlot.reconfigure(separatorFor(next)),
+      });
+    } else {
+      const current = state.doc.toString();
+      const wanted = lines.join("\n");
+      const { from, toA, toB } = diffRange(current, wanted);
+      const insert = Text.of(wanted.slice(from, toB).split("\n"));
+      const change = { from, to: toA, insert };
+      // A cursor inside the replaced stretch lands at its start rather than being
+      // thrown to the far end of new text the user has not seen yet.
+      const touched = state.selection.ranges.some((r) => r.to > from && r.from < toA);
+      view.dispatch({
+        ...base,
+        changes: change,
+        selection: touched ? EditorSelection.cursor(from) : undefined,
+        scrollIntoView: touched,
+      });
+    }
+    forgetHistory();
+  }
+
+  function appendMarkdown(piece: string, caret?: number): void {
+    if (typeof piece !== "string" || piece === "") return;
+    // The caret counts UTF-16 units of the piece as sent; the editor counts each line
+    // break as one, so the place is measured on the piece's text up to it, split the
+    // way the piece itself is.
+    const at =
+      typeof caret === "number" && Number.isInteger(caret) && caret >= 0 && caret <= piece.length ? caret : null;
+    const placed = (offset: number) => (at === null ? {} : { selection: { anchor: offset }, scrollIntoView: true });
+    if (view.state.doc.length === 0) {
+      // Into an empty note the piece becomes the whole text, so it keeps its own line
+      // breaks exactly; the insertion is still the user's to undo.
+      const next = detectLineEnds(piece);
+      ends = next;
+      const before = at === null ? 0 : Text.of(splitLines(piece.slice(0, at), next)).length;
+      view.dispatch({
+        changes: { from: 0, insert: Text.of(splitLines(piece, next)) },
+        effects: separatorSlot.reconfigure(separatorFor(next)),
+        userEvent: "input.append",
+        ...placed(before),
+      });
+      return;
+    }
+    // Elsewhere the piece takes the note's line-break style, like pasted text.
+    const end = view.state.doc.length;
+    const before = at === null ? 0 : view.state.toText(piece.slice(0, at)).length;
+    view.dispatch({ changes: { from: end, insert: piece }, userEvent: "input.append", ...placed(end + before) });
+  }
+
+  return { view, setMarkdown, appendMarkdown, getMarkdown: () => serialize(view.state) };
 }

@@ -1,22 +1,20 @@
 import "./style.css";
+import { createEditor } from "./editor";
+import { post } from "./host";
+import { initTheme, setThemeMode } from "./theme";
+import { showMessage } from "./toast";
 
-import {createEditor} from "./editor";
-import {post} from "./host";
-import {initTheme, setThemeMode} from "./theme";
-import {showMessage} from "./toast";
-
-declare global
-{
-    interface Window {
-        setMarkdown(text: string, generation?: number): void;
-        /** With `caret` (UTF-16 units into `piece`), the caret goes there. */
-        appendMarkdown(piece: string, caret?: number): void;
-        getMarkdown(): string;
-        setThemeMode(mode: string, scheme?: string): boolean;
-        showLinkError(message: string): void;
-        showNotice(message: string): void;
-        requestUpdate(): void;
-    }
+declare global {
+  interface Window {
+    setMarkdown(text: string, generation?: number): void;
+    /** With `caret` (UTF-16 units into `piece`), the caret goes there. */
+    appendMarkdown(piece: string, caret?: number): void;
+    getMarkdown(): string;
+    setThemeMode(mode: string, scheme?: string): boolean;
+    showLinkError(message: string): void;
+    showNotice(message: string): void;
+    requestUpdate(): void;
+  }
 }
 
 initTheme();
@@ -34,10 +32,9 @@ window.requestUpdate = () => post("installUpdate", "page");
 // A file dropped outside the text would make the engine navigate to it and lose the
 // editor; the editor's own drop handling (inside the text) is unaffected.
 for (const type of ["dragover", "drop"] as const) {
-    window.addEventListener(type, (event) => {
-        if (!event.defaultPrevented)
-            event.preventDefault();
-    });
+  window.addEventListener(type, (event) => {
+    if (!event.defaultPrevented) event.preventDefault();
+  });
 }
 
 // Typing should go to the note whenever the window is focused.
