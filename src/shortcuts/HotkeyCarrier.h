@@ -19,6 +19,15 @@ struct HotkeyCarrier {
     QString trigger;            // the desktop's own description of the bound key
     bool canConfigure = false;  // the desktop can open its own shortcut settings for us
 
+    static HotkeyCarrier of(Kind kind, const QString& trigger = {}, bool canConfigure = false)
+    {
+        HotkeyCarrier carrier;
+        carrier.kind = kind;
+        carrier.trigger = trigger;
+        carrier.canConfigure = canConfigure;
+        return carrier;
+    }
+
     bool operator==(const HotkeyCarrier&) const = default;
 };
 

@@ -35,7 +35,7 @@ public:
     // which a window shown in answer needs to be allowed the focus. 0 otherwise.
     virtual quint32 eventTime() const { return 0; }
     // Which path this backend gives the hotkey.
-    virtual HotkeyCarrier carrier() const { return {HotkeyCarrier::Kind::x11Grab, {}, false}; }
+    virtual HotkeyCarrier carrier() const { return HotkeyCarrier::of(HotkeyCarrier::Kind::x11Grab); }
 };
 
 class NullKeyGrabBackend final : public KeyGrabBackend {
@@ -44,7 +44,7 @@ public:
     void ungrab(quint32) override {}
     bool isHeldByAnotherClient(const Shortcut&) override { return false; }
     bool installHandler(Handler) override { return true; }
-    HotkeyCarrier carrier() const override { return {HotkeyCarrier::Kind::unavailable, {}, false}; }
+    HotkeyCarrier carrier() const override { return HotkeyCarrier::of(HotkeyCarrier::Kind::unavailable); }
 };
 
 // The X11 backend when the app talks to an X server, else the null one after one log
