@@ -388,6 +388,23 @@ protected:
 
     void finishFade() { std::exchange(pending, nullptr)(); }
 
+    // The notes folder and two pinned folders A and B, shown; returns A and B.
+    QList<QUrl> showWithFavorites(const QString& notes)
+    {
+        QList<QUrl> pinned;
+        for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
+            writeNote(home.filePath(name + QStringLiteral("/n.md")));
+            pinned.append(QUrl::fromLocalFile(home.filePath(name)));
+        }
+        QDir().mkpath(notes);
+        model->setSaveFolder(QUrl::fromLocalFile(notes));
+        Workspace::savePinned(*settings, pinned);
+        controller->configure(model.get(), *settings);
+        controller->toggle(&anchor);
+        finishFade();
+        return pinned;
+    }
+
     QTemporaryDir home;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<MarkdownModel> model;
@@ -488,17 +505,7 @@ TEST_F(SearchPanelFades, TheMaterialFollowsTheSchemeAndTheBodyIsRounded)
 TEST_F(SearchPanelFades, TheChipRowIsOneTabStopThatTheKeyboardBrowsesAndUnpinsWith)
 {
     const QString notes = home.filePath(QStringLiteral("Notes"));
-    QList<QUrl> pinned;
-    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
-        writeNote(home.filePath(name + QStringLiteral("/n.md")));
-        pinned.append(QUrl::fromLocalFile(home.filePath(name)));
-    }
-    QDir().mkpath(notes);
-    model->setSaveFolder(QUrl::fromLocalFile(notes));
-    Workspace::savePinned(*settings, pinned);
-    controller->configure(model.get(), *settings);
-    controller->toggle(&anchor);
-    finishFade();
+    const QList<QUrl> pinned = showWithFavorites(notes);
     Workspace* workspace = controller->workspace();
     FolderChipRow* chips = controller->view()->chips();
     ASSERT_EQ(chips->chipCount(), 3);
@@ -526,17 +533,7 @@ TEST_F(SearchPanelFades, TheChipRowIsOneTabStopThatTheKeyboardBrowsesAndUnpinsWi
 TEST_F(SearchPanelFades, ChipsBrowseAndUnpinAndTheSortMenuSorts)
 {
     const QString notes = home.filePath(QStringLiteral("Notes"));
-    QList<QUrl> pinned;
-    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
-        writeNote(home.filePath(name + QStringLiteral("/n.md")));
-        pinned.append(QUrl::fromLocalFile(home.filePath(name)));
-    }
-    QDir().mkpath(notes);
-    model->setSaveFolder(QUrl::fromLocalFile(notes));
-    Workspace::savePinned(*settings, pinned);
-    controller->configure(model.get(), *settings);
-    controller->toggle(&anchor);
-    finishFade();
+    const QList<QUrl> pinned = showWithFavorites(notes);
     Workspace* workspace = controller->workspace();
     FolderChipRow* chips = controller->view()->chips();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
