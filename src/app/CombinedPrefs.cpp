@@ -78,6 +78,7 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     connect(favoritesToggle_, &QCheckBox::toggled, this,
             [this](bool on) { deps_.settings->setValue(settingskeys::showDefaultFolder, on); });
     recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
+    recorder_->control()->setAccessibleName(QStringLiteral("Note Window Shortcut"));
     // The recorded key, and under it which path carries it.
     hotkeyStatus_ = new HotkeyStatus(*deps_.recorder.shortcuts);
     auto* shortcutValue = new QWidget;
@@ -191,6 +192,8 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The rows are the tab stops; Tab scrolls the one it reaches into view.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);

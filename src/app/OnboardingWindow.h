@@ -11,6 +11,8 @@ class QStackedWidget;
 
 namespace flintly {
 
+class PanelSurface;
+
 // The first-run window: a welcome card, then the card that asks for the notes folder.
 // Pure view: the controller supplies what picking a folder does.
 class OnboardingWindow : public QWidget {
@@ -47,6 +49,8 @@ private:
     QLabel* makeText(const QString& text, int pixelSize, bool title = false);
     void applyScheme();
     bool isDark() const;
+
+    PanelSurface* surface_ = nullptr;  // child: opaque and cut to shape without a compositor
 
     std::function<void()> pickFolder_;
     Step step_ = Step::welcome;

@@ -298,6 +298,10 @@ void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> co
         }
         const QString folder = QDir::cleanPath(*chosen);
         log("✅ picked folder →", folder);
+        // The draft being typed belongs to the folder it was begun in: saved (or first
+        // named) there now, before the new folder would take it in.
+        if (!self->saveFolder_.isEmpty())
+            self->flushPendingEdits();
         if (self->securityAccess_) {
             if (!self->filePath_.isEmpty())
                 Bookmark::stopAccessing(self->filePath_);
@@ -373,12 +377,12 @@ void MarkdownModel::revealInEditor(qsizetype line, qsizetype column, qsizetype l
         editorBridge_->revealRange(generation_, line, column, length);
 }
 
-void MarkdownModel::appendText(const QString& markdown)
+void MarkdownModel::appendText(const QString& markdown, std::optional<qsizetype> caret)
 {
     const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
     applyEdit(text_ + piece);  // the page adds the block itself; its next report settles the text
     if (editorBridge_)
-        editorBridge_->appendBlock(markdown);
+        editorBridge_->appendBlock(markdown, caret);
 }
 
 // --- Saving ----------------------------------------------------------------------

@@ -146,7 +146,8 @@ public:
     void chooseSaveFolder(std::function<void(std::optional<QUrl>)> completion);
     std::optional<QUrl> resolveSaveFolderBookmark();
     std::optional<QUrl> resolveTemplateFolderBookmark();
-    void appendText(const QString& markdown);
+    // `caret`: where in `markdown` the editor's caret is to land (none: it stays put).
+    void appendText(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
     // Puts an earlier text of the note back, as an edit the user can undo in the editor;
     // the text it replaces is kept as a version first.
     void restoreText(const QString& text);

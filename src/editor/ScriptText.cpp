@@ -79,10 +79,15 @@ QString mergeMarkdown(const std::vector<TextMerge::Edit>& edits, quint64 generat
     return QStringLiteral("window.mergeMarkdown?.([%1], %2, %3) ?? 'refused';").arg(list).arg(generation).arg(report);
 }
 
-QString appendBlock(const QString& markdown)
+QString appendBlock(const QString& markdown, std::optional<qsizetype> caret)
 {
-    return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
-        + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
+    if (!caret)
+        return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
+            + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
+    // The caret counts from the start of what is appended, the blank line included.
+    return QStringLiteral("((m, c) => { const s = window.getMarkdown?.() ? '\\n\\n' : ''; "
+                          "window.appendMarkdown?.(s + m, s.length + c); })(`")
+        + escapeForTemplateLiteral(markdown) + QStringLiteral("`, %1);").arg(*caret);
 }
 
 QString replaceAll(const QString& text)

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace flintly::ScriptText {
@@ -25,8 +26,10 @@ QString setMarkdown(const QString& text, quint64 generation);
 // Edits merged onto the page's text report `report`; the script's value is the page's
 // answer ("merged", "stale" or "refused"; "refused" too from a page without merges).
 QString mergeMarkdown(const std::vector<TextMerge::Edit>& edits, quint64 generation, quint64 report);
-// After a blank line, or as the whole text of an empty page.
-QString appendBlock(const QString& markdown);
+// After a blank line, or as the whole text of an empty page; with `caret`, the page's
+// caret goes to that place in the block. A page that takes one argument only ignores
+// the second and appends all the same.
+QString appendBlock(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
 // The whole text, as one edit the user can undo (the page keeps its generation).
 QString replaceAll(const QString& text);
 

@@ -19,11 +19,11 @@ WebViewBridge& WebViewBridge::shared()
 
 void WebViewBridge::setWebView(QWebEngineView* view) { webView_ = view; }
 
-void WebViewBridge::appendBlock(const QString& markdown)
+void WebViewBridge::appendBlock(const QString& markdown, std::optional<qsizetype> caret)
 {
     if (!webView_)
         return;
-    webView_->page()->runJavaScript(ScriptText::appendBlock(markdown));
+    webView_->page()->runJavaScript(ScriptText::appendBlock(markdown, caret));
 }
 
 void WebViewBridge::replaceAll(const QString& text)

@@ -25,7 +25,7 @@ public:
     void setWebView(QWebEngineView* view);
 
     // Appends the block in the page; does nothing once the view is gone.
-    void appendBlock(const QString& markdown) override;
+    void appendBlock(const QString& markdown, std::optional<qsizetype> caret) override;
     // Turns the page's text into `text` as one undoable edit.
     void replaceAll(const QString& text) override;
     void revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length) override;

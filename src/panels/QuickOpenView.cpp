@@ -30,6 +30,7 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
     field_ = new QLineEdit(this);
     field_->setObjectName(QStringLiteral("quickOpenSearch"));
     field_->setPlaceholderText(QStringLiteral("Search for notes…"));
+    field_->setAccessibleName(QStringLiteral("Search notes"));
     field_->setFrame(false);
     field_->setTextMargins(10, 6, 10, 6);
     field_->setAttribute(Qt::WA_MacShowFocusRect, false);
@@ -49,6 +50,7 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
     delegate_ = new NoteRowDelegate(this);
     list_ = new QListView(this);
     list_->setObjectName(QStringLiteral("quickOpenList"));
+    list_->setAccessibleName(QStringLiteral("Notes"));
     list_->setModel(listModel_);
     list_->setItemDelegate(delegate_);
     list_->setUniformItemSizes(true);

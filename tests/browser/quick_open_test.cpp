@@ -29,7 +29,7 @@ using namespace flintly::test;
 namespace {
 // Stands in for the page: remembers where the caret was sent.
 struct RevealRecorder final : EditorBridge {
-    void appendBlock(const QString&) override {}
+    void appendBlock(const QString&, std::optional<qsizetype>) override {}
     void replaceAll(const QString&) override {}
     void revealRange(quint64, qsizetype line, qsizetype column, qsizetype length) override
     {

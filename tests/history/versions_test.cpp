@@ -14,7 +14,7 @@ constexpr int kMinute = 60'000;
 
 struct RecordingBridge : EditorBridge {
     QStringList replacements;
-    void appendBlock(const QString&) override {}
+    void appendBlock(const QString&, std::optional<qsizetype>) override {}
     void replaceAll(const QString& text) override { replacements.append(text); }
 };
 

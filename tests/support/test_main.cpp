@@ -6,7 +6,10 @@
 #include <cstdlib>
 
 #ifdef FLINTLY_TEST_GUI
+#include "support/PrivateXServer.h"
+
 #include <QApplication>
+#include <optional>
 using TestApplication = QApplication;
 #else
 #include <QCoreApplication>
@@ -38,6 +41,11 @@ int main(int argc, char** argv)
         setenv("XDG_SESSION_TYPE", "x11", 1);
     }
 
+#ifdef FLINTLY_TEST_GUI
+    std::optional<flintly::test::PrivateXServer> server;
+    if (qEnvironmentVariableIsSet("FLINTLY_TEST_OWN_DISPLAY") && !server.emplace().isRunning())
+        return 1;
+#endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

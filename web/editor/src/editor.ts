@@ -41,7 +41,7 @@ export interface NoteEditor {
   view: EditorView;
   /** `generation` counts the host's replacements; edits are reported against it. */
   setMarkdown(text: string, generation?: number): void;
-  appendMarkdown(piece: string): void;
+  appendMarkdown(piece: string, caret?: number): void;
   /** The whole text as one edit of the user's: undo takes it back. */
   replaceMarkdown(text: string): void;
   /**
@@ -330,23 +330,32 @@ export function createEditor(parent: HTMLElement): NoteEditor {
     return "merged";
   }
 
-  function appendMarkdown(piece: string): void {
+  function appendMarkdown(piece: string, caret?: number): void {
     if (typeof piece !== "string" || piece === "") return;
+    // The caret counts UTF-16 units of the piece as sent; the editor counts each line
+    // break as one, so the place is measured on the piece's text up to it, split the
+    // way the piece itself is.
+    const at =
+      typeof caret === "number" && Number.isInteger(caret) && caret >= 0 && caret <= piece.length ? caret : null;
+    const placed = (offset: number) => (at === null ? {} : { selection: { anchor: offset }, scrollIntoView: true });
     if (view.state.doc.length === 0) {
       // Into an empty note the piece becomes the whole text, so it keeps its own line
       // breaks exactly; the insertion is still the user's to undo.
       const next = detectLineEnds(piece);
       ends = next;
+      const before = at === null ? 0 : Text.of(splitLines(piece.slice(0, at), next)).length;
       view.dispatch({
         changes: { from: 0, insert: Text.of(splitLines(piece, next)) },
         effects: separatorSlot.reconfigure(separatorFor(next)),
         userEvent: "input.append",
+        ...placed(before),
       });
       return;
     }
     // Elsewhere the piece takes the note's line-break style, like pasted text.
     const end = view.state.doc.length;
-    view.dispatch({ changes: { from: end, insert: piece }, userEvent: "input.append" });
+    const before = at === null ? 0 : view.state.toText(piece.slice(0, at)).length;
+    view.dispatch({ changes: { from: end, insert: piece }, userEvent: "input.append", ...placed(end + before) });
   }
 
   function replaceMarkdown(text: string): void {

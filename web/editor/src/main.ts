@@ -7,7 +7,8 @@ import { showMessage } from "./toast";
 declare global {
   interface Window {
     setMarkdown(text: string, generation?: number): void;
-    appendMarkdown(piece: string): void;
+    /** With `caret` (UTF-16 units into `piece`), the caret goes there. */
+    appendMarkdown(piece: string, caret?: number): void;
     replaceMarkdown(text: string): void;
     mergeMarkdown(edits: unknown, generation: number, report: number): string;
     getMarkdown(): string;
@@ -24,7 +25,7 @@ const editor = createEditor(document.getElementById("editor") ?? document.body);
 
 // The host calls these by name on `window`; they return nothing the host relies on.
 window.setMarkdown = (text, generation) => editor.setMarkdown(text, generation);
-window.appendMarkdown = (piece) => editor.appendMarkdown(piece);
+window.appendMarkdown = (piece, caret) => editor.appendMarkdown(piece, caret);
 window.replaceMarkdown = (text) => editor.replaceMarkdown(text);
 window.mergeMarkdown = (edits, generation, report) => editor.mergeMarkdown(edits, generation, report);
 window.getMarkdown = () => editor.getMarkdown();

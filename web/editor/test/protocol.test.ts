@@ -144,6 +144,29 @@ describe("appending", () => {
     assert.equal(await text(), "a\r\nb\r\n");
   });
 
+  test("with a caret, typing goes where the caret was placed, line breaks of either style counted once", async () => {
+    for (const [note, piece, caret, expected] of [
+      ["", "## Title\n- [ ] \n", 15, "## Title\n- [ ] x\n"],
+      ["a", "\n\nb\r\nc", 5, "a\n\nb\nxc"],
+      ["a\r\nb", "\n\nc", 3, "a\r\nb\r\n\r\ncx"],
+    ] as const) {
+      await setText(note);
+      await page.evaluate(([p, c]) => window.appendMarkdown(p, c), [piece, caret] as const);
+      await page.focus(".cm-content");
+      await page.keyboard.type("x");
+      assert.equal(await text(), expected, JSON.stringify([note, piece, caret]));
+    }
+  });
+
+  test("a caret that is not a place in the piece is ignored", async () => {
+    await setText("kept");
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+Home");
+    await page.evaluate(() => window.appendMarkdown("!", 99));
+    await page.keyboard.type(">");
+    assert.equal(await text(), ">kept!");
+  });
+
   test("into a CRLF note the piece follows the note's line breaks", async () => {
     await setText("a\r\nb");
     await page.evaluate(() => window.appendMarkdown("\n\nc"));
