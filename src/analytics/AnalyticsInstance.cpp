@@ -2,6 +2,7 @@
 
 #include "analytics/AnalyticsLogger.h"
 #include "analytics/AnalyticsPaths.h"
+#include "analytics/AnalyticsSuite.h"
 #include "analytics/JSONHandler.h"
 
 namespace flintly::analytics {
@@ -38,7 +39,8 @@ void AnalyticsInstance::setUp(const InstanceOptions& options)
     // name) and no suite file.
     persistence_ = std::make_unique<AnalyticsPersistence>(
         name_, options.cacheDirectory.value_or(defaultCacheDirectory()),
-        apiToken_.empty() ? std::string() : options.suiteFile.value_or(defaultSuiteFile()), options.queueLimits);
+        apiToken_.empty() ? std::string() : options.suiteFile.value_or(AnalyticsSuite::defaultFilePath()),
+        options.queueLimits);
     const DeviceInfo device = options.device ? *options.device : readDeviceInfo();
     trackInstance_ =
         std::make_unique<Track>(apiToken_, AutomaticProperties::eventProperties(device),

@@ -1,6 +1,4 @@
 #include "analytics/AnalyticsPaths.h"
-
-#include "analytics/AnalyticsSuite.h"
 #include "analytics/AnalyticsTypes.h"
 
 #include <chrono>
@@ -44,12 +42,6 @@ Clock systemClock()
 std::string defaultCacheDirectory() { return xdgDirectory("XDG_CACHE_HOME", ".cache"); }
 
 std::string defaultConfigDirectory() { return xdgDirectory("XDG_CONFIG_HOME", ".config"); }
-
-std::string defaultSuiteFile()
-{
-    const auto config = defaultConfigDirectory();
-    return config.empty() ? std::string() : config + "/" + AnalyticsSuite::kFileName;
-}
 
 bool makeDirectories(const std::string& path)
 {

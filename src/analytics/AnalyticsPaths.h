@@ -10,8 +10,6 @@ namespace flintly::analytics {
 // Empty when neither the variable nor HOME is set.
 std::string defaultCacheDirectory();
 std::string defaultConfigDirectory();
-// The suite's file in the default config folder; empty when there is none.
-std::string defaultSuiteFile();
 
 // Creates the folder and its parents; false when it does not exist afterwards.
 bool makeDirectories(const std::string& path);
