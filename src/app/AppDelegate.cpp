@@ -71,6 +71,9 @@ void AppDelegate::applicationDidFinishLaunching()
         onboarding_->show();
         if (deps_.adoptWindow && onboarding_->window())
             deps_.adoptWindow(onboarding_->window());
+        // "Quick Open…" works before there is a note panel too; without this its key would
+        // show an empty panel over the onboarding window.
+        SearchPanelController::shared().configure(deps_.model, *deps_.settings);
         break;
     case StartupOutcome::whatsNew:
         // Quitting under the alert ends the launch here: the app is on its way out.
