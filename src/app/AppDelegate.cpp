@@ -15,6 +15,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "platform/StartupTrace.h"
 #include "platform/TimeSource.h"
 
 #include <QCoreApplication>
@@ -127,6 +128,7 @@ void AppDelegate::prepareEditor()
     preparedPanel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
     if (auto* editor = preparedPanel_->window()->findChild<WebView*>())
         editor->ensureWebView();
+    traceStartup("editor-started");
 }
 
 void AppDelegate::afterFirstPaint(std::function<void()> work)
@@ -158,6 +160,7 @@ void AppDelegate::setUpPanel()
         deps_.adoptWindow(panel_->window());
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
     panel_->showWindow();
+    traceStartup("panel-shown");
     SearchPanelController::shared().configure(deps_.model, *deps_.settings);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();

@@ -80,6 +80,9 @@ public:
     void registerWebView(QObject* webView, ScriptEvaluator evaluate);
     // The editor page has loaded (or could not): the work held back for it runs now.
     void editorLoaded();
+    // Runs `work` once the editor is on screen (at once if it is), or after
+    // kAfterFirstPaintMaxWaitMs of the launch at the latest.
+    void afterFirstPaint(std::function<void()> work);
     void applyTheme(int attempt);
 
     FloatingPanelController* panel() const { return panel_.get(); }
@@ -89,7 +92,6 @@ public:
 
 private:
     void prepareEditor();
-    void afterFirstPaint(std::function<void()> work);
     void setUpPanel();
     void firstThemeSynchronisation();
 

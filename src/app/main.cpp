@@ -27,6 +27,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
 #include "platform/SettingsStore.h"
+#include "platform/StartupTrace.h"
 #include "platform_widgets/DesktopUrlOpener.h"
 #include "platform_widgets/QtAlertPresenter.h"
 #include "platform_widgets/QtFileChooser.h"
@@ -71,6 +72,7 @@ QStringList announceRecoveredText()
 
 int main(int argc, char** argv)
 {
+    traceStartup("main");
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
@@ -93,6 +95,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(runningVersion());
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    traceStartup("application");
 
     SingleInstance instance;
     const QString request = !cl.file.isEmpty()     ? QStringLiteral("open ") + cl.file
@@ -240,14 +243,20 @@ int main(int argc, char** argv)
             delegate.showPanel();
     });
 
+    // No part of the first paint: asking the desktop for a tray (a D-Bus round trip) and
+    // making the icon wait until the editor is on screen.
     std::unique_ptr<TrayIcon> tray;
-    if (TrayIcon::isAvailable())
-        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    delegate.afterFirstPaint([&tray, &delegate, &mainCommands] {
+        if (TrayIcon::isAvailable())
+            tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    });
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
     QTimer::singleShot(0, &delegate, [&delegate, &cl, openNote] {
+        traceStartup("launching");
         delegate.applicationDidFinishLaunching();
+        traceStartup("launched");
         if (!cl.file.isEmpty())
             openNote(cl.file);
     });
