@@ -1,10 +1,12 @@
-# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [WEBENGINE])
-# One GoogleTest executable registered with ctest. Tests never touch the user's
+# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [WEBENGINE]
+#              [LAUNCHER <command...>])
+# One GoogleTest executable registered with ctest (run through LAUNCHER when given, which
+# gets the executable as its last argument). Tests never touch the user's
 # configuration: each runs with its own XDG folders (see tests/support).
 # GUI tests need an X server (the test command runs ctest under xvfb-run); the others
 # use the offscreen platform so they run anywhere.
 function(flintly_test)
-  cmake_parse_arguments(T "GUI;WEBENGINE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;WEBENGINE" "NAME;TIMEOUT" "SOURCES;LIBS;LAUNCHER" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   if(T_GUI OR T_WEBENGINE)
     set(main flintly_test_main_gui)
@@ -12,7 +14,11 @@ function(flintly_test)
     set(main flintly_test_main)
   endif()
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${main} GTest::gtest GTest::gmock)
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_LAUNCHER)
+    add_test(NAME ${T_NAME} COMMAND ${T_LAUNCHER} $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   set(env "QT_QPA_PLATFORM=offscreen")
   if(T_GUI)
     set(env "QT_QPA_PLATFORM=xcb")

@@ -55,9 +55,13 @@ void AppDelegate::applicationDidFinishLaunching()
         folder = deps_.settings->fileUrlValue(settingskeys::saveFolder);
     if (folder)
         deps_.model->setSaveFolder(*folder);
+    folderRestored_ = true;
+    emit notesFolderRestored();
 
     switch (decideStartup(*deps_.settings, runningVersion())) {
     case StartupOutcome::onboarding:
+        // The panel that onboarding leads to is what the user is waiting for.
+        deps_.startHidden = false;
         onboarding_ = std::make_unique<OnboardingController>(*deps_.settings, *deps_.model, runningVersion());
         // Closed by hand before a folder was chosen, the window is gone and nothing
         // (no panel for the hotkey or the tray to show) could bring it back: quit, and
@@ -102,9 +106,9 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (deps_.bindShowNote) {
         QPointer<AppDelegate> self(this);
-        deps_.bindShowNote(this, [self](quint32 eventTime) {
+        deps_.bindShowNote(this, [self](const UserActivation& activation) {
             if (self)
-                self->togglePanel(eventTime);
+                self->togglePanel(activation);
         });
     }
 }
@@ -159,7 +163,8 @@ void AppDelegate::setUpPanel()
     if (deps_.adoptWindow)
         deps_.adoptWindow(panel_->window());
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
-    panel_->showWindow();
+    if (!std::exchange(deps_.startHidden, false))
+        panel_->showWindow();
     traceStartup("panel-shown");
     SearchPanelController::shared().configure(deps_.model, *deps_.settings);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
@@ -218,14 +223,14 @@ void AppDelegate::applyTheme(int attempt)
     });
 }
 
-void AppDelegate::togglePanel(quint32 userTime)
+void AppDelegate::togglePanel(const UserActivation& activation)
 {
     if (!panel_)
         return;
     if (panel_->isVisible())
-        panel_->close();
+        panel_->close(activation);
     else
-        panel_->showWindow(userTime);
+        panel_->showWindow(activation);
 }
 
 void AppDelegate::toggleTemplatePanel()
@@ -237,10 +242,10 @@ void AppDelegate::toggleTemplatePanel()
     TemplatePanelController::shared().toggle(panel_->window());
 }
 
-void AppDelegate::showPanel()
+void AppDelegate::showPanel(const UserActivation& activation)
 {
     if (panel_)
-        panel_->showWindow();
+        panel_->showWindow(activation);
     else if (onboarding_ && onboarding_->window())
         onboarding_->window()->raise();
 }

@@ -38,8 +38,8 @@ public:
         // initialise, logging on, identify with the model's id, "app_launch"
         std::function<void(const QString& token, const QString& debugId)> startAnalytics;
         // Binds the key-up of the "showNote" shortcut (default Ctrl+J) to `toggle`, which
-        // takes the key event's time (0 when unknown).
-        std::function<void(QObject* context, std::function<void(quint32 eventTime)> toggle)> bindShowNote;
+        // takes what the desktop told about the key event (empty when unknown).
+        std::function<void(QObject* context, std::function<void(const UserActivation&)> toggle)> bindShowNote;
         // Whether the app was asked to quit; a modal alert returns then as well.
         std::function<bool()> quitRequested;
         std::function<std::unique_ptr<Updater>()> makeUpdater;
@@ -54,6 +54,9 @@ public:
         // Makes the bundled fonts known. Only onboarding's window uses them, so in an
         // ordinary start they wait until the editor is on screen.
         std::function<void()> loadFonts;
+        // `flintly --hidden`: the launch sets the note panel up without showing it.
+        // Onboarding still shows, as nothing else could bring it up.
+        bool startHidden = false;
     };
 
     // How long work that does not feed the first paint waits for the editor page at
@@ -69,11 +72,11 @@ public:
 
     void applicationDidFinishLaunching();
     void didPickFolder();
-    // `userTime`: the window system's time of the user action asking for it, if known,
-    // so that the shown panel is given the keyboard focus.
-    void togglePanel(quint32 userTime = 0);
+    // `activation`: the user action asking for it, as far as the desktop told us, so
+    // that the shown panel is given the keyboard focus.
+    void togglePanel(const UserActivation& activation = {});
     // Brings the panel forward (a second launch of the app asks for this).
-    void showPanel();
+    void showPanel(const UserActivation& activation = {});
     // "Insert Template…" (a menu command): the template panel on the note panel, or away again.
     void toggleTemplatePanel();
 
@@ -85,10 +88,17 @@ public:
     void afterFirstPaint(std::function<void()> work);
     void applyTheme(int attempt);
 
+    // Whether the launch has got as far as knowing the notes folder (restored, or known
+    // to be missing); notesFolderRestored() when it gets there.
+    bool hasRestoredNotesFolder() const { return folderRestored_; }
+
     FloatingPanelController* panel() const { return panel_.get(); }
     OnboardingController* onboarding() const { return onboarding_.get(); }
     Updater* updater() const { return updaterController_.get(); }
     AutosaveService* autosave() const { return autosave_.get(); }
+
+signals:
+    void notesFolderRestored();
 
 private:
     void prepareEditor();
@@ -101,6 +111,7 @@ private:
     std::unique_ptr<FloatingPanelController> preparedPanel_;
     std::vector<std::function<void()>> afterFirstPaint_;
     bool editorLoaded_ = false;
+    bool folderRestored_ = false;
     std::unique_ptr<OnboardingController> onboarding_;
     std::unique_ptr<AutosaveService> autosave_;
     std::unique_ptr<Updater> updaterController_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/HotkeyFallbackView.h"
 #include "shortcuts/RecorderControl.h"
 
 #include <QLocale>
@@ -16,11 +17,16 @@ class QPushButton;
 
 namespace flintly {
 
+class HotkeyStatus;
 class MarkdownModel;
 class OneShotTimer;
 class SettingsStore;
 class TimeSource;
 class UrlOpener;
+
+namespace desktop {
+class AutostartEntry;
+}
 
 namespace shortcuts {
 class Recorder;
@@ -40,6 +46,9 @@ public:
         UrlOpener* urlOpener = nullptr;        // the file manager and the browser
         TimeSource* time = nullptr;            // null: the system clock and Qt timers
         QLocale locale = QLocale();            // digit grouping of the counts
+        // What stands in for the hotkey where the desktop gives none.
+        HotkeyFallbackView::Dependencies hotkeyFallback = {};
+        desktop::AutostartEntry* autostart = nullptr;  // null: the user's autostart entry
     };
 
     static constexpr int kWidth = 600;
@@ -53,6 +62,9 @@ public:
     QComboBox* themePicker() const { return themePicker_; }
     QCheckBox* favoritesToggle() const { return favoritesToggle_; }
     shortcuts::Recorder* shortcutRecorder() const { return recorder_; }
+    HotkeyStatus* hotkeyStatus() const { return hotkeyStatus_; }
+    HotkeyFallbackView* hotkeyFallback() const { return hotkeyFallback_; }
+    QCheckBox* openAtLoginToggle() const { return openAtLoginToggle_; }
     QLabel* saveFolderLabel() const { return saveFolderLabel_; }
     QPushButton* changeFolderButton() const { return changeFolderButton_; }
     QLabel* revealLink() const { return revealLink_; }
@@ -91,11 +103,15 @@ private:
     Dependencies deps_;
     QPointer<MarkdownModel> model_;
     std::unique_ptr<OneShotTimer> refreshTimer_;
+    std::unique_ptr<desktop::AutostartEntry> ownAutostart_;
     std::vector<Symbol> symbols_;
     std::vector<Symbol> links_;  // a link label with its text
     QComboBox* themePicker_ = nullptr;
     QCheckBox* favoritesToggle_ = nullptr;
     shortcuts::Recorder* recorder_ = nullptr;
+    HotkeyStatus* hotkeyStatus_ = nullptr;
+    HotkeyFallbackView* hotkeyFallback_ = nullptr;
+    QCheckBox* openAtLoginToggle_ = nullptr;
     QLabel* saveFolderLabel_ = nullptr;
     QPushButton* changeFolderButton_ = nullptr;
     QLabel* revealLink_ = nullptr;

@@ -3,6 +3,7 @@
 #include "panels/SymbolIcon.h"
 #include "platform/Log.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGraphicsOpacityEffect>
@@ -152,6 +153,12 @@ QWidget* OnboardingWindow::makeFolderCard()
     v->addWidget(
         makeText(QStringLiteral("Flintly stores notes in this folder.\nYou can change it anytime in settings."), 15));
     v->addStretch(1);
+    // The hotkey only works while Flintly runs.
+    openAtLogin_ = new QCheckBox(QStringLiteral("Open Flintly at login, so the hotkey always works"));
+    QFont small = font();
+    small.setPixelSize(13);
+    openAtLogin_->setFont(small);
+    v->addWidget(openAtLogin_, 0, Qt::AlignHCenter);
     pickButton_ = makePrimaryButton(QStringLiteral("Select Folder…"));
     connect(pickButton_, &QPushButton::clicked, this, [this] {
         if (pickFolder_)

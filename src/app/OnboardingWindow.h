@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -24,6 +25,9 @@ public:
     QPushButton* nextButton() const { return nextButton_; }
     QPushButton* pickButton() const { return pickButton_; }
     QPushButton* backButton() const { return backButton_; }
+    // On the folder card: whether Flintly opens at login from now on (off unless the
+    // user ticks it).
+    QCheckBox* openAtLoginBox() const { return openAtLogin_; }
 
     // Fades the window's opacity over 0.15 s; `done` runs at the end.
     void fade(qreal from, qreal to, std::function<void()> done = {});
@@ -50,6 +54,7 @@ private:
     QPushButton* nextButton_ = nullptr;
     QPushButton* pickButton_ = nullptr;
     QPushButton* backButton_ = nullptr;
+    QCheckBox* openAtLogin_ = nullptr;
     QLabel* logo_ = nullptr;
     bool loggedFonts_ = false;
     bool applyingScheme_ = false;

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
 
 #include <cerrno>
@@ -16,6 +17,8 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <utility>
 
 namespace flintly {
 
@@ -80,41 +83,64 @@ bool SingleInstance::tryLock()
         return true;
     }
     lockFd_ = fd;
+    const QByteArray pid = QByteArray::number(::getpid()) + '\n';
+    if (::ftruncate(fd, 0) != 0 || ::write(fd, pid.constData(), static_cast<size_t>(pid.size())) != pid.size())
+        log("⚠️ Could not note the process in the instance lock:", lockPath_);
     return true;
 }
 
-bool SingleInstance::sendToRunning(const QString& request, int timeoutMs) const
+void SingleInstance::releaseLock()
 {
+    if (lockFd_ >= 0)
+        ::close(std::exchange(lockFd_, -1));
+}
+
+SingleInstance::Delivery SingleInstance::sendToRunning(const InstanceRequest& request, int connectTimeoutMs,
+                                                       int answerTimeoutMs) const
+{
+    Delivery delivery;
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(socketName_);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.write(request.toUtf8() + '\n');
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {}
+    if (!socket.waitForConnected(connectTimeoutMs))
+        return delivery;
+    socket.write(request.encode());
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(connectTimeoutMs)) {}
     if (socket.bytesToWrite() > 0)
-        return false;
-    // The running instance's answer: the request was taken, so exiting now loses nothing.
-    return socket.waitForReadyRead(timeoutMs) && socket.readLine().trimmed() == "ok";
+        return delivery;
+    // From here on the running instance may act on the request, answered or not.
+    delivery.outcome = Delivery::Outcome::noAnswer;
+    QDeadlineTimer deadline(answerTimeoutMs);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return delivery;
+    }
+    if (const auto answer = InstanceAnswer::decode(socket.readLine())) {
+        delivery.outcome = Delivery::Outcome::answered;
+        delivery.answer = *answer;
+    }
+    return delivery;
 }
 
-bool SingleInstance::handOver(const QString& request, int patienceMs) const
+SingleInstance::Delivery SingleInstance::handOver(const InstanceRequest& request, int patienceMs, int answerTimeoutMs,
+                                                  const std::function<bool()>& stillStarting) const
 {
     QDeadlineTimer deadline(patienceMs);
     for (;;) {
-        if (sendToRunning(request, 1000))
-            return true;
-        if (deadline.hasExpired())
-            return false;
+        const Delivery delivery = sendToRunning(request, 1000, answerTimeoutMs);
+        if (delivery.outcome != Delivery::Outcome::notRunning || deadline.hasExpired()
+            || (stillStarting && !stillStarting()))
+            return delivery;
         // It holds the lock but does not listen yet: still starting.
         QThread::msleep(100);
     }
 }
 
-bool SingleInstance::listen()
+bool SingleInstance::listen(Handler handler)
 {
     if (server_)
         return true;
+    handler_ = std::move(handler);
     server_ = new QLocalServer(this);
     // An abstract name leaves no file behind after a crash and needs no folder that
     // depends on the environment.
@@ -131,17 +157,34 @@ bool SingleInstance::listen()
                 socket->deleteLater();
                 continue;
             }
-            connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-                while (socket->canReadLine()) {
-                    const QString line = QString::fromUtf8(socket->readLine()).trimmed();
-                    socket->write("ok\n");
-                    if (line == u"show" || line == u"toggle")
-                        emit requested(line);
-                }
-            });
+            connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { serve(socket); });
         }
     });
     return true;
+}
+
+void SingleInstance::serve(QLocalSocket* socket)
+{
+    while (socket->canReadLine()) {
+        const auto request = InstanceRequest::decode(socket->readLine());
+        QPointer<QLocalSocket> asker(socket);
+        Answer answer = [asker](const InstanceAnswer& a) {
+            if (!asker || asker->state() != QLocalSocket::ConnectedState)
+                return;
+            asker->write(a.encode());
+            asker->flush();
+        };
+        if (!request)
+            answer({false, QStringLiteral("this Flintly does not know that request"), true});
+        else if (handler_)
+            handler_(*request, std::move(answer));
+        else
+            answer({});
+    }
+    // A request is one line; a launch that sends more than any request can hold without
+    // ending it is not one of ours.
+    if (socket->bytesAvailable() > kMaxRequestBytes)
+        socket->abort();
 }
 
 }  // namespace flintly

@@ -3,9 +3,12 @@
 #include "analytics/AppEvents.h"
 #include "analytics/AutomaticProperties.h"
 #include "app/AppDelegate.h"
+#include "app/AppendInput.h"
 #include "app/CombinedPrefs.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
+#include "app/LaunchHandOver.h"
+#include "app/LaunchRequests.h"
 #include "app/MainCommands.h"
 #include "app/QuitGuard.h"
 #include "app/SingleInstance.h"
@@ -83,32 +86,43 @@ int main(int argc, char** argv)
     case CommandLine::Action::error: std::fprintf(stderr, "%s\n", qPrintable(cl.error)); return 2;
     default: break;
     }
+    // The text to add is checked, as the bytes it came as, before anything else happens.
+    AppendInput append;
+    if (cl.action == CommandLine::Action::append) {
+        append = cl.appendArgument == u"-"
+            ? AppendInput::fromStream(stdin)
+            : AppendInput::fromBytes(QByteArray(argv[cl.appendIndex]).mid(cl.appendOffset));
+        if (append.status == AppendInput::Status::empty)
+            return 0;
+        if (append.status != AppendInput::Status::text) {
+            std::fprintf(stderr, "%s\n", qPrintable(append.message));
+            return 1;
+        }
+    }
 
-    // Global shortcuts are X11 grabs; under Wayland the app runs through XWayland.
+    // Windows are X11 ones, under Wayland through XWayland (the hotkey goes through the
+    // desktop portal there).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     // Before the application object exists: constructing it may already reach the session
     // bus (accessibility, the platform theme), and the portals know an app by this name.
     QGuiApplication::setDesktopFileName(QString::fromUtf16(AppInfo::appId));
+
+    // A later launch hands its request over without ever talking to the display.
+    SingleInstance instance;
+    const InstanceRequest request = launchRequest(cl, append.text);
+    const bool first = instance.tryLock();
+    if (!first || request.kind == InstanceRequest::Kind::append) {
+        QCoreApplication launch(argc, argv);
+        return handOverLaunch(instance, request, first);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Flintly"));
     QApplication::setApplicationVersion(runningVersion());
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     traceStartup("application");
-
-    SingleInstance instance;
-    const QString request = !cl.file.isEmpty()     ? QStringLiteral("open ") + cl.file
-        : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
-                                                   : QStringLiteral("show");
-    if (!instance.tryLock()) {
-        if (instance.handOver(request))
-            return 0;
-        std::fprintf(stderr, "flintly: a Flintly with the settings in %s is running but does not answer\n",
-                     qPrintable(AppPaths::configDir()));
-        return 1;
-    }
-    instance.listen();
 
     SettingsStore& settings = SettingsStore::standard();
     QtFileChooser chooser;
@@ -124,6 +138,7 @@ int main(int argc, char** argv)
     deps.alerts = &alerts;
     deps.guidePath = AppPaths::resource(QStringLiteral("Guide.md"));
     deps.loadFonts = [] { loadBundledFonts(AppPaths::resource(QStringLiteral("fonts"))); };
+    deps.startHidden = cl.hidden;
     deps.panelContent = [](SettingsStore& store, MarkdownModel* m, QWidget* parent) -> QWidget* {
         return new ThemedRootView(store, *m, parent);
     };
@@ -151,11 +166,11 @@ int main(int argc, char** argv)
                 tracker.applicationWillResignActive();
         });
     };
-    deps.bindShowNote = [](QObject* context, std::function<void(quint32)> toggle) {
+    deps.bindShowNote = [](QObject* context, std::function<void(const UserActivation&)> toggle) {
         auto& shortcuts = shortcuts::GlobalShortcuts::shared();
         shortcuts.bindKeyUp(QStringLiteral("showNote"),
                             shortcuts::Shortcut(shortcuts::Key::j, shortcuts::ModifierFlag::command), context,
-                            [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.eventTime()); });
+                            [&shortcuts, toggle = std::move(toggle)] { toggle(shortcuts.activation()); });
     };
     deps.makeUpdater = [&alerts, &opener] {
         auto updater = std::make_unique<Updater>(AppInfo::feedUrl(), runningVersion());
@@ -230,17 +245,13 @@ int main(int argc, char** argv)
                 evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
             });
         });
-    auto openNote = [&delegate, &model](const QString& path) {
+    auto openNote = [&delegate, &model](const QString& path, const QString& token) {
         model.open(QUrl::fromLocalFile(path));
-        delegate.showPanel();
+        delegate.showPanel({0, token});
     };
-    QObject::connect(&instance, &SingleInstance::requested, &delegate, [&delegate, openNote](const QString& what) {
-        if (what == u"toggle")
-            delegate.togglePanel();
-        else if (what.startsWith(u"open "))
-            openNote(what.mid(5));
-        else
-            delegate.showPanel();
+    LaunchRequests launches({&delegate, &model, openNote});
+    instance.listen([&launches](const InstanceRequest& r, SingleInstance::Answer answer) {
+        launches.handle(r, std::move(answer));
     });
 
     // No part of the first paint: asking the desktop for a tray (a D-Bus round trip) and
@@ -253,12 +264,14 @@ int main(int argc, char** argv)
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
-    QTimer::singleShot(0, &delegate, [&delegate, &cl, openNote] {
+    QTimer::singleShot(0, &delegate, [&delegate, &model, &cl, openNote] {
         traceStartup("launching");
         delegate.applicationDidFinishLaunching();
         traceStartup("launched");
-        if (!cl.file.isEmpty())
-            openNote(cl.file);
+        if (!cl.file.isEmpty() && cl.hidden)
+            model.open(QUrl::fromLocalFile(cl.file));
+        else if (!cl.file.isEmpty())
+            openNote(cl.file, {});
     });
     const int code = app.exec();
     g_modelAtExit = nullptr;

@@ -108,18 +108,23 @@ void FloatingPanelController::toggleSearchPanel()
     }
 }
 
-void FloatingPanelController::showWindow(quint32 userTime)
+void FloatingPanelController::showWindow(const UserActivation& activation)
 {
     // Before show(): a hidden window takes the hints as properties the window manager
     // reads when it maps the window.
     showOnAllWorkspaces(window_);
+    prepareActivation(window_, activation);
     window_->show();
     window_->raise();
     window_->activateWindow();
-    activateForUserAction(window_, userTime);
+    activateForUserAction(window_, activation);
 }
 
-void FloatingPanelController::close() { window_->close(); }
+void FloatingPanelController::close(const UserActivation& activation)
+{
+    window_->close();
+    finishActivation(window_, activation);
+}
 
 bool FloatingPanelController::isVisible() const { return window_ && window_->isVisible(); }
 

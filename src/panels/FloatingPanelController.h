@@ -1,6 +1,8 @@
 #pragma once
 
 #include "document/MarkdownModel.h"
+#include "platform/UserActivation.h"
+
 #include <QObject>
 
 #include <QPointer>
@@ -39,10 +41,11 @@ public:
     void openDocument();
     void toggleSearchPanel();
 
-    // Shows the panel and asks for the keyboard focus; `userTime` is the window system's
-    // time of the user action that asked for it (a hotkey press), 0 when unknown.
-    void showWindow(quint32 userTime = 0);
-    void close();
+    // Shows the panel and asks for the keyboard focus on behalf of the user action that
+    // asked for it (a hotkey press), as far as the desktop told about it.
+    void showWindow(const UserActivation& activation = {});
+    // Hides the panel. A launch that asked for that is over: its token is let go.
+    void close(const UserActivation& activation = {});
     bool isVisible() const;
 
 private:

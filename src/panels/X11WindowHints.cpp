@@ -1,5 +1,6 @@
 #include "panels/WindowHints.h"
 
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QList>
 #include <QWidget>
@@ -7,6 +8,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -67,6 +69,42 @@ void sendToWindowManager(xcb_connection_t* c, xcb_window_t window, xcb_atom_t ty
                    reinterpret_cast<const char*>(&ev));
 }
 
+// The startup-notification message that ends a launch ("remove: ID=..."), in the pieces
+// of 20 bytes the protocol sends it in.
+void endStartup(xcb_connection_t* c, xcb_window_t window, const QByteArray& id)
+{
+    QByteArray message = "remove: ID=\"";
+    for (char ch : id) {
+        if (ch == '"' || ch == '\\')
+            message += '\\';
+        message += ch;
+    }
+    message += "\"";
+    message += '\0';
+    const xcb_atom_t begin = atom(c, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = atom(c, "_NET_STARTUP_INFO");
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    for (qsizetype offset = 0; offset < message.size(); offset += 20) {
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 8;
+        ev.window = window;
+        ev.type = offset == 0 ? begin : more;
+        std::memcpy(ev.data.data8, message.constData() + offset, std::min<qsizetype>(20, message.size() - offset));
+        xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_PROPERTY_CHANGE, reinterpret_cast<const char*>(&ev));
+    }
+}
+
+quint32 startupIdTime(const QString& token)
+{
+    const qsizetype at = token.lastIndexOf(QLatin1String("_TIME"));
+    if (at < 0)
+        return 0;
+    bool ok = false;
+    const quint32 time = token.mid(at + 5).toUInt(&ok);
+    return ok ? time : 0;
+}
+
 }  // namespace
 
 void showOnAllWorkspaces(QWidget* window)
@@ -99,12 +137,46 @@ void showOnAllWorkspaces(QWidget* window)
     xcb_flush(c);
 }
 
-void activateForUserAction(QWidget* window, quint32 userTime)
+// The X11 form of a launch's activation, done with the desktop's activation token: the
+// window names it as its startup id before it maps, and the launch is ended with it
+// once shown, so a window manager that handed the token out can match the window to it.
+void prepareActivation(QWidget* window, const UserActivation& activation)
 {
     xcb_connection_t* c = x11Connection();
-    if (!c || !window || userTime == 0)
+    if (!c || !window || activation.token.isEmpty())
         return;
+    const QByteArray id = activation.token.toUtf8();
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, nativeId(window), atom(c, "_NET_STARTUP_ID"), atom(c, "UTF8_STRING"),
+                        8, static_cast<uint32_t>(id.size()), id.constData());
+    xcb_flush(c);
+}
+
+void activateForUserAction(QWidget* window, const UserActivation& activation)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window)
+        return;
+    if (!activation.token.isEmpty())
+        endStartup(c, nativeId(window), activation.token.toUtf8());
+    // An X11 startup id ("…_TIME<timestamp>") carries the time of the launching click.
+    const quint32 userTime = activation.userTime ? activation.userTime : startupIdTime(activation.token);
+    // Without a time, Qt's own request stands. Under KWin through XWayland it is enough
+    // for a portal's activation (timestamp 0, no token in version 1): the shown panel
+    // gets the keyboard even while another program had it (tried on Plasma 5.27).
+    if (userTime == 0) {
+        xcb_flush(c);
+        return;
+    }
     sendToWindowManager(c, nativeId(window), atom(c, "_NET_ACTIVE_WINDOW"), {1 /* from an application */, userTime, 0});
+    xcb_flush(c);
+}
+
+void finishActivation(QWidget* window, const UserActivation& activation)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window || activation.token.isEmpty())
+        return;
+    endStartup(c, nativeId(window), activation.token.toUtf8());
     xcb_flush(c);
 }
 

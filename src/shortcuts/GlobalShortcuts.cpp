@@ -1,7 +1,9 @@
 #include "shortcuts/GlobalShortcuts.h"
 
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "shortcuts/KeyGrabBackendFactory.h"
 #include "shortcuts/MenuItemSearch.h"
 #include "shortcuts/MenuTracker.h"
 
@@ -18,7 +20,14 @@ GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGra
 {
     if (!backend)
         backend = createDefaultKeyGrabBackend();
+    backend->observeCarrier([this] {
+        carrierLog_.note(registry_->carrier());
+        emit carrierChanged();
+    });
     registry_ = std::make_unique<HotkeyRegistry>(std::move(backend));
+    // Without any path at start, the factory's one line says so already.
+    if (registry_->carrier().kind != HotkeyCarrier::Kind::unavailable)
+        carrierLog_.note(registry_->carrier());
 }
 
 GlobalShortcuts::~GlobalShortcuts()

@@ -94,13 +94,17 @@ public:
     void setMainMenu(QWidget* menu);
     QAction* menuItemUsing(const Shortcut& shortcut) const;
 
-    // While an action runs: the window system's time of the key event that ran it (0
-    // when unknown). A window the action shows passes it on to get the keyboard focus
-    // past the window manager's focus-stealing prevention.
-    quint32 eventTime() const { return registry_->eventTime(); }
+    // While an action runs: what the desktop told about the key event that ran it (the
+    // X11 event time, a portal's activation token; empty when unknown). A window the
+    // action shows passes it on to get the keyboard focus past the window manager's
+    // focus-stealing prevention.
+    UserActivation activation() const { return registry_->activation(); }
 
-    // Which path carries the hotkeys; carrierChanged() when that changes.
+    // Which path carries the hotkeys; carrierChanged() when that changes. Each settled
+    // path is also logged, the first at start.
     HotkeyCarrier carrier() const { return registry_->carrier(); }
+    // Opens the desktop's own settings of our hotkeys where carrier().canConfigure.
+    void configureInDesktop() { registry_->configureCarrier(); }
 
     HotkeyRegistry& registry() { return *registry_; }
     SettingsStore& settings() { return settings_; }
@@ -149,6 +153,7 @@ private:
     bool isPaused_ = false;
     QSet<Shortcut> heldSincePause_;
     QPointer<QWidget> mainMenu_;
+    CarrierLog carrierLog_;
 };
 
 }  // namespace flintly::shortcuts

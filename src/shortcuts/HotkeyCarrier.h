@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace flintly::shortcuts {
 
 // Which path carries the desktop-wide hotkey, as the settings window and the start-up log
@@ -28,7 +30,20 @@ struct HotkeyCarrier {
         return carrier;
     }
 
+    // What the log says of it ("⌨️ Hotkey path: X11 key grab").
+    QString logLine() const;
+
     bool operator==(const HotkeyCarrier&) const = default;
+};
+
+// Logs each settled path once, as it changes: the first line at start says which path
+// carries the hotkey, later ones what became of it.
+class CarrierLog {
+public:
+    void note(const HotkeyCarrier& carrier);
+
+private:
+    std::optional<HotkeyCarrier> last_;
 };
 
 }  // namespace flintly::shortcuts

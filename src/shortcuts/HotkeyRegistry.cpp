@@ -29,7 +29,7 @@ bool HotkeyRegistry::registerShortcut(const Shortcut& shortcut, HotKey::Callback
     // While disabled or while a menu holds the keyboard the hotkey is kept released,
     // so that a disabled shortcut does not take the key away from other programs;
     // the next event-type update grabs it.
-    const bool live = isEnabled_ && !isMenuOpen_;
+    const bool live = isEnabled_ && !menuBlocksGrabs();
     if (live) {
         const int status = backend_->grab(id, shortcut);
         if (status != GrabStatus::ok) {
@@ -90,7 +90,7 @@ void HotkeyRegistry::updateEventTypes()
 {
     if (!handlerInstalled_)
         return;
-    if (isEnabled_ && !isMenuOpen_) {
+    if (isEnabled_ && !menuBlocksGrabs()) {
         // Grabbed again under their old ids.
         for (auto it = hotKeys_.begin(); it != hotKeys_.end();) {
             HotKey& hotKey = it->second;

@@ -54,15 +54,19 @@ public:
     // our own grab would release it.
     bool isTakenBySystem(const Shortcut& shortcut);
 
-    // The key event's time while one of its callbacks runs (see KeyGrabBackend).
-    quint32 eventTime() const { return backend_->eventTime(); }
+    // What the desktop told about the key event while one of its callbacks runs (see
+    // KeyGrabBackend).
+    UserActivation activation() const { return backend_->activation(); }
     HotkeyCarrier carrier() const { return backend_->carrier(); }
+    void configureCarrier() { backend_->configure(); }
 
     const std::map<quint32, HotKey>& hotKeys() const { return hotKeys_; }
     bool hasEventHandler() const { return handlerInstalled_; }
 
 private:
     void updateEventTypes();
+    // A menu of ours holds the keyboard and the backend's keys cannot reach us past it.
+    bool menuBlocksGrabs() const { return isMenuOpen_ && !backend_->deliversWhileMenuOpen(); }
     void releaseAll();
     void logRegistrationError(const Shortcut& shortcut, int status) const;
     bool menuEvent(QEvent* event);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "platform/UserActivation.h"
 #include "shortcuts/HotkeyCarrier.h"
 #include "shortcuts/Shortcut.h"
 
 #include <functional>
-#include <memory>
+#include <utility>
 
 namespace flintly::shortcuts {
 
@@ -16,8 +17,9 @@ inline constexpr int badAccess = 10;  // another client holds the combination
 }  // namespace GrabStatus
 
 // The desktop-wide side of hotkeys: take a key combination away from every other
-// program and report its presses and releases. X11 is the one real backend; the null
-// one stands in where there is no X server, so the rest of the app works unchanged.
+// program and report its presses and releases. The backends are an X11 grab and the
+// desktop portal; the null one stands in where there is neither, so the rest of the
+// app works unchanged.
 class KeyGrabBackend {
 public:
     // Called with the id given at grab time; returns whether the event was handled.
@@ -31,11 +33,30 @@ public:
     virtual bool isHeldByAnotherClient(const Shortcut& shortcut) = 0;
     // Starts delivering events; false when the backend cannot.
     virtual bool installHandler(Handler handler) = 0;
-    // While the handler runs: the window system's time of the key event it handles,
-    // which a window shown in answer needs to be allowed the focus. 0 otherwise.
-    virtual quint32 eventTime() const { return 0; }
+    // While the handler runs: what the desktop told about the key event it handles,
+    // which a window shown in answer needs to be allowed the focus. Empty otherwise.
+    virtual UserActivation activation() const { return {}; }
     // Which path this backend gives the hotkey.
     virtual HotkeyCarrier carrier() const { return HotkeyCarrier::of(HotkeyCarrier::Kind::x11Grab); }
+    // Whether grabbed keys still arrive while one of our menus holds the keyboard. An X
+    // grab does not (the menu's own grab wins), so the registry reads the menu's keys
+    // instead; a key the compositor binds does.
+    virtual bool deliversWhileMenuOpen() const { return false; }
+    // Opens the desktop's own settings of our hotkeys, where carrier() says it can.
+    virtual void configure() {}
+
+    // Called whenever carrier() changes.
+    void observeCarrier(std::function<void()> observer) { carrierObserver_ = std::move(observer); }
+
+protected:
+    void carrierChanged() const
+    {
+        if (carrierObserver_)
+            carrierObserver_();
+    }
+
+private:
+    std::function<void()> carrierObserver_;
 };
 
 class NullKeyGrabBackend final : public KeyGrabBackend {
@@ -46,9 +67,5 @@ public:
     bool installHandler(Handler) override { return true; }
     HotkeyCarrier carrier() const override { return HotkeyCarrier::of(HotkeyCarrier::Kind::unavailable); }
 };
-
-// The X11 backend when the app talks to an X server, else the null one after one log
-// line that says global shortcuts are unavailable.
-std::unique_ptr<KeyGrabBackend> createDefaultKeyGrabBackend();
 
 }  // namespace flintly::shortcuts

@@ -6,12 +6,15 @@
 
 namespace flintly::shortcuts {
 
-// What character a key produces on the user's keyboard layout, for showing a
-// shortcut ("J" for the key that types j). Answers one character or nothing.
+// What a key produces on the user's keyboard layout: its character, for showing a
+// shortcut ("J" for the key that types j), and its keysym, for naming it to a desktop
+// portal. Each answers one value or nothing.
 class KeyboardLayout {
 public:
     virtual ~KeyboardLayout() = default;
     virtual std::optional<QString> character(int keyCode) const = 0;
+    // The keysym without modifiers (0x6a "j" for that key, 0xffc2 "F5").
+    virtual std::optional<quint32> keysym(int keyCode) const = 0;
 
     // The X server's layout when the app runs on X11, else a US keyboard.
     static const KeyboardLayout& current();
@@ -20,6 +23,7 @@ public:
 class UsKeyboardLayout final : public KeyboardLayout {
 public:
     std::optional<QString> character(int keyCode) const override;
+    std::optional<quint32> keysym(int keyCode) const override;
 };
 
 }  // namespace flintly::shortcuts

@@ -43,6 +43,15 @@ public:
 
     std::optional<QString> character(int keyCode) const override
     {
+        const auto sym = keysym(keyCode);
+        const char32_t ucs = sym ? xkb_keysym_to_utf32(*sym) : 0;
+        if (ucs == 0 || ucs < 0x20 || ucs == 0x7f)
+            return std::nullopt;
+        return QString::fromUcs4(&ucs, 1);
+    }
+
+    std::optional<quint32> keysym(int keyCode) const override
+    {
         const auto keycode = KeyCodeMap::xKeycode(keyCode);
         if (!keycode)
             return std::nullopt;
@@ -51,12 +60,11 @@ public:
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
         if (!symbols)
             return std::nullopt;
-        const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols, *keycode, 0);
+        const xcb_keysym_t sym = xcb_key_symbols_get_keysym(symbols, *keycode, 0);
         xcb_key_symbols_free(symbols);
-        const char32_t ucs = xkb_keysym_to_utf32(keysym);
-        if (ucs == 0 || ucs < 0x20 || ucs == 0x7f)
+        if (sym == XCB_NO_SYMBOL)
             return std::nullopt;
-        return QString::fromUcs4(&ucs, 1);
+        return sym;
     }
 
 private:

@@ -22,7 +22,7 @@ public:
     void ungrab(quint32 id) override;
     bool isHeldByAnotherClient(const Shortcut& shortcut) override;
     bool installHandler(Handler handler) override;
-    quint32 eventTime() const override { return eventTime_; }
+    UserActivation activation() const override { return {eventTime_, {}}; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

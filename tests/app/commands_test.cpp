@@ -91,8 +91,8 @@ protected:
         deps.settings = settings.get();
         deps.model = model.get();
         deps.alerts = &alerts;
-        deps.bindShowNote = [this](QObject* context, std::function<void(quint32)> toggle) {
-            shortcuts->bindKeyUp(QStringLiteral("showNote"), kHotkey, context, [toggle] { toggle(0); });
+        deps.bindShowNote = [this](QObject* context, std::function<void(const UserActivation&)> toggle) {
+            shortcuts->bindKeyUp(QStringLiteral("showNote"), kHotkey, context, [toggle] { toggle({}); });
         };
         deps.guidePath = home.filePath(QStringLiteral("no-guide.md"));
         deps.adoptWindow = [this](QWidget* window) { commands->adopt(window); };

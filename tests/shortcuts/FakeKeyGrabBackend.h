@@ -23,9 +23,19 @@ public:
         QSet<Shortcut> unmappable;
         Handler handler;
         int probes = 0;
+        shortcuts::HotkeyCarrier carrier = shortcuts::HotkeyCarrier::of(shortcuts::HotkeyCarrier::Kind::x11Grab);
+        int configures = 0;
+        // Sets the carrier as the desktop would, announcing the change.
+        std::function<void(shortcuts::HotkeyCarrier)> changeCarrier;
     };
 
-    explicit FakeKeyGrabBackend(State& state) : state_(state) {}
+    explicit FakeKeyGrabBackend(State& state) : state_(state)
+    {
+        state_.changeCarrier = [this](shortcuts::HotkeyCarrier carrier) {
+            state_.carrier = std::move(carrier);
+            carrierChanged();
+        };
+    }
 
     int grab(quint32 id, const Shortcut& shortcut) override
     {
@@ -48,6 +58,8 @@ public:
         state_.handler = std::move(handler);
         return true;
     }
+    shortcuts::HotkeyCarrier carrier() const override { return state_.carrier; }
+    void configure() override { ++state_.configures; }
 
 private:
     State& state_;

@@ -24,9 +24,19 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
     setenv("XDG_CACHE_HOME", (root + "/cache").constData(), 1);
     setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
+    // GSettings (GNOME's keybindings) in memory only: a test run on a desktop never
+    // reaches the user's dconf.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     QDir().mkpath(home.path() + "/config");
     QDir().mkpath(home.path() + "/cache");
     flintly::test::setTemporaryRoot(home.path());
+    // Windows and key grabs go to the test's own X server (xvfb-run); run from a Wayland
+    // desktop, the tests must not send the hotkey to that desktop's portal. Tests of the
+    // portal path inside a desktop of their own say so.
+    if (!qEnvironmentVariableIsSet("FLINTLY_TEST_WAYLAND")) {
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("XDG_SESSION_TYPE", "x11", 1);
+    }
 
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
