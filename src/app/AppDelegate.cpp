@@ -16,6 +16,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "platform/StartupTrace.h"
 #include "platform/TimeSource.h"
 
 #include <QCoreApplication>
@@ -76,6 +77,9 @@ void AppDelegate::applicationDidFinishLaunching()
         onboarding_->show();
         if (deps_.adoptWindow && onboarding_->window())
             deps_.adoptWindow(onboarding_->window());
+        // "Quick Open…" works before there is a note panel too; without this its key would
+        // show an empty panel over the onboarding window.
+        SearchPanelController::shared().configure(deps_.model, *deps_.settings);
         break;
     case StartupOutcome::whatsNew:
         // Quitting under the alert ends the launch here: the app is on its way out.
@@ -129,6 +133,7 @@ void AppDelegate::prepareEditor()
     preparedPanel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
     if (auto* editor = preparedPanel_->window()->findChild<WebView*>())
         editor->ensureWebView();
+    traceStartup("editor-started");
 }
 
 void AppDelegate::afterFirstPaint(std::function<void()> work)
@@ -161,6 +166,7 @@ void AppDelegate::setUpPanel()
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
     if (!std::exchange(deps_.startHidden, false))
         panel_->showWindow();
+    traceStartup("panel-shown");
     SearchPanelController::shared().configure(deps_.model, *deps_.settings);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();

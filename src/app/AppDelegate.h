@@ -87,6 +87,9 @@ public:
     void registerWebView(QObject* webView, ScriptEvaluator evaluate);
     // The editor page has loaded (or could not): the work held back for it runs now.
     void editorLoaded();
+    // Runs `work` once the editor is on screen (at once if it is), or after
+    // kAfterFirstPaintMaxWaitMs of the launch at the latest.
+    void afterFirstPaint(std::function<void()> work);
     void applyTheme(int attempt);
 
     // Whether the launch has got as far as knowing the notes folder (restored, or known
@@ -103,7 +106,6 @@ signals:
 
 private:
     void prepareEditor();
-    void afterFirstPaint(std::function<void()> work);
     void setUpPanel();
     void firstThemeSynchronisation();
 

@@ -34,6 +34,7 @@
 #include "platform/Log.h"
 #include "platform/SettingsKeys.h"
 #include "platform/SettingsStore.h"
+#include "platform/StartupTrace.h"
 #include "platform_widgets/DesktopUrlOpener.h"
 #include "platform_widgets/QtAlertPresenter.h"
 #include "platform_widgets/QtFileChooser.h"
@@ -78,6 +79,7 @@ QStringList announceRecoveredText()
 
 int main(int argc, char** argv)
 {
+    traceStartup("main");
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
@@ -133,6 +135,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(runningVersion());
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    traceStartup("application");
 
     SettingsStore& settings = SettingsStore::standard();
     QtFileChooser chooser;
@@ -277,13 +280,20 @@ int main(int argc, char** argv)
         launches.handle(r, std::move(answer));
     });
 
-    // Shows itself whenever a tray is there, now or later.
-    TrayIcon tray([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    // No part of the first paint: asking the desktop for a tray (a D-Bus round trip) and
+    // making the icon wait until the editor is on screen. From then on it shows itself
+    // whenever a tray is there, now or later.
+    std::unique_ptr<TrayIcon> tray;
+    delegate.afterFirstPaint([&tray, &delegate, &mainCommands] {
+        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    });
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
     QTimer::singleShot(0, &delegate, [&delegate, &model, &cl, openNote] {
+        traceStartup("launching");
         delegate.applicationDidFinishLaunching();
+        traceStartup("launched");
         if (cl.file.isEmpty())
             return;
         if (cl.hidden) {

@@ -237,7 +237,13 @@ TEST_F(SettingsWindow, ChangeEndsTheSessionChoosesAndStartsANewNoteEitherWay)
     EXPECT_EQ(chooser.folderRequests.size(), 1);
     EXPECT_EQ(model->saveFolder(), QUrl::fromLocalFile(second));
     EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("Second"));
+    EXPECT_EQ(settings->fileUrlValue(settingskeys::saveFolder), QUrl::fromLocalFile(second))
+        << "for the next start too";
     EXPECT_TRUE(model->sessionStart()) << "the new note has its own focus session";
+    model->setText(QStringLiteral("# Written after the change\n"));
+    EXPECT_NO_THROW(model->save());
+    EXPECT_EQ(QDir(second).entryList({QStringLiteral("*.md")}, QDir::Files).size(), 1) << "the new note is in Second";
+    EXPECT_EQ(QDir(first).entryList({QStringLiteral("*.md")}, QDir::Files), QStringList{QStringLiteral("Kept.md")});
 
     model->setText(QStringLiteral("# Draft\n"));
     clickOn(w.changeFolderButton());  // cancelled

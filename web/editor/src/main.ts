@@ -1,5 +1,7 @@
+import "./shared";
 import "./style.css";
 import { createEditor } from "./editor";
+import { loadGrammars } from "./grammarLoader";
 import { post } from "./host";
 import { initTheme, setThemeMode } from "./theme";
 import { showMessage } from "./toast";
@@ -42,6 +44,12 @@ for (const type of ["dragover", "drop"] as const) {
     if (!event.defaultPrevented) event.preventDefault();
   });
 }
+
+// The grammars of code and HTML come once the editor is on screen, ahead of a note
+// that needs them (one that does before then brings them in itself).
+window.addEventListener("load", () =>
+  requestIdleCallback(() => void loadGrammars().catch(() => undefined), { timeout: 1000 }),
+);
 
 // Typing should go to the note whenever the window is focused.
 window.addEventListener("focus", () => editor.view.focus());
