@@ -1,6 +1,8 @@
 #pragma once
 
-#include "browser/QuickOpenModel.h"
+#include "browser/QueryTimer.h"
+
+#include <functional>
 
 #include <QTimer>
 

@@ -3,6 +3,7 @@
 #include "browser/BackgroundScan.h"
 #include "browser/FileInfo.h"
 #include "browser/NoteIndex.h"
+#include "browser/QueryTimer.h"
 #include "browser/ResultRows.h"
 #include "browser/SortMode.h"
 #include "document/MarkdownModel.h"
@@ -31,15 +32,6 @@ namespace search {
 class SearchEngine;
 struct Snippet;
 }  // namespace search
-
-// The quiet period between the last keystroke and filtering. Tests fire it by hand.
-class QueryTimer {
-public:
-    virtual ~QueryTimer() = default;
-    // Replaces any pending call.
-    virtual void start(std::function<void()> fire) = 0;
-    virtual void cancel() = 0;
-};
 
 // The state behind the quick-open list: the browsed folder's notes (scanned in the
 // background), the search text and its debounce, the found notes (by name at once,
