@@ -1,5 +1,6 @@
 # The editor page (web/editor): an npm/esbuild build that leaves
-#   ${CMAKE_BINARY_DIR}/share/flintly/dist/index.html   (+ assets/editor.js, assets/editor.css)
+#   ${CMAKE_BINARY_DIR}/share/flintly/dist/index.html   (+ assets/editor.js, assets/editor.css,
+#   and assets/languages.js, the grammars the page loads after its first paint)
 # where the app finds it relative to bin/flintly, and installs it to share/flintly/dist.
 #
 # Dependencies are not installed here: scripts/install-deps.sh runs `npm ci` in
@@ -29,6 +30,7 @@ add_custom_command(
     ${FLINTLY_EDITOR_PAGE_DIR}/index.html
     ${FLINTLY_EDITOR_PAGE_DIR}/assets/editor.js
     ${FLINTLY_EDITOR_PAGE_DIR}/assets/editor.css
+    ${FLINTLY_EDITOR_PAGE_DIR}/assets/languages.js
   COMMAND ${FLINTLY_NODE_EXECUTABLE} scripts/build.mjs --outdir ${FLINTLY_EDITOR_PAGE_DIR}
   DEPENDS
     ${_flintly_editor_sources}

@@ -1,12 +1,13 @@
-# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [WEBENGINE]
+# flintly_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI] [OWN_DISPLAY] [WEBENGINE]
 #              [LAUNCHER <command...>])
 # One GoogleTest executable registered with ctest (run through LAUNCHER when given, which
 # gets the executable as its last argument). Tests never touch the user's
 # configuration: each runs with its own XDG folders (see tests/support).
 # GUI tests need an X server (the test command runs ctest under xvfb-run); the others
-# use the offscreen platform so they run anywhere.
+# use the offscreen platform so they run anywhere. OWN_DISPLAY gives a GUI test an X
+# server of its own, for tests that change the desktop (a compositor, say).
 function(flintly_test)
-  cmake_parse_arguments(T "GUI;WEBENGINE" "NAME;TIMEOUT" "SOURCES;LIBS;LAUNCHER" ${ARGN})
+  cmake_parse_arguments(T "GUI;OWN_DISPLAY;WEBENGINE" "NAME;TIMEOUT" "SOURCES;LIBS;LAUNCHER" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   if(T_GUI OR T_WEBENGINE)
     set(main flintly_test_main_gui)
@@ -22,6 +23,9 @@ function(flintly_test)
   set(env "QT_QPA_PLATFORM=offscreen")
   if(T_GUI)
     set(env "QT_QPA_PLATFORM=xcb")
+  endif()
+  if(T_OWN_DISPLAY)
+    list(APPEND env "FLINTLY_TEST_OWN_DISPLAY=1")
   endif()
   if(T_WEBENGINE)
     list(APPEND env "QTWEBENGINE_DISABLE_SANDBOX=1" "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox")

@@ -99,7 +99,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, fonts-dejavu-core | fonts-noto-core | fonts-liberation2")
+# libcurl is loaded when first used (updates, uploads), so no link names it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, libcurl4, fonts-dejavu-core | fonts-noto-core | fonts-liberation2")
 # Opening links and folders, the session bus (tray, file manager, portals), secure
 # update checks.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, dbus-user-session | dbus-x11, ca-certificates")

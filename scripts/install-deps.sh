@@ -9,9 +9,10 @@ PACKAGES=(
   qt6-webchannel-dev qt6-svg-dev qt6-tools-dev libgl-dev libegl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 zlib1g-dev libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev
-  libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libx11-dev libx11-xcb-dev libxtst-dev
-  xvfb xauth xdotool x11-utils x11-xserver-utils openbox
-  chromium fonts-noto-cjk python3
+  libglib2.0-dev libglib2.0-bin
+  libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-shape0-dev libxcb-xfixes0-dev libx11-dev libx11-xcb-dev libxtst-dev
+  xvfb xauth xdotool x11-utils x11-xserver-utils openbox xcompmgr
+  chromium fonts-noto-cjk python3 ripgrep
   # the desktop portal's tests: a private session bus, and a headless KDE Plasma desktop
   # (../shared/tools/kde-portal/run.sh) for the end-to-end one
   dbus kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin

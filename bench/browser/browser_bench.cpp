@@ -141,7 +141,7 @@ int list(const QString& dir)
         std::vector<double> times;
         for (const QString& q : set) {
             clock.restart();
-            const auto rows = index->filter(q, SortMode::modifiedDesc);
+            const auto rows = index->matchNames(search::SearchQuery::parse(q), SortMode::modifiedDesc);
             times.push_back(clock.nsecsElapsed() / 1e6);
         }
         std::printf("filter_%d_index_only_median_ms %.2f (max %.2f)\n", length, median(times),

@@ -2,10 +2,8 @@
 
 #include "analytics/AnalyticsLogger.h"
 #include "analytics/AnalyticsPaths.h"
+#include "analytics/SqliteStatement.h"
 
-#include <sqlite3.h>
-
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -32,22 +30,10 @@ double nowSeconds()
     return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
-// Finalises the statement however the operation ends.
-struct Statement {
-    sqlite3_stmt* handle = nullptr;
-    ~Statement() { finalize(); }
-    // The connection cannot close while a statement is alive.
-    void finalize()
-    {
-        sqlite3_finalize(handle);
-        handle = nullptr;
-    }
-};
-
 }  // namespace
 
 AnalyticsDB::AnalyticsDB(const std::string& name, std::string cacheDirectory, QueueLimits limits)
-    : apiToken_(lettersAndDigits(name)), cacheDirectory_(std::move(cacheDirectory)), limits_(limits)
+    : apiToken_(lettersAndDigits(name)), cacheDirectory_(std::move(cacheDirectory)), trimmer_(limits)
 {
     open();
 }
@@ -110,7 +96,7 @@ void AnalyticsDB::openLocked()
     ANALYTICS_INFO("Successfully opened connection to database at path: " + dbPath);
 
     {
-        Statement pragma;
+        SqliteStatement pragma;
         if (sqlite3_prepare_v2(connection_, "PRAGMA journal_mode=WAL;", -1, &pragma.handle, nullptr) != SQLITE_OK) {
             logSqlError("PRAGMA journal_mode=WAL statement could not be prepared");
         } else if (sqlite3_step(pragma.handle) == SQLITE_ROW) {
@@ -132,7 +118,7 @@ void AnalyticsDB::createTableLocked(PersistenceType type)
     {
         const std::string sql = "CREATE TABLE IF NOT EXISTS " + table
             + "(id integer primary key autoincrement,data blob,time real,flag integer);";
-        Statement stmt;
+        SqliteStatement stmt;
         if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK)
             logSqlError("CREATE statement for table " + table + " could not be prepared");
         else if (sqlite3_step(stmt.handle) == SQLITE_DONE)
@@ -144,7 +130,7 @@ void AnalyticsDB::createTableLocked(PersistenceType type)
         return;
     const std::string index = "idx_" + table + "_time";
     const std::string sql = "CREATE INDEX IF NOT EXISTS " + index + " ON " + table + " (time);";
-    Statement stmt;
+    SqliteStatement stmt;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK)
         logSqlError("CREATE statement for index " + index + " could not be prepared");
     else if (sqlite3_step(stmt.handle) == SQLITE_DONE)
@@ -221,7 +207,7 @@ bool AnalyticsDB::insertRow(PersistenceType type, const std::string& data, bool 
         return false;
     const std::string table = tableName(type);
     const std::string sql = "INSERT INTO " + table + " (data, flag, time) VALUES(?, ?, ?);";
-    Statement stmt;
+    SqliteStatement stmt;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK) {
         logSqlError("INSERT statement for table " + table + " could not be prepared");
         recreateLocked();
@@ -234,7 +220,7 @@ bool AnalyticsDB::insertRow(PersistenceType type, const std::string& data, bool 
     if (rc == SQLITE_DONE) {
         ANALYTICS_INFO("Successfully inserted row into table " + table);
         stmt.finalize();
-        enforceLimitsLocked(type, static_cast<std::int64_t>(data.size()));
+        trimmer_.afterInsert(connection_, type, table, static_cast<std::int64_t>(data.size()));
         return true;
     }
     logSqlError("Failed to insert row into table " + table);
@@ -243,65 +229,6 @@ bool AnalyticsDB::insertRow(PersistenceType type, const std::string& data, bool 
         recreateLocked();
     }
     return false;
-}
-
-std::optional<std::pair<std::int64_t, std::int64_t>> AnalyticsDB::rowsAndBytesLocked(const std::string& table)
-{
-    // length() of a blob column is read from the record header, without the blob.
-    const std::string sql = "SELECT COUNT(*), COALESCE(SUM(LENGTH(data)), 0) FROM " + table;
-    Statement stmt;
-    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK
-        || sqlite3_step(stmt.handle) != SQLITE_ROW)
-        return std::nullopt;
-    return std::make_pair(sqlite3_column_int64(stmt.handle, 0), sqlite3_column_int64(stmt.handle, 1));
-}
-
-void AnalyticsDB::enforceLimitsLocked(PersistenceType type, std::int64_t insertedBytes)
-{
-    Estimate& estimate = estimates_[static_cast<int>(type)];
-    if (estimate.rows >= 0) {
-        estimate.rows += 1;
-        estimate.bytes += insertedBytes;
-        if (estimate.rows <= limits_.maxRows && estimate.bytes <= limits_.maxBytes)
-            return;
-    }
-    const std::string table = tableName(type);
-    const auto counted = rowsAndBytesLocked(table);
-    if (!counted)
-        return;
-    estimate = {counted->first, counted->second};
-    if (estimate.rows <= limits_.maxRows && estimate.bytes <= limits_.maxBytes)
-        return;
-
-    // Down to nine tenths, so that a full queue trims (and logs) once per many records
-    // rather than at every one.
-    const std::int64_t excessRows = std::max<std::int64_t>(0, estimate.rows - limits_.maxRows * 9 / 10);
-    const std::int64_t excessBytes = std::max<std::int64_t>(0, estimate.bytes - limits_.maxBytes * 9 / 10);
-    std::int64_t dropRows = 0;
-    std::int64_t dropBytes = 0;
-    {
-        Statement oldest;
-        const std::string sql = "SELECT LENGTH(data) FROM " + table + " ORDER BY time, id";
-        if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &oldest.handle, nullptr) != SQLITE_OK)
-            return;
-        while ((dropRows < excessRows || dropBytes < excessBytes) && sqlite3_step(oldest.handle) == SQLITE_ROW) {
-            ++dropRows;
-            dropBytes += sqlite3_column_int64(oldest.handle, 0);
-        }
-    }
-    const std::string sql = "DELETE FROM " + table + " WHERE id IN (SELECT id FROM " + table
-        + " ORDER BY time, id LIMIT " + std::to_string(dropRows) + ")";
-    Statement drop;
-    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &drop.handle, nullptr) != SQLITE_OK
-        || sqlite3_step(drop.handle) != SQLITE_DONE) {
-        logSqlError("Failed to drop the oldest rows of table " + table);
-        return;
-    }
-    estimate.rows -= dropRows;
-    estimate.bytes -= dropBytes;
-    ANALYTICS_WARNING("Queue " + table + " is full (" + std::to_string(limits_.maxRows) + " records or "
-                      + std::to_string(limits_.maxBytes) + " bytes): dropped the " + std::to_string(dropRows)
-                      + " oldest records");
 }
 
 bool AnalyticsDB::deleteRows(PersistenceType type, const std::vector<std::int64_t>& ids, bool isDeleteAll)
@@ -320,7 +247,7 @@ bool AnalyticsDB::deleteRows(PersistenceType type, const std::vector<std::int64_
         }
         sql += ")";
     }
-    Statement stmt;
+    SqliteStatement stmt;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK) {
         logSqlError("DELETE statement for table " + table + " could not be prepared");
         recreateLocked();
@@ -347,7 +274,7 @@ bool AnalyticsDB::updateRowsFlag(PersistenceType type, bool newFlag)
     const std::string table = tableName(type);
     const std::string sql = "UPDATE " + table + " SET flag = " + (newFlag ? "true" : "false")
         + " where flag = " + (newFlag ? "false" : "true");
-    Statement stmt;
+    SqliteStatement stmt;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK) {
         logSqlError("UPDATE statement for table " + table + " could not be prepared");
         recreateLocked();
@@ -376,7 +303,7 @@ std::vector<nlohmann::json> AnalyticsDB::readRows(PersistenceType type, std::int
     std::string sql = "SELECT id, data FROM " + table + " WHERE flag = " + (flag ? "1" : "0") + " ORDER BY time";
     if (numRows != kAllRows)
         sql += " LIMIT " + std::to_string(numRows);
-    Statement stmt;
+    SqliteStatement stmt;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &stmt.handle, nullptr) != SQLITE_OK) {
         logSqlError("SELECT statement for table " + table + " could not be prepared");
         recreateLocked();

@@ -1,25 +1,17 @@
 #pragma once
 
 #include "analytics/AnalyticsTypes.h"
+#include "analytics/QueueTrimmer.h"
 
 #include <cstdint>
 #include <limits>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3;
 
 namespace flintly::analytics {
-
-// How much one table may hold. Records wait here while there is no server URL or the
-// server keeps failing; past either limit the oldest go, so the queue cannot fill the
-// disk of a user who will never be online with a working server.
-struct QueueLimits {
-    std::int64_t maxRows = 10'000;
-    std::int64_t maxBytes = 20 * 1024 * 1024;
-};
 
 // The durable record queue: one SQLite file per project token with a table per
 // PersistenceType. Rows are JSON objects; a read adds the row id as "id" so the flusher
@@ -67,10 +59,6 @@ private:
     // failing for a passing reason such as a full disk or a busy lock.
     bool failureNeedsRecreate(int code) const;
     void createTableLocked(PersistenceType type);
-    // After an insert: when the table may have outgrown a limit, counts it and drops
-    // the oldest rows down to nine tenths of the limit, with one log line.
-    void enforceLimitsLocked(PersistenceType type, std::int64_t insertedBytes);
-    std::optional<std::pair<std::int64_t, std::int64_t>> rowsAndBytesLocked(const std::string& table);
 
     std::string apiToken_;
     std::string cacheDirectory_;
@@ -79,14 +67,7 @@ private:
     // handle that the other has just closed.
     mutable std::mutex mutex_;
     sqlite3* connection_ = nullptr;
-    const QueueLimits limits_;
-    // Per table: the size at the last count plus what was inserted since; never below
-    // the truth (deletes only lower it), so counting is needed only near a limit.
-    struct Estimate {
-        std::int64_t rows = -1;  // -1: not counted yet
-        std::int64_t bytes = 0;
-    };
-    Estimate estimates_[3];
+    QueueTrimmer trimmer_;
 };
 
 }  // namespace flintly::analytics

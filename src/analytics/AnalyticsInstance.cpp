@@ -5,55 +5,15 @@
 #include "analytics/AnalyticsSuite.h"
 #include "analytics/JSONHandler.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <random>
-
 namespace flintly::analytics {
-
-namespace {
-
-std::string randomUUID()
-{
-    thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::uint64_t high = generator();
-    std::uint64_t low = generator();
-    high = (high & 0xffffffffffff0fffULL) | 0x0000000000004000ULL;  // version 4
-    low = (low & 0x3fffffffffffffffULL) | 0x8000000000000000ULL;    // RFC 4122 variant
-    char buffer[37];
-    std::snprintf(buffer, sizeof buffer, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(high >> 32),
-                  static_cast<unsigned>((high >> 16) & 0xffff), static_cast<unsigned>(high & 0xffff),
-                  static_cast<unsigned>(low >> 48), static_cast<unsigned long long>(low & 0xffffffffffffULL));
-    return buffer;
-}
-
-// The stable id of this machine, for clients that ask for one id per device.
-std::optional<std::string> machineId()
-{
-    std::ifstream in("/etc/machine-id");
-    std::string id;
-    if (in >> id && !id.empty())
-        return id;
-    return std::nullopt;
-}
-
-std::string suitePathFor(const InstanceOptions& options)
-{
-    if (options.suiteFile)
-        return *options.suiteFile;
-    const auto config = defaultConfigDirectory();
-    return config.empty() ? std::string() : config + "/" + AnalyticsSuite::kFileName;
-}
-
-}  // namespace
 
 AnalyticsInstance::AnalyticsInstance(InstanceOptions options)
     : apiToken_(options.token), name_(options.instanceName.value_or(options.token)),
       trackAutomaticEventsEnabled_(options.trackAutomaticEvents), useUniqueDistinctId_(options.useUniqueDistinctId),
       clock_(options.clock ? options.clock : systemClock()), completionDispatcher_(options.completionDispatcher),
       setUp_(setUpDone_.get_future().share()),
-      flush_(options.serverURL, options.useGzipCompression, clock_, options.networkTimeouts), people_(*this),
+      flush_(options.serverURL, options.useGzipCompression, clock_, options.networkTimeouts),
+      profileUpdates_({trackingQueue_, optOutStatus_, clock_, identity_}), people_(profileUpdates_),
       networkQueue_("com.analytics." + apiToken_ + ".network)", SerialQueue::Priority::Utility),
       trackingQueue_("com.analytics." + apiToken_ + ".tracking)", SerialQueue::Priority::Utility)
 {
@@ -79,14 +39,16 @@ void AnalyticsInstance::setUp(const InstanceOptions& options)
     // name) and no suite file.
     persistence_ = std::make_unique<AnalyticsPersistence>(
         name_, options.cacheDirectory.value_or(defaultCacheDirectory()),
-        apiToken_.empty() ? std::string() : suitePathFor(options), options.queueLimits);
+        apiToken_.empty() ? std::string() : options.suiteFile.value_or(AnalyticsSuite::defaultFilePath()),
+        options.queueLimits);
     const DeviceInfo device = options.device ? *options.device : readDeviceInfo();
     trackInstance_ =
         std::make_unique<Track>(apiToken_, AutomaticProperties::eventProperties(device),
                                 AutomaticProperties::peopleProperties(device), sessionMetadata_, *persistence_);
+    profileUpdates_.setRecordBuilder(*trackInstance_);
 
-    superProperties_ = persistence_->loadSuperProperties();
-    timedEvents_ = persistence_->loadTimedEvents();
+    superProperties_.restore(*persistence_);
+    timedEvents_.restore(*persistence_);
     Identity identity = persistence_->loadIdentity();
     const auto storedOptOut = persistence_->loadOptOutStatus();
     // An opt-out or opt-in called before this ran is queued behind it and wins.
@@ -95,24 +57,16 @@ void AnalyticsInstance::setUp(const InstanceOptions& options)
         persistence_->saveOptOutStatus(true);
 
     if (identity.distinctId.empty()) {
-        std::optional<std::string> deviceId;
-        if (useUniqueDistinctId_)
-            deviceId = machineId();
-        if (!deviceId)
-            deviceId = randomUUID();
-        identity.anonymousId = *deviceId;
-        identity.distinctId = "$device:" + *deviceId;
-        identity.hadPersistedDistinctId = true;
-        identity.userId.reset();
-        identity.alias.reset();
+        Identity fresh = UserIdentity::forNewDevice(useUniqueDistinctId_);
+        fresh.peopleDistinctId = identity.peopleDistinctId;
+        identity = std::move(fresh);
         persistence_->saveIdentity(identity);
     }
-    readWriteLock_.write([&] { identity_ = identity; });
+    identity_.set(identity);
     if (options.superProperties.is_object() && !options.superProperties.empty()) {
         Properties checked = options.superProperties;
         dropInvalidProperties(checked);
-        superProperties_.update(checked);
-        persistence_->saveSuperProperties(superProperties_);
+        superProperties_.merge(checked);
     }
 }
 
@@ -146,12 +100,9 @@ void AnalyticsInstance::trackOnQueue(const std::optional<std::string>& event, Pr
 {
     if (hasOptedOutTracking())
         return;
-    const auto before = timedEvents_.size();
-    trackInstance_->track(event, std::move(properties), captureTime, timedEvents_, superProperties_, identity(),
-                          trackAutomaticEventsEnabled_);
-    // Rewriting an unchanged suite file on every event would cost a sync to disk each.
-    if (timedEvents_.size() != before)
-        persistence_->saveTimedEvents(timedEvents_);
+    trackInstance_->track(event, std::move(properties), captureTime, timedEvents_, superProperties_.values(),
+                          identity(), trackAutomaticEventsEnabled_);
+    timedEvents_.saveTaken();
 }
 
 void AnalyticsInstance::trackWithGroups(const std::optional<std::string>& event, const Properties& properties,
@@ -170,10 +121,7 @@ void AnalyticsInstance::time(const std::string& event)
         return;
     }
     const double start = clock_();
-    trackingQueue_.async([this, event, start] {
-        timedEvents_[event] = start;
-        persistence_->saveTimedEvents(timedEvents_);
-    });
+    trackingQueue_.async([this, event, start] { timedEvents_.start(event, start); });
 }
 
 void AnalyticsInstance::clearTimedEvent(const std::string& event)
@@ -182,18 +130,12 @@ void AnalyticsInstance::clearTimedEvent(const std::string& event)
         ANALYTICS_ERROR("analytics cannot clear an empty timed event");
         return;
     }
-    trackingQueue_.async([this, event] {
-        timedEvents_.erase(event);
-        persistence_->saveTimedEvents(timedEvents_);
-    });
+    trackingQueue_.async([this, event] { timedEvents_.clear(event); });
 }
 
 void AnalyticsInstance::clearTimedEvents()
 {
-    trackingQueue_.async([this] {
-        timedEvents_.clear();
-        persistence_->saveTimedEvents(timedEvents_);
-    });
+    trackingQueue_.async([this] { timedEvents_.clearAll(); });
 }
 
 // ---- identity -------------------------------------------------------------------------
@@ -224,27 +166,10 @@ void AnalyticsInstance::identify(const std::string& distinctId, bool usePeople, 
 
 void AnalyticsInstance::identifyOnQueue(const std::string& distinctId, bool usePeople)
 {
-    std::optional<std::string> previous;
-    readWriteLock_.write([&] {
-        if (!identity_.anonymousId) {
-            identity_.anonymousId = identity_.distinctId;
-            identity_.hadPersistedDistinctId = true;
-        }
-        if (!identity_.userId)
-            identity_.userId = distinctId;
-        if (distinctId != identity_.distinctId) {
-            previous = identity_.distinctId;
-            identity_.distinctId = distinctId;
-        }
-    });
-    if (previous)
+    if (const auto previous = identity_.identify(distinctId, usePeople))
         trackOnQueue("$identify", {{"$anon_distinct_id", *previous}}, clock_());
-    if (usePeople) {
-        readWriteLock_.write([&] { identity_.peopleDistinctId = distinctId; });
+    if (usePeople)
         persistence_->identifyPeople();
-    } else {
-        readWriteLock_.write([&] { identity_.peopleDistinctId.reset(); });
-    }
     saveIdentity();
 }
 
@@ -272,7 +197,7 @@ void AnalyticsInstance::createAlias(const std::string& alias, const std::string&
     }
     const double captureTime = clock_();
     trackingQueue_.async([this, alias, distinctId, usePeople, andIdentify, captureTime] {
-        readWriteLock_.write([&] { identity_.alias = alias; });
+        identity_.setAlias(alias);
         saveIdentity();
         trackOnQueue("$create_alias", {{"distinct_id", distinctId}, {"alias", alias}}, captureTime);
         if (andIdentify)
@@ -285,55 +210,27 @@ void AnalyticsInstance::reset(std::function<void()> completion)
 {
     flush();
     trackingQueue_.async([this, completion] {
-        persistence_->resetEntities();
-        const std::string deviceId = (useUniqueDistinctId_ ? machineId() : std::nullopt).value_or(randomUUID());
-        readWriteLock_.write([&] {
-            identity_ = Identity{};
-            identity_.anonymousId = deviceId;
-            identity_.distinctId = "$device:" + deviceId;
-            identity_.hadPersistedDistinctId = true;
-        });
-        superProperties_ = Properties::object();
-        timedEvents_.clear();
+        forgetTrackedState();
+        identity_.set(UserIdentity::forNewDevice(useUniqueDistinctId_));
         sessionMetadata_ = SessionMetadata();
-        persistence_->saveSuperProperties(superProperties_);
-        persistence_->saveTimedEvents(timedEvents_);
         saveIdentity();
         complete(completion);
     });
 }
 
+void AnalyticsInstance::forgetTrackedState()
+{
+    persistence_->resetEntities();
+    superProperties_.clear();
+    timedEvents_.clearAll();
+}
+
 void AnalyticsInstance::saveIdentity() { persistence_->saveIdentity(identity()); }
 
-std::string AnalyticsInstance::distinctId() const
-{
-    waitUntilSetUp();
-    return readWriteLock_.read([&] { return identity_.distinctId; });
-}
-std::optional<std::string> AnalyticsInstance::anonymousId() const
-{
-    waitUntilSetUp();
-    return readWriteLock_.read([&] { return identity_.anonymousId; });
-}
-std::optional<std::string> AnalyticsInstance::userId() const
-{
-    waitUntilSetUp();
-    return readWriteLock_.read([&] { return identity_.userId; });
-}
-std::optional<std::string> AnalyticsInstance::alias() const
-{
-    waitUntilSetUp();
-    return readWriteLock_.read([&] { return identity_.alias; });
-}
-std::optional<std::string> AnalyticsInstance::peopleDistinctId() const
-{
-    waitUntilSetUp();
-    return readWriteLock_.read([&] { return identity_.peopleDistinctId; });
-}
 Identity AnalyticsInstance::identity() const
 {
     waitUntilSetUp();
-    return readWriteLock_.read([&] { return identity_; });
+    return identity_.get();
 }
 
 // ---- super properties -----------------------------------------------------------------
@@ -342,32 +239,23 @@ void AnalyticsInstance::registerSuperProperties(const Properties& properties)
 {
     Properties checked = properties;
     dropInvalidProperties(checked);
-    trackingQueue_.async([this, checked] {
-        superProperties_.update(checked);
-        persistence_->saveSuperProperties(superProperties_);
-    });
+    trackingQueue_.async([this, checked] { superProperties_.merge(checked); });
 }
 
 void AnalyticsInstance::unregisterSuperProperty(const std::string& name)
 {
-    trackingQueue_.async([this, name] {
-        superProperties_.erase(name);
-        persistence_->saveSuperProperties(superProperties_);
-    });
+    trackingQueue_.async([this, name] { superProperties_.remove(name); });
 }
 
 void AnalyticsInstance::clearSuperProperties()
 {
-    trackingQueue_.async([this] {
-        superProperties_ = Properties::object();
-        persistence_->saveSuperProperties(superProperties_);
-    });
+    trackingQueue_.async([this] { superProperties_.clear(); });
 }
 
 Properties AnalyticsInstance::currentSuperProperties()
 {
     Properties copy;
-    trackingQueue_.sync([&] { copy = superProperties_; });
+    trackingQueue_.sync([&] { copy = superProperties_.values(); });
     return copy;
 }
 
@@ -380,11 +268,7 @@ void AnalyticsInstance::optOutTracking()
     optOutStatus_ = true;
     trackingQueue_.async([this] {
         optOutStatus_ = true;  // over what set-up read, if it ran after the call
-        persistence_->resetEntities();
-        superProperties_ = Properties::object();
-        timedEvents_.clear();
-        persistence_->saveSuperProperties(superProperties_);
-        persistence_->saveTimedEvents(timedEvents_);
+        forgetTrackedState();
         persistence_->saveOptOutStatus(true);
     });
 }
@@ -409,35 +293,6 @@ bool AnalyticsInstance::hasOptedOutTracking() const
 
 // ---- people and groups ----------------------------------------------------------------
 
-void AnalyticsInstance::queuePeopleRecord(const std::string& action, nlohmann::json value, bool ignoreTime)
-{
-    if (optOutStatus_)
-        return;
-    const double captureTime = clock_();
-    trackingQueue_.async([this, action, value = std::move(value), ignoreTime, captureTime]() mutable {
-        if (optOutStatus_)
-            return;
-        if (value.is_object())
-            dropInvalidProperties(value);
-        trackInstance_->trackPeople(action, std::move(value), captureTime, ignoreTime, identity());
-    });
-}
-
-void AnalyticsInstance::queueGroupRecord(const std::string& action, nlohmann::json value, const std::string& groupKey,
-                                         const nlohmann::json& groupID)
-{
-    if (optOutStatus_)
-        return;
-    const double captureTime = clock_();
-    trackingQueue_.async([this, action, value = std::move(value), groupKey, groupID, captureTime]() mutable {
-        if (optOutStatus_)
-            return;
-        if (value.is_object())
-            dropInvalidProperties(value);
-        trackInstance_->trackGroup(action, std::move(value), captureTime, groupKey, groupID);
-    });
-}
-
 Group& AnalyticsInstance::getGroup(const std::string& groupKey, const nlohmann::json& groupID)
 {
     const std::string key = groupKey + "_" + groupID.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -448,7 +303,7 @@ Group& AnalyticsInstance::getGroup(const std::string& groupKey, const nlohmann::
         slot.reset();
     }
     if (!slot)
-        slot = std::make_unique<Group>(*this, groupKey, groupID);
+        slot = std::make_unique<Group>(profileUpdates_, groupKey, groupID);
     return *slot;
 }
 
@@ -460,33 +315,13 @@ void AnalyticsInstance::setGroup(const std::string& groupKey, const std::vector<
 
 void AnalyticsInstance::addGroup(const std::string& groupKey, const Value& groupID)
 {
-    trackingQueue_.async([this, groupKey, groupID] {
-        auto& ids = superProperties_[groupKey];
-        if (!ids.is_array())
-            ids = ids.is_null() ? nlohmann::json::array() : nlohmann::json::array({ids});
-        if (std::find(ids.begin(), ids.end(), groupID) == ids.end())
-            ids.push_back(groupID);
-        persistence_->saveSuperProperties(superProperties_);
-    });
+    trackingQueue_.async([this, groupKey, groupID] { superProperties_.addGroupId(groupKey, groupID); });
     people_.union_({{groupKey, nlohmann::json::array({groupID})}});
 }
 
 void AnalyticsInstance::removeGroup(const std::string& groupKey, const Value& groupID)
 {
-    trackingQueue_.async([this, groupKey, groupID] {
-        const auto it = superProperties_.find(groupKey);
-        if (it == superProperties_.end())
-            return;
-        if (it->is_array()) {
-            auto& ids = *it;
-            ids.erase(std::remove(ids.begin(), ids.end(), groupID), ids.end());
-            if (ids.empty())
-                superProperties_.erase(groupKey);
-        } else if (*it == groupID) {
-            superProperties_.erase(groupKey);
-        }
-        persistence_->saveSuperProperties(superProperties_);
-    });
+    trackingQueue_.async([this, groupKey, groupID] { superProperties_.removeGroupId(groupKey, groupID); });
     people_.remove({{groupKey, groupID}});
 }
 

@@ -2,13 +2,16 @@
 
 #include "analytics/AnalyticsPersistence.h"
 #include "analytics/AnalyticsTypes.h"
-#include "analytics/AutomaticProperties.h"
 #include "analytics/Flush.h"
 #include "analytics/Group.h"
+#include "analytics/InstanceOptions.h"
 #include "analytics/People.h"
-#include "analytics/ReadWriteLock.h"
+#include "analytics/ProfileUpdates.h"
 #include "analytics/SessionMetadata.h"
+#include "analytics/SuperProperties.h"
+#include "analytics/TimedEvents.h"
 #include "analytics/Track.h"
+#include "analytics/UserIdentity.h"
 
 #include "core/SerialQueue.h"
 
@@ -20,34 +23,6 @@
 #include <string>
 
 namespace flintly::analytics {
-
-struct InstanceOptions {
-    std::string token;
-    bool trackAutomaticEvents = false;
-    double flushInterval = 60;
-    std::optional<std::string> instanceName;  // defaults to the token
-    bool optOutTrackingByDefault = false;
-    bool useUniqueDistinctId = false;
-    Properties superProperties;  // null: none
-    std::string serverURL;       // empty: records are kept and never sent
-    bool useGzipCompression = false;
-    // On before the client sets itself up, so its lines are in the log.
-    bool loggingEnabled = false;
-    // Uploaded records in the debug log, not only their count: they carry the user's
-    // folder paths, so only when someone debugs the upload asks for it.
-    bool logBatchContents = false;
-    QueueLimits queueLimits;
-
-    // Seams; the defaults are the real ones.
-    std::optional<std::string> cacheDirectory;  // default: defaultCacheDirectory()
-    std::optional<std::string> suiteFile;       // default: <config>/Analytics.json
-    Clock clock;                                // default: the system clock
-    NetworkTimeouts networkTimeouts;
-    std::optional<DeviceInfo> device;  // default: readDeviceInfo()
-    // Where completions run; the app passes a hop to its GUI thread. Default: on the
-    // client's queue that finished the work.
-    std::function<void(std::function<void()>)> completionDispatcher;
-};
 
 // One analytics client: turns track calls into complete records, keeps the user's
 // identity, super properties and timed events, and flushes the stored records.
@@ -110,12 +85,12 @@ public:
     std::string serverURL() const { return flush_.serverURL(); }
     void setServerURL(const std::string& url) { flush_.setServerURL(url); }
 
-    std::string distinctId() const;
-    std::optional<std::string> anonymousId() const;
-    std::optional<std::string> userId() const;
-    std::optional<std::string> alias() const;
-    std::optional<std::string> peopleDistinctId() const;
     Identity identity() const;
+    std::string distinctId() const { return identity().distinctId; }
+    std::optional<std::string> anonymousId() const { return identity().anonymousId; }
+    std::optional<std::string> userId() const { return identity().userId; }
+    std::optional<std::string> alias() const { return identity().alias; }
+    std::optional<std::string> peopleDistinctId() const { return identity().peopleDistinctId; }
 
     const std::string& apiToken() const { return apiToken_; }
     const std::string& name() const { return name_; }
@@ -123,11 +98,6 @@ public:
 
     // Blocks until everything queued before the call has been stored and sent.
     void waitForPendingWork();
-
-    // For the people and group objects: queue one profile record.
-    void queuePeopleRecord(const std::string& action, nlohmann::json value, bool ignoreTime);
-    void queueGroupRecord(const std::string& action, nlohmann::json value, const std::string& groupKey,
-                          const nlohmann::json& groupID);
 
     Flush& flusher() { return flush_; }
     AnalyticsPersistence& persistence()
@@ -146,6 +116,8 @@ private:
     void trackOnQueue(const std::optional<std::string>& event, Properties properties, double captureTime);
     void identifyOnQueue(const std::string& distinctId, bool usePeople);
     void saveIdentity();
+    // Drops the records, super properties and timed events (reset, opt-out).
+    void forgetTrackedState();
     void complete(const std::function<void()>& completion);
 
     const std::string apiToken_;
@@ -156,16 +128,14 @@ private:
     std::function<void(std::function<void()>)> completionDispatcher_;
     std::atomic<bool> loggingEnabled_{false};
 
-    // Identity: written on the tracking queue, read from anywhere.
-    mutable ReadWriteLock readWriteLock_;
-    Identity identity_;
+    UserIdentity identity_;
     // Read at once by calls from outside, to drop work early; what set-up loads from
     // the suite counts from then on.
     std::atomic<bool> optOutStatus_{false};
 
     // Tracking-queue state.
-    Properties superProperties_ = Properties::object();
-    std::map<std::string, double> timedEvents_;
+    SuperProperties superProperties_;
+    TimedEvents timedEvents_;
     SessionMetadata sessionMetadata_;
 
     std::promise<void> setUpDone_;
@@ -173,6 +143,7 @@ private:
     std::unique_ptr<AnalyticsPersistence> persistence_;
     std::unique_ptr<Track> trackInstance_;
     Flush flush_;
+    ProfileUpdates profileUpdates_;
     People people_;
     std::mutex groupsMutex_;
     std::map<std::string, std::unique_ptr<Group>> groups_;

@@ -11,15 +11,6 @@
 
 namespace flintly::analytics {
 
-struct Identity {
-    std::string distinctId;
-    std::optional<std::string> peopleDistinctId;
-    std::optional<std::string> anonymousId;
-    std::optional<std::string> userId;
-    std::optional<std::string> alias;
-    std::optional<bool> hadPersistedDistinctId;
-};
-
 // One client's storage: the record queues in SQLite and its small state (super
 // properties, timed events, identity, opt-out) in the "Analytics" suite, under keys
 // "analytics-{instanceName}-...". Used only from the client's serial queues.

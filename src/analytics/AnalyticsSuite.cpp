@@ -26,6 +26,12 @@ std::mutex& fileMutex()
 
 AnalyticsSuite::AnalyticsSuite(std::string filePath) : filePath_(std::move(filePath)) {}
 
+std::string AnalyticsSuite::defaultFilePath()
+{
+    const auto config = defaultConfigDirectory();
+    return config.empty() ? std::string() : config + "/" + kFileName;
+}
+
 nlohmann::json AnalyticsSuite::load() const
 {
     std::ifstream in(filePath_, std::ios::binary);

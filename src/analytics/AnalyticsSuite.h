@@ -17,6 +17,8 @@ public:
     static constexpr const char* kFileName = "Analytics.json";
 
     explicit AnalyticsSuite(std::string filePath);
+    // In the default config folder; empty when there is none.
+    static std::string defaultFilePath();
 
     // Null when absent.
     nlohmann::json value(const std::string& key) const;

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace flintly::analytics {
@@ -17,6 +18,17 @@ using Properties = nlohmann::json;
 enum class PersistenceType { Events, People, Groups };
 
 const char* rawValue(PersistenceType type);  // "events", "people", "groups"
+
+// Who the records are about. "distinctId" goes into every record; the people id is
+// known once the user was identified with people use on.
+struct Identity {
+    std::string distinctId;
+    std::optional<std::string> peopleDistinctId;
+    std::optional<std::string> anonymousId;
+    std::optional<std::string> userId;
+    std::optional<std::string> alias;
+    std::optional<bool> hadPersistedDistinctId;
+};
 
 // Seconds since 1970. Injected so that back-off and timed events can be tested without
 // waiting.

@@ -1,7 +1,5 @@
 #include "analytics/Group.h"
 
-#include "analytics/AnalyticsInstance.h"
-
 namespace flintly::analytics {
 
 void Group::set(const Properties& properties) { addGroupRecordToQueue("$set", properties); }
@@ -16,7 +14,7 @@ void Group::deleteGroup() { addGroupRecordToQueue("$delete", ""); }
 
 void Group::addGroupRecordToQueue(const std::string& action, nlohmann::json value)
 {
-    instance_.queueGroupRecord(action, std::move(value), groupKey_, groupID_);
+    queue_.queueGroupRecord(action, std::move(value), groupKey_, groupID_);
 }
 
 }  // namespace flintly::analytics

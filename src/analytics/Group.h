@@ -1,20 +1,19 @@
 #pragma once
 
 #include "analytics/AnalyticsTypes.h"
+#include "analytics/ProfileRecordQueue.h"
 
 #include <string>
 #include <vector>
 
 namespace flintly::analytics {
 
-class AnalyticsInstance;
-
 // Updates of one group profile (a key such as "company" and the group's id), each
 // queued as one group record.
 class Group {
 public:
-    Group(AnalyticsInstance& instance, std::string groupKey, nlohmann::json groupID)
-        : instance_(instance), groupKey_(std::move(groupKey)), groupID_(std::move(groupID))
+    Group(ProfileRecordQueue& queue, std::string groupKey, nlohmann::json groupID)
+        : queue_(queue), groupKey_(std::move(groupKey)), groupID_(std::move(groupID))
     {}
 
     void set(const Properties& properties);
@@ -30,7 +29,7 @@ public:
 private:
     void addGroupRecordToQueue(const std::string& action, nlohmann::json value);
 
-    AnalyticsInstance& instance_;
+    ProfileRecordQueue& queue_;
     std::string groupKey_;
     nlohmann::json groupID_;
 };

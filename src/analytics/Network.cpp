@@ -2,21 +2,14 @@
 
 #include "analytics/AnalyticsLogger.h"
 
-#include <curl/curl.h>
+#include "core/CurlLibrary.h"
 
 #include <algorithm>
 #include <cctype>
-#include <mutex>
 
 namespace flintly::analytics {
 
 namespace {
-
-void globalInit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // Characters that may stand for themselves in a query item; "+" among them, which is
 // why it is replaced afterwards.
@@ -120,7 +113,11 @@ std::string Reason::description() const
 
 Network::Network(NetworkTimeouts timeouts) : timeouts_(timeouts) {}
 
-Network::~Network() { curl_easy_cleanup(static_cast<CURL*>(curl_)); }
+Network::~Network()
+{
+    if (curl_)
+        CurlLibrary::get()->easy_cleanup(static_cast<CURL*>(curl_));
+}
 
 std::string Network::buildURL(const std::string& base, const Resource& resource)
 {
@@ -164,14 +161,21 @@ void Network::apiRequest(const std::string& base, const Resource& resource,
 {
     Response response;
     const std::string url = buildURL(base, resource);
-    // Set up on first use, on the network queue: libcurl's start loads the TLS
-    // library's configuration from disk.
-    if (!curl_) {
-        globalInit();
-        curl_ = curl_easy_init();
-    }
-    if (url.empty() || !curl_) {
+    if (url.empty()) {
         failure(Reason{Reason::Kind::Other, 0, "bad URL: " + base}, response);
+        return;
+    }
+    // Loaded and set up on first use, on the network queue: libcurl's start loads the
+    // TLS library and its configuration from disk.
+    const CurlLibrary* lib = CurlLibrary::get();
+    if (!lib) {
+        failure(Reason{Reason::Kind::Other, 0, CurlLibrary::loadError()}, response);
+        return;
+    }
+    if (!curl_)
+        curl_ = lib->easy_init();
+    if (!curl_) {
+        failure(Reason{Reason::Kind::Other, 0, "curl_easy_init failed"}, response);
         return;
     }
     if (cancelled_) {
@@ -181,45 +185,45 @@ void Network::apiRequest(const std::string& base, const Resource& resource,
     ANALYTICS_DEBUG("Fetching URL " + url);
 
     auto* curl = static_cast<CURL*>(curl_);
-    curl_easy_reset(curl);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_reset(curl);
+    lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
+    lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     // libcurl reads the body during perform, so it must live until then.
     const std::string body = resource.requestBody.value_or(std::string());
     if (resource.method == Resource::Method::Post) {
-        curl_easy_setopt(curl, CURLOPT_POST, 1L);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        lib->easy_setopt(curl, CURLOPT_POST, 1L);
+        lib->easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+        lib->easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     } else {
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        lib->easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
     curl_slist* headerList = nullptr;
     for (const auto& [name, value] : resource.headers)
-        headerList = curl_slist_append(headerList, (name + ": " + value).c_str());
+        headerList = lib->slist_append(headerList, (name + ": " + value).c_str());
     // libcurl would otherwise ask for "100-continue" on large bodies and wait for it.
-    headerList = curl_slist_append(headerList, "Expect:");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerList);
+    headerList = lib->slist_append(headerList, "Expect:");
+    lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headerList);
 
     // The request timeout is a limit on silence (as a URL request's is); the wait is a
     // limit on the whole exchange.
     const auto requestMs = static_cast<long>(timeouts_.requestSeconds * 1000);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, requestMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, requestMs / 1000));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.waitSeconds * 1000));
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Network::progress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, requestMs);
+    lib->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    lib->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, requestMs / 1000));
+    lib->easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.waitSeconds * 1000));
+    lib->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    lib->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Network::progress);
+    lib->easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     Reply reply{response};
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collectBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply);
+    lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collectBody);
+    lib->easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+    lib->easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
+    lib->easy_setopt(curl, CURLOPT_HEADERDATA, &reply);
 
-    const CURLcode code = curl_easy_perform(curl);
-    curl_slist_free_all(headerList);
+    const CURLcode code = lib->easy_perform(curl);
+    lib->slist_free_all(headerList);
     if (code == CURLE_OK)
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.statusCode);
+        lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.statusCode);
 
     if (reply.tooLarge) {
         failure(Reason{Reason::Kind::Other, 0, "reply larger than " + std::to_string(kMaxReplyBytes) + " bytes"},
@@ -228,7 +232,7 @@ void Network::apiRequest(const std::string& base, const Resource& resource,
     }
     if (code != CURLE_OK || response.statusCode == 0) {
         if (code != CURLE_OK)
-            failure(Reason{Reason::Kind::Other, 0, curl_easy_strerror(code)}, response);
+            failure(Reason{Reason::Kind::Other, 0, lib->easy_strerror(code)}, response);
         else
             failure(Reason{Reason::Kind::NoData, 0, {}}, response);
         return;

@@ -1,6 +1,5 @@
 #include "analytics/People.h"
 
-#include "analytics/AnalyticsInstance.h"
 #include "analytics/JSONHandler.h"
 
 #include <chrono>
@@ -29,7 +28,7 @@ void People::deleteUser() { addPeopleRecordToQueue("$delete", ""); }
 
 void People::addPeopleRecordToQueue(const std::string& action, nlohmann::json value)
 {
-    instance_.queuePeopleRecord(action, std::move(value), ignoreTime);
+    queue_.queuePeopleRecord(action, std::move(value), ignoreTime);
 }
 
 }  // namespace flintly::analytics

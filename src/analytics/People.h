@@ -1,18 +1,17 @@
 #pragma once
 
 #include "analytics/AnalyticsTypes.h"
+#include "analytics/ProfileRecordQueue.h"
 
 #include <string>
 #include <vector>
 
 namespace flintly::analytics {
 
-class AnalyticsInstance;
-
 // Updates of the user's profile, each queued as one people record.
 class People {
 public:
-    explicit People(AnalyticsInstance& instance) : instance_(instance) {}
+    explicit People(ProfileRecordQueue& queue) : queue_(queue) {}
 
     void set(const Properties& properties);
     void setOnce(const Properties& properties);
@@ -31,7 +30,7 @@ public:
 private:
     void addPeopleRecordToQueue(const std::string& action, nlohmann::json value);
 
-    AnalyticsInstance& instance_;
+    ProfileRecordQueue& queue_;
 };
 
 }  // namespace flintly::analytics

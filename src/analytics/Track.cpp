@@ -67,7 +67,7 @@ Track::Track(std::string apiToken, Properties automaticEventProperties, Properti
 {}
 
 std::optional<nlohmann::json> Track::track(const std::optional<std::string>& event, Properties properties,
-                                           double captureTime, std::map<std::string, double>& timedEvents,
+                                           double captureTime, TimedEvents& timedEvents,
                                            const Properties& superProperties, const Identity& identity,
                                            bool automaticEventsEnabled)
 {
@@ -83,11 +83,10 @@ std::optional<nlohmann::json> Track::track(const std::optional<std::string>& eve
     Properties p = automaticEventProperties_;
     p["token"] = apiToken_;
     p["time"] = roundedMilliseconds(captureTime);
-    if (const auto timed = timedEvents.find(name); timed != timedEvents.end()) {
+    if (const auto start = timedEvents.take(name)) {
         char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%.3f", captureTime - timed->second);
+        std::snprintf(buffer, sizeof buffer, "%.3f", captureTime - *start);
         p["$duration"] = std::strtod(buffer, nullptr);
-        timedEvents.erase(timed);
     }
     p["distinct_id"] = identity.distinctId;
     if (identity.anonymousId)

@@ -3,8 +3,8 @@
 #include "analytics/AnalyticsPersistence.h"
 #include "analytics/AnalyticsTypes.h"
 #include "analytics/SessionMetadata.h"
+#include "analytics/TimedEvents.h"
 
-#include <map>
 #include <optional>
 #include <string>
 
@@ -23,12 +23,11 @@ public:
     Track(std::string apiToken, Properties automaticEventProperties, Properties automaticPeopleProperties,
           SessionMetadata& metadata, AnalyticsPersistence& persistence);
 
-    // Stores the event and returns the record, or nullopt when it is dropped. Removes a
+    // Stores the event and returns the record, or nullopt when it is dropped. Takes a
     // finished timed event from `timedEvents` (the caller saves them).
     std::optional<nlohmann::json> track(const std::optional<std::string>& event, Properties properties,
-                                        double captureTime, std::map<std::string, double>& timedEvents,
-                                        const Properties& superProperties, const Identity& identity,
-                                        bool automaticEventsEnabled);
+                                        double captureTime, TimedEvents& timedEvents, const Properties& superProperties,
+                                        const Identity& identity, bool automaticEventsEnabled);
 
     // A people record for `action` ("$set", "$add", ...); stored with flag 1 while the
     // user has not been identified with people use on.

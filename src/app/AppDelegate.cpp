@@ -16,6 +16,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "platform/StartupTrace.h"
 #include "platform/TimeSource.h"
 
 #include <QCoreApplication>
@@ -55,9 +56,13 @@ void AppDelegate::applicationDidFinishLaunching()
         folder = deps_.settings->fileUrlValue(settingskeys::saveFolder);
     if (folder)
         deps_.model->setSaveFolder(*folder);
+    folderRestored_ = true;
+    emit notesFolderRestored();
 
     switch (decideStartup(*deps_.settings, runningVersion())) {
     case StartupOutcome::onboarding:
+        // The panel that onboarding leads to is what the user is waiting for.
+        deps_.startHidden = false;
         onboarding_ = std::make_unique<OnboardingController>(*deps_.settings, *deps_.model, runningVersion());
         // Closed by hand before a folder was chosen, the window is gone and nothing
         // (no panel for the hotkey or the tray to show) could bring it back: quit, and
@@ -72,6 +77,9 @@ void AppDelegate::applicationDidFinishLaunching()
         onboarding_->show();
         if (deps_.adoptWindow && onboarding_->window())
             deps_.adoptWindow(onboarding_->window());
+        // "Quick Open…" works before there is a note panel too; without this its key would
+        // show an empty panel over the onboarding window.
+        SearchPanelController::shared().configure(deps_.model, *deps_.settings);
         break;
     case StartupOutcome::whatsNew:
         // Quitting under the alert ends the launch here: the app is on its way out.
@@ -125,6 +133,7 @@ void AppDelegate::prepareEditor()
     preparedPanel_ = FloatingPanelController::create(*deps_.settings, deps_.model, deps_.panelContent);
     if (auto* editor = preparedPanel_->window()->findChild<WebView*>())
         editor->ensureWebView();
+    traceStartup("editor-started");
 }
 
 void AppDelegate::afterFirstPaint(std::function<void()> work)
@@ -155,7 +164,9 @@ void AppDelegate::setUpPanel()
     if (deps_.adoptWindow)
         deps_.adoptWindow(panel_->window());
     TemplatePanelController::configureShared({deps_.model, deps_.settings, nullptr, {}});
-    panel_->showWindow();
+    if (!std::exchange(deps_.startHidden, false))
+        panel_->showWindow();
+    traceStartup("panel-shown");
     SearchPanelController::shared().configure(deps_.model, *deps_.settings);
     autosave_ = std::make_unique<AutosaveService>(deps_.model, 3.0);
     deps_.model->startFocusSession();
@@ -218,7 +229,7 @@ void AppDelegate::togglePanel(const UserActivation& activation)
     if (!panel_)
         return;
     if (panel_->isVisible())
-        panel_->close();
+        panel_->close(activation);
     else
         panel_->showWindow(activation);
 }
@@ -232,7 +243,7 @@ void AppDelegate::toggleTemplatePanel()
     TemplatePanelController::shared().toggle(panel_->window());
 }
 
-QString AppDelegate::openFile(const QString& path)
+QString AppDelegate::openFile(const QString& path, const UserActivation& activation)
 {
     if (!panel_) {
         if (const auto problem = notePathProblem(path)) {
@@ -247,14 +258,14 @@ QString AppDelegate::openFile(const QString& path)
     }
     QString why;
     deps_.model->open(QUrl::fromLocalFile(path), &why);
-    showPanel();
+    showPanel(activation);
     return why;
 }
 
-void AppDelegate::showPanel()
+void AppDelegate::showPanel(const UserActivation& activation)
 {
     if (panel_)
-        panel_->showWindow();
+        panel_->showWindow(activation);
     else if (onboarding_ && onboarding_->window())
         onboarding_->window()->raise();
 }

@@ -54,6 +54,9 @@ public:
         // Makes the bundled fonts known. Only onboarding's window uses them, so in an
         // ordinary start they wait until the editor is on screen.
         std::function<void()> loadFonts;
+        // `flintly --hidden`: the launch sets the note panel up without showing it.
+        // Onboarding still shows, as nothing else could bring it up.
+        bool startHidden = false;
     };
 
     // How long work that does not feed the first paint waits for the editor page at
@@ -73,27 +76,36 @@ public:
     // that the shown panel is given the keyboard focus.
     void togglePanel(const UserActivation& activation = {});
     // Brings the panel forward (a second launch of the app asks for this).
-    void showPanel();
+    void showPanel(const UserActivation& activation = {});
     // Opens a file that was asked for from outside (`flintly FILE`, "Open With") as the
     // note and shows the panel; before the panel exists (onboarding, the what's-new
     // alert) the file waits for it. Returns empty, or why the file cannot be opened.
-    QString openFile(const QString& path);
+    QString openFile(const QString& path, const UserActivation& activation = {});
     // "Insert Template…" (a menu command): the template panel on the note panel, or away again.
     void toggleTemplatePanel();
 
     void registerWebView(QObject* webView, ScriptEvaluator evaluate);
     // The editor page has loaded (or could not): the work held back for it runs now.
     void editorLoaded();
+    // Runs `work` once the editor is on screen (at once if it is), or after
+    // kAfterFirstPaintMaxWaitMs of the launch at the latest.
+    void afterFirstPaint(std::function<void()> work);
     void applyTheme(int attempt);
+
+    // Whether the launch has got as far as knowing the notes folder (restored, or known
+    // to be missing); notesFolderRestored() when it gets there.
+    bool hasRestoredNotesFolder() const { return folderRestored_; }
 
     FloatingPanelController* panel() const { return panel_.get(); }
     OnboardingController* onboarding() const { return onboarding_.get(); }
     Updater* updater() const { return updaterController_.get(); }
     AutosaveService* autosave() const { return autosave_.get(); }
 
+signals:
+    void notesFolderRestored();
+
 private:
     void prepareEditor();
-    void afterFirstPaint(std::function<void()> work);
     void setUpPanel();
     void firstThemeSynchronisation();
 
@@ -104,6 +116,7 @@ private:
     std::unique_ptr<FloatingPanelController> preparedPanel_;
     std::vector<std::function<void()>> afterFirstPaint_;
     bool editorLoaded_ = false;
+    bool folderRestored_ = false;
     std::unique_ptr<OnboardingController> onboarding_;
     std::unique_ptr<AutosaveService> autosave_;
     std::unique_ptr<Updater> updaterController_;

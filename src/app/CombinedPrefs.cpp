@@ -1,7 +1,9 @@
 #include "app/CombinedPrefs.h"
 
+#include "app/FormGroup.h"
 #include "app/HotkeyStatus.h"
 #include "app/StatisticsFigures.h"
+#include "desktop/AutostartEntry.h"
 #include "document/MarkdownModel.h"
 #include "editor/AppTheme.h"
 #include "editor/ColorScheme.h"
@@ -24,8 +26,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -45,27 +45,6 @@ namespace flintly {
 namespace {
 constexpr int kSymbolSize = 16;
 constexpr int kRowHeight = 34;
-
-// The rounded group behind a section's rows, as a grouped form draws it.
-class FormGroup : public QWidget {
-public:
-    explicit FormGroup(QWidget* parent = nullptr) : QWidget(parent) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-        const QColor fill = palette().color(isDark(palette()) ? QPalette::AlternateBase : QPalette::Base);
-        p.fillPath(path, fill);
-        QColor line = palette().color(QPalette::Mid);
-        line.setAlphaF(0.35);
-        p.setPen(line);
-        p.drawPath(path);
-    }
-};
 
 QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 }  // namespace
@@ -99,6 +78,7 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     connect(favoritesToggle_, &QCheckBox::toggled, this,
             [this](bool on) { deps_.settings->setValue(settingskeys::showDefaultFolder, on); });
     recorder_ = new shortcuts::Recorder(shortcuts::Name(QStringLiteral("showNote")), {}, QString(), deps_.recorder);
+    recorder_->control()->setAccessibleName(QStringLiteral("Note Window Shortcut"));
     // The recorded key, and under it which path carries it.
     hotkeyStatus_ = new HotkeyStatus(*deps_.recorder.shortcuts);
     auto* shortcutValue = new QWidget;
@@ -107,6 +87,20 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     shortcutColumn->setSpacing(2);
     shortcutColumn->addWidget(recorder_, 0, Qt::AlignRight);
     shortcutColumn->addWidget(hotkeyStatus_);
+    if (!deps_.hotkeyFallback.shortcuts)
+        deps_.hotkeyFallback.shortcuts = deps_.recorder.shortcuts;
+    hotkeyFallback_ = new HotkeyFallbackView(deps_.hotkeyFallback);
+    hotkeyFallback_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    if (!deps_.autostart) {
+        ownAutostart_ = std::make_unique<desktop::AutostartEntry>(desktop::AutostartEntry::defaultCommand());
+        deps_.autostart = ownAutostart_.get();
+    }
+    openAtLoginToggle_ = new QCheckBox;
+    openAtLoginToggle_->setAccessibleName(QStringLiteral("Open at Login"));
+    connect(openAtLoginToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        deps_.autostart->setEnabled(on);
+        showChoices();  // what the entry's file now says, written or not
+    });
 
     // Storage
     saveFolderLabel_ = makeValue();
@@ -156,7 +150,12 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
             {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
              favoritesToggle_},
             {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), shortcutValue},
+            {nullptr, hotkeyFallback_},
+            {makeRowLabel(QStringLiteral("Open at Login"), QStringLiteral("power")), openAtLoginToggle_},
         }));
+    QWidget* fallbackRow = hotkeyFallback_->parentWidget();
+    fallbackRow->setVisible(hotkeyFallback_->isNeeded());
+    connect(hotkeyFallback_, &HotkeyFallbackView::neededChanged, fallbackRow, &QWidget::setVisible);
     column->addWidget(
         makeSection(QStringLiteral("Storage"),
                     {
@@ -193,6 +192,8 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The rows are the tab stops; Tab scrolls the one it reaches into view.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
@@ -242,8 +243,12 @@ QWidget* CombinedPrefs::makeSection(const QString& title, const std::vector<std:
         h->setContentsMargins(0, 2, 0, 2);
         if (label)
             h->addWidget(label);
-        h->addStretch(1);
-        h->addWidget(value, 0, Qt::AlignVCenter);
+        if (value->sizePolicy().horizontalPolicy() == QSizePolicy::Expanding) {
+            h->addWidget(value, 1);
+        } else {
+            h->addStretch(1);
+            h->addWidget(value, 0, Qt::AlignVCenter);
+        }
         rowsLayout->addWidget(row);
     }
     layout->addWidget(group);
@@ -288,6 +293,7 @@ QLabel* CombinedPrefs::makeLink(const QString& text, std::function<void()> activ
 void CombinedPrefs::refresh()
 {
     showChoices();
+    hotkeyFallback_->refresh();
     refreshFolder();
     refreshStatistics();
 }
@@ -297,9 +303,11 @@ void CombinedPrefs::showChoices()
     // Showing a setting is not choosing it: nothing is written back from here.
     const QSignalBlocker quietPicker(themePicker_);
     const QSignalBlocker quietToggle(favoritesToggle_);
+    const QSignalBlocker quietLogin(openAtLoginToggle_);
     themePicker_->setCurrentIndex(
         themePicker_->findData(static_cast<int>(appThemeForStored(storedAppThemeRaw(*deps_.settings)))));
     favoritesToggle_->setChecked(deps_.settings->get(settingskeys::showDefaultFolder));
+    openAtLoginToggle_->setChecked(deps_.autostart->isEnabled());
 }
 
 void CombinedPrefs::refreshFolder()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/HotkeyFallbackView.h"
 #include "platform/AppInfo.h"
 #include "shortcuts/RecorderControl.h"
 
@@ -24,6 +25,10 @@ class SettingsStore;
 class TimeSource;
 class UrlOpener;
 
+namespace desktop {
+class AutostartEntry;
+}
+
 namespace shortcuts {
 class Recorder;
 }
@@ -42,6 +47,9 @@ public:
         UrlOpener* urlOpener = nullptr;        // the file manager and the browser
         TimeSource* time = nullptr;            // null: the system clock and Qt timers
         QLocale locale = QLocale();            // digit grouping of the counts
+        // What stands in for the hotkey where the desktop gives none.
+        HotkeyFallbackView::Dependencies hotkeyFallback = {};
+        desktop::AutostartEntry* autostart = nullptr;  // null: the user's autostart entry
         // How to reach whoever answers for this build; an empty one hides its row.
         QString developerName = AppInfo::developerName();
         QString developerEmail = AppInfo::developerEmail();
@@ -60,6 +68,8 @@ public:
     QCheckBox* favoritesToggle() const { return favoritesToggle_; }
     shortcuts::Recorder* shortcutRecorder() const { return recorder_; }
     HotkeyStatus* hotkeyStatus() const { return hotkeyStatus_; }
+    HotkeyFallbackView* hotkeyFallback() const { return hotkeyFallback_; }
+    QCheckBox* openAtLoginToggle() const { return openAtLoginToggle_; }
     QLabel* saveFolderLabel() const { return saveFolderLabel_; }
     QPushButton* changeFolderButton() const { return changeFolderButton_; }
     QLabel* revealLink() const { return revealLink_; }
@@ -100,12 +110,15 @@ private:
     Dependencies deps_;
     QPointer<MarkdownModel> model_;
     std::unique_ptr<OneShotTimer> refreshTimer_;
+    std::unique_ptr<desktop::AutostartEntry> ownAutostart_;
     std::vector<Symbol> symbols_;
     std::vector<Symbol> links_;  // a link label with its text
     QComboBox* themePicker_ = nullptr;
     QCheckBox* favoritesToggle_ = nullptr;
     shortcuts::Recorder* recorder_ = nullptr;
     HotkeyStatus* hotkeyStatus_ = nullptr;
+    HotkeyFallbackView* hotkeyFallback_ = nullptr;
+    QCheckBox* openAtLoginToggle_ = nullptr;
     QLabel* saveFolderLabel_ = nullptr;
     QPushButton* changeFolderButton_ = nullptr;
     QLabel* revealLink_ = nullptr;

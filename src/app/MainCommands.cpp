@@ -45,7 +45,11 @@ MainCommands::MainCommands(Dependencies deps, QObject* parent) : QObject(parent)
     refresh();
 }
 
-MainCommands::~MainCommands() { delete settingsWindow_; }
+MainCommands::~MainCommands()
+{
+    delete settingsWindow_;
+    delete historyWindow_;
+}
 
 std::vector<Command> MainCommands::buildTable()
 {
@@ -75,6 +79,7 @@ std::vector<Command> MainCommands::buildTable()
         {QStringLiteral("Quick Open…"), QKeySequence(Qt::CTRL | Qt::Key_P), [this] { quickOpen(); }, {}, true});
     table.push_back({TemplatePanelController::insertTemplateTitle(), TemplatePanelController::insertTemplateShortcut(),
                      [this] { insertTemplate(); }, panelNeeded});
+    table.push_back({historyTitle(), historyShortcut(), [this] { showHistory(); }, panelNeeded});
     table.push_back(
         {QStringLiteral("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showSettings(); }, {}, true});
     table.push_back({QStringLiteral("Check for Updates…"),
@@ -233,17 +238,25 @@ void MainCommands::insertTemplate()
         deps_.delegate->toggleTemplatePanel();
 }
 
-void MainCommands::showSettings()
+void MainCommands::showSettings() { showOwnedWindow(settingsWindow_, deps_.makeSettingsWindow); }
+
+void MainCommands::showHistory()
 {
-    if (!settingsWindow_ && deps_.makeSettingsWindow) {
-        settingsWindow_ = deps_.makeSettingsWindow();
-        adopt(settingsWindow_);
+    if (hasPanel())
+        showOwnedWindow(historyWindow_, deps_.makeHistoryWindow);
+}
+
+void MainCommands::showOwnedWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make)
+{
+    if (!window && make) {
+        window = make();
+        adopt(window);
     }
-    if (!settingsWindow_)
+    if (!window)
         return;
-    settingsWindow_->show();
-    settingsWindow_->raise();
-    settingsWindow_->activateWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainCommands::checkForUpdates()

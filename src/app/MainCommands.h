@@ -48,11 +48,17 @@ public:
         std::function<void(const QUrl& url, const QByteArray& bookmark)> addRecent;
         // Builds the settings window the first time "Settings…" runs.
         std::function<QWidget*()> makeSettingsWindow;
+        // Builds the history window the first time "History…" runs.
+        std::function<QWidget*()> makeHistoryWindow;
         std::function<void()> quit;   // null: the application's quit
         QString fallbackNotesFolder;  // empty: defaultFallbackNotesFolder()
     };
 
     static QString openNotesFolderTitle() { return QStringLiteral("Show Notes Folder"); }
+    static QString historyTitle() { return QStringLiteral("History…"); }
+    // Ctrl+H is find-and-replace in the editors people type notes in (gedit, VS Code,
+    // LibreOffice); Ctrl+Shift+H is the browsers' full history.
+    static QKeySequence historyShortcut() { return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H); }
 
     // Where "Show Notes Folder" goes before a notes folder is known: "Flintly" in the
     // user's documents folder.
@@ -70,6 +76,7 @@ public:
     // The commands that concern the note, for the note panel's toolbar.
     QMenu* contextMenu() const { return contextMenu_.get(); }
     QWidget* settingsWindow() const { return settingsWindow_; }
+    QWidget* historyWindow() const { return historyWindow_; }
 
     // Makes the command keys work while `window` has the keyboard; the note panel's
     // toolbar also gets the context menu.
@@ -84,6 +91,7 @@ public:
     void quickOpen();
     void insertTemplate();
     void showSettings();
+    void showHistory();
     void checkForUpdates();
     void quit();
 
@@ -91,6 +99,7 @@ private:
     std::vector<Command> buildTable();
     std::unique_ptr<QMenu> buildMenu(bool forTray);
     bool hasPanel() const;
+    void showOwnedWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make);
 
     Dependencies deps_;
     std::vector<Command> table_;
@@ -98,6 +107,7 @@ private:
     std::unique_ptr<QMenu> trayMenu_;
     std::unique_ptr<QMenu> contextMenu_;
     QPointer<QWidget> settingsWindow_;  // owned; kept, hidden, when closed
+    QPointer<QWidget> historyWindow_;   // owned; kept, hidden, when closed
 };
 
 }  // namespace flintly

@@ -1,19 +1,27 @@
 #include "app/OnboardingController.h"
 
 #include "app/OnboardingWindow.h"
+#include "desktop/AutostartEntry.h"
 #include "document/MarkdownModel.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 
+#include <QCheckBox>
 #include <QEvent>
 
 namespace flintly {
 
 OnboardingController::OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
-                                           QObject* parent)
-    : QObject(parent), settings_(settings), model_(&model), currentVersion_(std::move(currentVersion))
-{}
+                                           desktop::AutostartEntry* autostart, QObject* parent)
+    : QObject(parent), settings_(settings), model_(&model), currentVersion_(std::move(currentVersion)),
+      autostart_(autostart)
+{
+    if (!autostart_) {
+        ownAutostart_ = std::make_unique<desktop::AutostartEntry>(desktop::AutostartEntry::defaultCommand());
+        autostart_ = ownAutostart_.get();
+    }
+}
 
 OnboardingController::~OnboardingController()
 {
@@ -39,6 +47,7 @@ void OnboardingController::show()
     // The welcome was seen already; only the folder is missing.
     if (onboarded)
         window_->setStep(OnboardingWindow::Step::chooseFolder);
+    window_->openAtLoginBox()->setChecked(autostart_->isEnabled());
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -68,6 +77,8 @@ void OnboardingController::folderPicked(const std::optional<QUrl>& folder)
         }
         return;
     }
+    if (window_ && window_->openAtLoginBox()->isChecked() != autostart_->isEnabled())
+        autostart_->setEnabled(window_->openAtLoginBox()->isChecked());
     settings_.setFileUrl(settingskeys::saveFolder, *folder);
     if (model_)
         model_->setSaveFolder(*folder);

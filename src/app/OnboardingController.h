@@ -6,21 +6,27 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 namespace flintly {
 
-class MarkdownModel;
+namespace desktop {
+class AutostartEntry;
+}
 
+class MarkdownModel;
 class SettingsStore;
 
-// Runs the first-run flow: shows the window, asks for the notes folder, records that
-// onboarding is done and posts "flintlyDidPickFolder" so the app creates the note panel.
+// Runs the first-run flow: shows the window, asks for the notes folder (and offers to
+// open Flintly at login), records that onboarding is done and posts
+// "flintlyDidPickFolder" so the app creates the note panel.
 class OnboardingController : public QObject {
     Q_OBJECT
 public:
+    // `autostart`: the login entry the folder card offers; null: the user's.
     OnboardingController(SettingsStore& settings, MarkdownModel& model, QString currentVersion,
-                         QObject* parent = nullptr);
+                         desktop::AutostartEntry* autostart = nullptr, QObject* parent = nullptr);
     ~OnboardingController() override;
 
     // Does nothing once onboarding is done, unless the folder has to be asked for again
@@ -45,6 +51,8 @@ private:
     QPointer<MarkdownModel> model_;
     const QString currentVersion_;
     QPointer<OnboardingWindow> window_;
+    std::unique_ptr<desktop::AutostartEntry> ownAutostart_;
+    desktop::AutostartEntry* autostart_ = nullptr;
 };
 
 }  // namespace flintly

@@ -1,8 +1,11 @@
 #include "app/OnboardingWindow.h"
 
+#include "panels/CompositorWatcher.h"
+#include "panels/PanelSurface.h"
 #include "panels/SymbolIcon.h"
 #include "platform/Log.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGraphicsOpacityEffect>
@@ -21,7 +24,8 @@ namespace flintly {
 
 namespace {
 constexpr int kFadeMs = 150;
-}
+constexpr qreal kCornerRadius = 28;
+}  // namespace
 
 QString OnboardingWindow::displayFamily()
 {
@@ -38,6 +42,7 @@ OnboardingWindow::OnboardingWindow(std::function<void()> pickFolder)
     setWindowTitle(QStringLiteral("Welcome to Flintly"));
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(400, 550);
+    surface_ = new PanelSurface(this, kCornerRadius, 0, CompositorWatcher::shared());
     QFont base(displayFamily());
     base.setPixelSize(15);
     setFont(base);
@@ -152,6 +157,12 @@ QWidget* OnboardingWindow::makeFolderCard()
     v->addWidget(
         makeText(QStringLiteral("Flintly stores notes in this folder.\nYou can change it anytime in settings."), 15));
     v->addStretch(1);
+    // The hotkey only works while Flintly runs.
+    openAtLogin_ = new QCheckBox(QStringLiteral("Open Flintly at login, so the hotkey always works"));
+    QFont small = font();
+    small.setPixelSize(13);
+    openAtLogin_->setFont(small);
+    v->addWidget(openAtLogin_, 0, Qt::AlignHCenter);
     pickButton_ = makePrimaryButton(QStringLiteral("Select Folder…"));
     connect(pickButton_, &QPushButton::clicked, this, [this] {
         if (pickFolder_)
@@ -236,10 +247,17 @@ void OnboardingWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 28, 28);
-    // A thin, mostly opaque material: readable without a compositor's blur.
-    p.fillPath(path, isDark() ? QColor(30, 30, 34, 235) : QColor(250, 250, 252, 235));
+    const QPainterPath path = surface_->bodyPath();
+    // A thin, mostly opaque material: readable without a compositor's blur. Without a
+    // compositor nothing shows through and transparent pixels would be black: opaque,
+    // every pixel, and the shape cuts the corners.
+    QColor material = isDark() ? QColor(30, 30, 34) : QColor(250, 250, 252);
+    if (surface_->isComposited()) {
+        material.setAlpha(235);
+        p.fillPath(path, material);
+    } else {
+        p.fillRect(rect(), material);
+    }
     p.setPen(QPen(isDark() ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 30), 1));
     p.drawPath(path);
 }

@@ -4,11 +4,14 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
 
 namespace flintly {
+
+class PanelSurface;
 
 // The first-run window: a welcome card, then the card that asks for the notes folder.
 // Pure view: the controller supplies what picking a folder does.
@@ -24,6 +27,9 @@ public:
     QPushButton* nextButton() const { return nextButton_; }
     QPushButton* pickButton() const { return pickButton_; }
     QPushButton* backButton() const { return backButton_; }
+    // On the folder card: whether Flintly opens at login from now on (off unless the
+    // user ticks it).
+    QCheckBox* openAtLoginBox() const { return openAtLogin_; }
 
     // Fades the window's opacity over 0.15 s; `done` runs at the end.
     void fade(qreal from, qreal to, std::function<void()> done = {});
@@ -44,12 +50,15 @@ private:
     void applyScheme();
     bool isDark() const;
 
+    PanelSurface* surface_ = nullptr;  // child: opaque and cut to shape without a compositor
+
     std::function<void()> pickFolder_;
     Step step_ = Step::welcome;
     QStackedWidget* stack_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QPushButton* pickButton_ = nullptr;
     QPushButton* backButton_ = nullptr;
+    QCheckBox* openAtLogin_ = nullptr;
     QLabel* logo_ = nullptr;
     bool loggedFonts_ = false;
     bool applyingScheme_ = false;

@@ -9,14 +9,16 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
-#include <QUrl>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <utility>
 
 namespace flintly {
 
@@ -81,56 +83,54 @@ bool SingleInstance::tryLock()
         return true;
     }
     lockFd_ = fd;
+    const QByteArray pid = QByteArray::number(::getpid()) + '\n';
+    if (::ftruncate(fd, 0) != 0 || ::write(fd, pid.constData(), static_cast<size_t>(pid.size())) != pid.size())
+        log("⚠️ Could not note the process in the instance lock:", lockPath_);
     return true;
 }
 
-QString SingleInstance::openRequest(const QString& path)
+void SingleInstance::releaseLock()
 {
-    return QStringLiteral("open ") + QString::fromLatin1(QUrl::toPercentEncoding(path));
+    if (lockFd_ >= 0)
+        ::close(std::exchange(lockFd_, -1));
 }
 
-std::optional<QString> SingleInstance::openedPath(const QString& request)
+SingleInstance::Delivery SingleInstance::sendToRunning(const InstanceRequest& request, int connectTimeoutMs,
+                                                       int answerTimeoutMs) const
 {
-    if (!request.startsWith(u"open "))
-        return std::nullopt;
-    return QUrl::fromPercentEncoding(request.mid(5).toLatin1());
-}
-
-SingleInstance::Answer SingleInstance::sendToRunning(const QString& request, int answerMs) const
-{
+    Delivery delivery;
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(socketName_);
-    if (!socket.waitForConnected(1000))
-        return {};
-    socket.write(request.toUtf8() + '\n');
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {}
-    // From here on the running instance may have the request: it is not sent again.
-    Answer answer{Answer::Kind::noAnswer, {}};
+    if (!socket.waitForConnected(connectTimeoutMs))
+        return delivery;
+    socket.write(request.encode());
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(connectTimeoutMs)) {}
     if (socket.bytesToWrite() > 0)
-        return answer;
-    // The answer comes once the request is done (opening a file reads it first).
-    QDeadlineTimer deadline(answerMs);
-    while (!socket.canReadLine() && socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {}
-    if (!socket.canReadLine())
-        return answer;
-    const QString line = QString::fromUtf8(socket.readLine()).trimmed();
-    if (line == u"ok")
-        answer.kind = Answer::Kind::done;
-    else if (line.startsWith(u"error ")) {
-        answer.kind = Answer::Kind::refused;
-        answer.reason = line.mid(6);
+        return delivery;
+    // From here on the running instance may act on the request, answered or not.
+    delivery.outcome = Delivery::Outcome::noAnswer;
+    QDeadlineTimer deadline(answerTimeoutMs);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return delivery;
     }
-    return answer;
+    if (const auto answer = InstanceAnswer::decode(socket.readLine())) {
+        delivery.outcome = Delivery::Outcome::answered;
+        delivery.answer = *answer;
+    }
+    return delivery;
 }
 
-SingleInstance::Answer SingleInstance::handOver(const QString& request, int patienceMs) const
+SingleInstance::Delivery SingleInstance::handOver(const InstanceRequest& request, int patienceMs, int answerTimeoutMs,
+                                                  const std::function<bool()>& stillStarting) const
 {
     QDeadlineTimer deadline(patienceMs);
     for (;;) {
-        const Answer answer = sendToRunning(request);
-        if (answer.kind != Answer::Kind::notListening || deadline.hasExpired())
-            return answer;
+        const Delivery delivery = sendToRunning(request, 1000, answerTimeoutMs);
+        if (delivery.outcome != Delivery::Outcome::notRunning || deadline.hasExpired()
+            || (stillStarting && !stillStarting()))
+            return delivery;
         // It holds the lock but does not listen yet: still starting.
         QThread::msleep(100);
     }
@@ -157,22 +157,34 @@ bool SingleInstance::listen(Handler handler)
                 socket->deleteLater();
                 continue;
             }
-            connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-                while (socket->canReadLine()) {
-                    const QString line = QString::fromUtf8(socket->readLine()).trimmed();
-                    const bool known = line == u"show" || line == u"toggle" || openedPath(line);
-                    const QString refusal = !known ? QStringLiteral("unknown request")
-                        : handler_                 ? handler_(line)
-                                                   : QString();
-                    // One line: the reason may quote a file name holding a line break.
-                    QString reason = refusal;
-                    reason.replace(u'\n', u' ');
-                    socket->write(reason.isEmpty() ? QByteArray("ok\n") : "error " + reason.toUtf8() + '\n');
-                }
-            });
+            connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { serve(socket); });
         }
     });
     return true;
+}
+
+void SingleInstance::serve(QLocalSocket* socket)
+{
+    while (socket->canReadLine()) {
+        const auto request = InstanceRequest::decode(socket->readLine());
+        QPointer<QLocalSocket> asker(socket);
+        Answer answer = [asker](const InstanceAnswer& a) {
+            if (!asker || asker->state() != QLocalSocket::ConnectedState)
+                return;
+            asker->write(a.encode());
+            asker->flush();
+        };
+        if (!request)
+            answer({false, QStringLiteral("this Flintly does not know that request"), true});
+        else if (handler_)
+            handler_(*request, std::move(answer));
+        else
+            answer({});
+    }
+    // A request is one line; a launch that sends more than any request can hold without
+    // ending it is not one of ours.
+    if (socket->bytesAvailable() > kMaxRequestBytes)
+        socket->abort();
 }
 
 }  // namespace flintly

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QXmlStreamReader>
 
-#include <curl/curl.h>
+#include "core/CurlLibrary.h"
 
 namespace flintly {
 
@@ -121,25 +121,27 @@ void Updater::check(bool userInitiated)
     const QString running = runningVersion_;
     worker_ = std::thread([self, url, running, userInitiated, cancelled = cancelled_] {
         QByteArray body;
-        CURL* curl = curl_easy_init();
+        const CurlLibrary* lib = CurlLibrary::get();
+        CURL* curl = lib ? lib->easy_init() : nullptr;
         CURLcode code = CURLE_FAILED_INIT;
         long status = 0;
         if (curl) {
-            curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-            curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
-            curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-            curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);
-            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, cancelled.get());
-            code = curl_easy_perform(curl);
-            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-            curl_easy_cleanup(curl);
+            lib->easy_setopt(curl, CURLOPT_URL, url.constData());
+            lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+            lib->easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+            lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+            lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+            lib->easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+            lib->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+            lib->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);
+            lib->easy_setopt(curl, CURLOPT_XFERINFODATA, cancelled.get());
+            code = lib->easy_perform(curl);
+            lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+            lib->easy_cleanup(curl);
         }
-        const QString error = code != CURLE_OK ? QString::fromUtf8(curl_easy_strerror(code))
-                                               : (status >= 400 ? QStringLiteral("HTTP %1").arg(status) : QString());
+        const QString error = !lib ? QString::fromStdString(CurlLibrary::loadError())
+            : code != CURLE_OK     ? QString::fromUtf8(lib->easy_strerror(code))
+                                   : (status >= 400 ? QStringLiteral("HTTP %1").arg(status) : QString());
         const auto release = error.isEmpty() ? newestRelease(body) : std::nullopt;
         runOnMainThread([self, error, release, running, userInitiated] {
             if (!self)

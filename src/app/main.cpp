@@ -3,9 +3,12 @@
 #include "analytics/AppEvents.h"
 #include "analytics/AutomaticProperties.h"
 #include "app/AppDelegate.h"
+#include "app/AppendInput.h"
 #include "app/CombinedPrefs.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
+#include "app/LaunchHandOver.h"
+#include "app/LaunchRequests.h"
 #include "app/MainCommands.h"
 #include "app/QuitGuard.h"
 #include "app/SingleInstance.h"
@@ -22,11 +25,16 @@
 #include "editor/ScriptText.h"
 #include "editor/ThemedRootView.h"
 #include "editor/WebViewBridge.h"
+#include "history/HistoryCommand.h"
+#include "history/NoteHistory.h"
+#include "historyview/HistoryWindow.h"
 #include "panels/SymbolIcon.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsStore.h"
+#include "platform/StartupTrace.h"
 #include "platform_widgets/DesktopUrlOpener.h"
 #include "platform_widgets/QtAlertPresenter.h"
 #include "platform_widgets/QtFileChooser.h"
@@ -71,6 +79,7 @@ QStringList announceRecoveredText()
 
 int main(int argc, char** argv)
 {
+    traceStartup("main");
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
@@ -79,8 +88,30 @@ int main(int argc, char** argv)
     case CommandLine::Action::version: std::printf("%s\n", qPrintable(versionText())); return 0;
     case CommandLine::Action::help: std::printf("%s", qPrintable(helpText())); return 0;
     case CommandLine::Action::error: std::fprintf(stderr, "%s\n", qPrintable(cl.error)); return 2;
+    // For when the app will not start: no display, no application object, and not the
+    // running instance's lock.
+    case CommandLine::Action::history:
+        return history::runHistoryCommand(cl.historyNote, cl.historyVersion, stdout, stderr);
     default: break;
     }
+    // The text to add is checked, as the bytes it came as, before anything else happens.
+    AppendInput append;
+    if (cl.action == CommandLine::Action::append) {
+        append = cl.appendArgument == u"-"
+            ? AppendInput::fromStream(stdin)
+            : AppendInput::fromBytes(QByteArray(argv[cl.appendIndex]).mid(cl.appendOffset));
+        if (append.status == AppendInput::Status::empty)
+            return 0;
+        if (append.status != AppendInput::Status::text) {
+            std::fprintf(stderr, "%s\n", qPrintable(append.message));
+            return 1;
+        }
+    }
+
+    // One note is open at a time: of several files (a file manager passes every chosen
+    // one), the first is opened.
+    for (const QString& extra : cl.extraFiles)
+        std::fprintf(stderr, "flintly: one note opens at a time; not opening %s\n", qPrintable(extra));
 
     // Windows are X11 ones, under Wayland through XWayland (the hotkey goes through the
     // desktop portal there).
@@ -89,39 +120,36 @@ int main(int argc, char** argv)
     // Before the application object exists: constructing it may already reach the session
     // bus (accessibility, the platform theme), and the portals know an app by this name.
     QGuiApplication::setDesktopFileName(QString::fromUtf16(AppInfo::appId));
+
+    // A later launch hands its request over without ever talking to the display.
+    SingleInstance instance;
+    const InstanceRequest request = launchRequest(cl, append.text);
+    const bool first = instance.tryLock();
+    if (!first || request.kind == InstanceRequest::Kind::append) {
+        QCoreApplication launch(argc, argv);
+        return handOverLaunch(instance, request, first);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Flintly"));
     QApplication::setApplicationVersion(runningVersion());
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
-
-    // One note is open at a time: of several files (a file manager passes every chosen
-    // one), the first is opened.
-    for (const QString& extra : cl.extraFiles)
-        std::fprintf(stderr, "flintly: one note opens at a time; not opening %s\n", qPrintable(extra));
-    SingleInstance instance;
-    const QString request = !cl.file.isEmpty()     ? SingleInstance::openRequest(cl.file)
-        : cl.action == CommandLine::Action::toggle ? QStringLiteral("toggle")
-                                                   : QStringLiteral("show");
-    if (!instance.tryLock()) {
-        const SingleInstance::Answer answer = instance.handOver(request);
-        switch (answer.kind) {
-        case SingleInstance::Answer::Kind::done: return 0;
-        case SingleInstance::Answer::Kind::refused:
-            std::fprintf(stderr, "flintly: cannot open %s: %s\n", qPrintable(cl.file), qPrintable(answer.reason));
-            return 1;
-        default:
-            std::fprintf(stderr, "flintly: a Flintly with the settings in %s is running but does not answer\n",
-                         qPrintable(AppPaths::configDir()));
-            return 1;
-        }
-    }
+    traceStartup("application");
 
     SettingsStore& settings = SettingsStore::standard();
     QtFileChooser chooser;
     QtAlertPresenter alerts;
     DesktopUrlOpener opener;
-    MarkdownModel::configureShared(MarkdownModel::Dependencies(&settings, &chooser));
+    history::HistoryStore::Options historyOptions;
+    if (const qint64 megabytes = settings.get(settingskeys::historyCapMegabytes); megabytes > 0)
+        historyOptions.capBytes = megabytes * 1024 * 1024;
+    // Declared before the model's users: it outlives every save that reports to it, and
+    // its destructor writes what is still queued.
+    history::NoteHistory noteHistory(historyOptions);
+    MarkdownModel::Dependencies modelDeps(&settings, &chooser);
+    modelDeps.versions = &noteHistory;
+    MarkdownModel::configureShared(std::move(modelDeps));
     MarkdownModel& model = MarkdownModel::shared();
     model.setEditorBridge(&WebViewBridge::shared());
 
@@ -131,6 +159,7 @@ int main(int argc, char** argv)
     deps.alerts = &alerts;
     deps.guidePath = AppPaths::resource(QStringLiteral("Guide.md"));
     deps.loadFonts = [] { loadBundledFonts(AppPaths::resource(QStringLiteral("fonts"))); };
+    deps.startHidden = cl.hidden;
     deps.panelContent = [](SettingsStore& store, MarkdownModel* m, QWidget* parent) -> QWidget* {
         return new ThemedRootView(store, *m, parent);
     };
@@ -201,6 +230,12 @@ int main(int argc, char** argv)
         prefs.urlOpener = &opener;
         return new CombinedPrefs(prefs);
     };
+    commandDeps.makeHistoryWindow = [&noteHistory, &model]() -> QWidget* {
+        HistoryWindow::Dependencies history;
+        history.history = &noteHistory;
+        history.model = &model;
+        return new HistoryWindow(history);
+    };
     MainCommands mainCommands(std::move(commandDeps));
     commands = &mainCommands;
     // The recorder refuses combinations the commands use.
@@ -237,27 +272,36 @@ int main(int argc, char** argv)
                 evaluateScript(weak->page(), script, [done](const ScriptOutcome& outcome) { done(outcome.error); });
             });
         });
-    instance.listen([&delegate](const QString& what) -> QString {
-        if (const auto path = SingleInstance::openedPath(what))
-            return delegate.openFile(*path);
-        if (what == u"toggle")
-            delegate.togglePanel();
-        else
-            delegate.showPanel();
-        return {};
+    auto openNote = [&delegate](const QString& path, const QString& token) {
+        return delegate.openFile(path, {0, token});
+    };
+    LaunchRequests launches({&delegate, &model, openNote});
+    instance.listen([&launches](const InstanceRequest& r, SingleInstance::Answer answer) {
+        launches.handle(r, std::move(answer));
     });
 
-    // Shows itself whenever a tray is there, now or later.
-    TrayIcon tray([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    // No part of the first paint: asking the desktop for a tray (a D-Bus round trip) and
+    // making the icon wait until the editor is on screen. From then on it shows itself
+    // whenever a tray is there, now or later.
+    std::unique_ptr<TrayIcon> tray;
+    delegate.afterFirstPaint([&tray, &delegate, &mainCommands] {
+        tray = std::make_unique<TrayIcon>([&delegate] { delegate.togglePanel(); }, mainCommands.trayMenu());
+    });
 
     // From inside the running loop: the what's-new alert is modal, and a quit before
     // exec() has started would be dropped, leaving the process running.
-    QTimer::singleShot(0, &delegate, [&delegate, &cl] {
+    QTimer::singleShot(0, &delegate, [&delegate, &model, &cl, openNote] {
+        traceStartup("launching");
         delegate.applicationDidFinishLaunching();
+        traceStartup("launched");
         if (cl.file.isEmpty())
             return;
+        if (cl.hidden) {
+            model.open(QUrl::fromLocalFile(cl.file));
+            return;
+        }
         // The app runs on with the note it had; the notice in the panel says the same.
-        if (const QString why = delegate.openFile(cl.file); !why.isEmpty())
+        if (const QString why = openNote(cl.file, {}); !why.isEmpty())
             std::fprintf(stderr, "flintly: cannot open %s: %s\n", qPrintable(cl.file), qPrintable(why));
     });
     const int code = app.exec();

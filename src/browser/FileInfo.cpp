@@ -1,5 +1,6 @@
 #include "browser/FileInfo.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator64>
 
@@ -29,6 +30,13 @@ QUuid FileInfo::newId()
                  static_cast<ushort>((hi & 0x0FFF) | 0x4000),           // version 4
                  static_cast<uchar>((byte(0) & 0x3F) | 0x80), byte(1),  // RFC 4122 variant
                  byte(2), byte(3), byte(4), byte(5), byte(6), byte(7));
+}
+
+QString FileInfo::folderBelow(const QString& root) const
+{
+    const QString dir = QFileInfo(path).path();
+    const QString relative = QDir(root.isEmpty() ? QDir::homePath() : root).relativeFilePath(dir);
+    return relative == u"." ? QString() : relative;
 }
 
 FileInfo FileInfo::fromAttributes(const QString& path)

@@ -25,6 +25,9 @@ struct FileInfo {
     friend bool operator==(const FileInfo& a, const FileInfo& b) { return a.path == b.path; }
 
     static FileInfo fromAttributes(const QString& path);
+    // The note's folder relative to `root` ("" when it is `root` itself); relative to
+    // the home folder when no root is given.
+    QString folderBelow(const QString& root) const;
     static QString nameFor(const QString& path);
     // A random (version 4) UUID from a generator seeded once per thread: the system
     // source costs a system call per id, which a large scan would feel.

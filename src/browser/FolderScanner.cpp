@@ -23,15 +23,17 @@ QDateTime utc(const struct statx_timestamp& t)
     return QDateTime::fromMSecsSinceEpoch(t.tv_sec * 1000 + t.tv_nsec / 1000000, Qt::UTC);
 }
 
-FileInfo record(const std::string& path, const struct statx* sx)
+// `name` is the file name at the end of `path`.
+FileInfo record(const std::string& path, const char* name, const struct statx* sx)
 {
-    const QString p = QFile::decodeName(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())));
+    // File names are UTF-8 here (what decodeName does, without its detour).
+    const QString p = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
     if (!sx)
         return FileInfo::fromAttributes(p);
     FileInfo f;
     f.id = FileInfo::newId();
     f.path = p;
-    f.name = FileInfo::nameFor(p);
+    f.name = QString::fromUtf8(name, static_cast<qsizetype>(std::strlen(name)) - 3);  // without ".md"
     f.modifiedDate = (sx->stx_mask & STATX_MTIME) ? utc(sx->stx_mtime) : FileInfo::distantPast();
     f.createdDate = (sx->stx_mask & STATX_BTIME) ? utc(sx->stx_btime) : FileInfo::distantPast();
     f.size = (sx->stx_mask & STATX_SIZE) ? static_cast<qint64>(sx->stx_size) : 0;
@@ -62,6 +64,7 @@ std::vector<FileInfo> scanFolder(const QString& folder, const ScanControl& contr
     std::vector<std::string> pending{root};
     std::vector<std::string> children;
     std::size_t kept = 0;
+    std::string path;  // one buffer for every note's path, not one string each
     while (!pending.empty()) {
         if (control.cancelled && control.cancelled->load(std::memory_order_relaxed))
             return {};
@@ -78,6 +81,11 @@ std::vector<FileInfo> scanFolder(const QString& folder, const ScanControl& contr
         const std::string prefix = dir == "/" ? dir : dir + '/';
         children.clear();
         while (const dirent* e = ::readdir(d)) {
+            // Checked per entry, not per folder: one folder may hold a hundred thousand.
+            if (control.cancelled && control.cancelled->load(std::memory_order_relaxed)) {
+                ::closedir(d);
+                return {};
+            }
             const char* name = e->d_name;
             if (name[0] == '.')
                 continue;
@@ -94,7 +102,9 @@ std::vector<FileInfo> scanFolder(const QString& folder, const ScanControl& contr
             if (note && type == DT_LNK)
                 haveStat = ::statx(fd, name, AT_NO_AUTOMOUNT, kWanted, &sx) == 0;
             if (note) {
-                out.push_back(record(prefix + name, haveStat ? &sx : nullptr));
+                path.assign(prefix);
+                path.append(name);
+                out.push_back(record(path, name, haveStat ? &sx : nullptr));
                 if (++kept % 100 == 0)
                     pause();
             }

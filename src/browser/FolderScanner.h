@@ -12,7 +12,7 @@ struct ScanControl {
     // Called after every 100th note found; the default sleeps for a millisecond so a
     // very large tree does not take a core for itself.
     std::function<void()> pause;
-    // Checked between folders: a scan nobody waits for any more stops early.
+    // Checked at every entry: a scan nobody waits for any more stops at once.
     const std::atomic<bool>* cancelled = nullptr;
 };
 

@@ -1,21 +1,14 @@
 #include "browser/NoteIndex.h"
 
+#include "search/TextFolding.h"
+
 #include <QCollator>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace flintly {
-
-int graphemeCount(const QString& text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int n = 0;
-    while (finder.toNextBoundary() > 0)
-        ++n;
-    return n;
-}
 
 NoteIndex::NoteIndex(std::vector<FileInfo> files) : files_(std::move(files))
 {
@@ -52,15 +45,14 @@ std::shared_ptr<NoteIndex> NoteIndex::sortedBy(std::vector<FileInfo> files, Sort
 void NoteIndex::foldNames()
 {
     offsets_.reserve(files_.size() + 1);
-    std::size_t chars = 0;
+    std::size_t bytes = 0;
     for (const FileInfo& f : files_)
-        chars += static_cast<std::size_t>(f.name.size()) + 1;
-    folded_.reserve(chars);
+        bytes += static_cast<std::size_t>(f.name.size()) + 1;
+    folded_.reserve(bytes);
     for (const FileInfo& f : files_) {
         offsets_.push_back(static_cast<quint32>(folded_.size()));
-        const QString folded = f.name.toCaseFolded();
-        folded_.append(reinterpret_cast<const char16_t*>(folded.utf16()), static_cast<std::size_t>(folded.size()));
-        folded_.push_back(u'\0');
+        folded_.append(search::fold(f.name).toStdString());
+        folded_.push_back('\0');
     }
     offsets_.push_back(static_cast<quint32>(folded_.size()));
 }
@@ -124,51 +116,80 @@ const NoteIndex::Rows& NoteIndex::order(SortMode mode) const
     return *slot;
 }
 
-NoteIndex::Rows NoteIndex::filter(const QString& query, SortMode mode) const
+std::string_view NoteIndex::foldedName(quint32 record) const
 {
-    const Rows& all = order(mode);
-    if (query.isEmpty())
-        return all;
-    const QString q = query.toCaseFolded();
-    // File names cannot hold NUL, and a match must never span two names.
-    if (q.contains(QChar(u'\0')))
-        return {};
-    const std::u16string_view needle(reinterpret_cast<const char16_t*>(q.utf16()), static_cast<std::size_t>(q.size()));
-    const std::size_t n = files_.size();
-    std::vector<char> hit(n, 0);
-    if (graphemeCount(query) < 3) {
-        const std::u16string_view hay(folded_);
-        for (std::size_t i = 0; i < n; ++i)
-            hit[i] = hay.substr(offsets_[i], offsets_[i + 1] - offsets_[i] - 1).starts_with(needle);
-    } else {
-        // Horspool's search over all names at once. The skip table is indexed by the
-        // low byte of a UTF-16 unit; units sharing a low byte share the shortest skip,
-        // which keeps every shift safe.
-        const std::size_t m = needle.size();
-        std::array<std::size_t, 256> skip;
-        skip.fill(m);
-        for (std::size_t i = 0; i + 1 < m; ++i)
-            skip[needle[i] & 0xFF] = std::min(skip[needle[i] & 0xFF], m - 1 - i);
-        const char16_t* hay = folded_.data();
-        const std::size_t end = folded_.size();
-        std::size_t pos = 0;
-        std::size_t record = 0;
-        while (pos + m <= end) {
-            const char16_t last = hay[pos + m - 1];
-            if (last == needle[m - 1] && std::char_traits<char16_t>::compare(hay + pos, needle.data(), m - 1) == 0) {
-                while (offsets_[record + 1] <= pos)
-                    ++record;
-                hit[record] = 1;
-                pos = offsets_[record + 1];  // one hit per name is enough
-                continue;
-            }
-            pos += skip[last & 0xFF];
-        }
+    return std::string_view(folded_).substr(offsets_[record], offsets_[record + 1] - offsets_[record] - 1);
+}
+
+const search::Listing& NoteIndex::listing() const
+{
+    if (!listing_) {
+        auto notes = std::make_shared<std::vector<search::ListedNote>>();
+        notes->reserve(files_.size());
+        for (const FileInfo& f : files_)
+            notes->push_back({f.path, {f.size, f.modifiedDate.toMSecsSinceEpoch()}});
+        listing_ = std::move(notes);
     }
-    Rows out;
-    for (quint32 r : all)
-        if (hit[r])
-            out.push_back(r);
+    return listing_;
+}
+
+// One pass of memmem over all names (UTF-8, each ended by a NUL) per word.
+void NoteIndex::markWord(const std::string& word, quint32 bit, std::vector<quint32>& words) const
+{
+    const std::string& needle = word;
+    // File names cannot hold NUL, and a match must never span two names.
+    if (needle.empty() || needle.find('\0') != std::string::npos)
+        return;
+    const char* hay = folded_.data();
+    const std::size_t end = folded_.size();
+    std::size_t pos = 0;
+    while (pos < end) {
+        const void* found = ::memmem(hay + pos, end - pos, needle.data(), needle.size());
+        if (!found)
+            return;
+        const auto at = static_cast<quint32>(static_cast<const char*>(found) - hay);
+        const auto record =
+            static_cast<std::size_t>(std::upper_bound(offsets_.begin(), offsets_.end(), at) - offsets_.begin() - 1);
+        words[record] |= bit;
+        pos = offsets_[record + 1];  // one hit per name is enough
+    }
+}
+
+NoteIndex::NameMatches NoteIndex::matchNames(const search::SearchQuery& query, SortMode mode) const
+{
+    NameMatches out;
+    const Rows& all = order(mode);
+    if (query.isEmpty()) {
+        out.ranked = all;
+        return out;
+    }
+    out.words.assign(files_.size(), 0);
+    for (qsizetype i = 0; i < query.words.size(); ++i)
+        markWord(query.utf8Words[static_cast<std::size_t>(i)], search::wordBit(i), out.words);
+    // Words 31 and on share a bit that only all of them may set.
+    if (query.words.size() > 31) {
+        std::vector<quint32> rest(files_.size(), search::wordBit(31));
+        for (qsizetype i = 31; i < query.words.size(); ++i) {
+            std::vector<quint32> one(files_.size(), 0);
+            markWord(query.utf8Words[static_cast<std::size_t>(i)], search::wordBit(31), one);
+            for (std::size_t r = 0; r < rest.size(); ++r)
+                rest[r] &= one[r];
+        }
+        for (std::size_t r = 0; r < rest.size(); ++r)
+            out.words[r] = (out.words[r] & ~search::wordBit(31)) | rest[r];
+    }
+    const quint32 every = search::allWords(query);
+    std::array<Rows, 4> tiers;
+    for (quint32 r : all) {
+        if (out.words[r] != every)
+            continue;
+        const auto tier = search::matchName(foldedName(r), query);
+        if (tier != search::NameMatch::none)
+            tiers[static_cast<std::size_t>(tier)].push_back(r);
+    }
+    out.exact = tiers[0].size();
+    for (const Rows& t : tiers)
+        out.ranked.insert(out.ranked.end(), t.begin(), t.end());
     return out;
 }
 

@@ -2,6 +2,9 @@
 
 #include "browser/QuickOpenModel.h"
 #include "document/TextDecoding.h"
+#include "search/Snippet.h"
+
+#include <QPoint>
 
 #include <QRegularExpression>
 
@@ -15,13 +18,22 @@ NoteListModel::NoteListModel(QuickOpenModel* browser, QObject* parent) : QAbstra
         progressRow_ = browser_ && browser_->isScanning();
         endResetModel();
     });
+    connect(browser_, &QuickOpenModel::snippetReady, this, [this](const QString& path) {
+        const int row = rowOf(path);
+        if (row >= 0)
+            emit dataChanged(index(row), index(row), {SnippetRole, EmphasisRole});
+    });
 }
+
+int NoteListModel::fileRows() const { return static_cast<int>(browser_->rowCount()); }
+
+bool NoteListModel::isCreateRow(int row) const { return browser_ && browser_->hasCreateRow() && row == rowCount() - 1; }
 
 int NoteListModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() || !browser_)
         return 0;
-    return static_cast<int>(browser_->rowCount()) + (progressRow_ ? 1 : 0);
+    return fileRows() + (progressRow_ ? 1 : 0) + (browser_->hasCreateRow() ? 1 : 0);
 }
 
 std::optional<FileInfo> NoteListModel::fileAt(int row) const
@@ -49,6 +61,12 @@ QVariant NoteListModel::data(const QModelIndex& index, int role) const
         return progress;
     if (progress)
         return role == Qt::DisplayRole ? QVariant(QStringLiteral("Scanning files...")) : QVariant();
+    if (isCreateRow(index.row())) {
+        if (role == IsCreateRole)
+            return true;
+        return role == Qt::DisplayRole || role == Qt::AccessibleTextRole ? QVariant(browser_->createRowText())
+                                                                         : QVariant();
+    }
     const int r = index.row() - (progressRow_ ? 1 : 0);
     if (r < 0 || static_cast<std::size_t>(r) >= browser_->rowCount())
         return {};
@@ -65,6 +83,20 @@ QVariant NoteListModel::data(const QModelIndex& index, int role) const
         return noteDetail(f);
     case PathRole:
     case Qt::ToolTipRole: return f.path;
+    case FolderRole: return browser_->folderOf(f);
+    case SnippetRole:
+    case EmphasisRole: {
+        const auto snippet = browser_->snippetAt(static_cast<std::size_t>(r));
+        if (!snippet)
+            return {};
+        if (role == SnippetRole)
+            return snippet->text;
+        QList<QPoint> ranges;
+        for (const auto& e : snippet->emphasis)
+            ranges.append(QPoint(static_cast<int>(e.start), static_cast<int>(e.length)));
+        return QVariant::fromValue(ranges);
+    }
+    case IsCreateRole: return false;
     default: return {};
     }
 }

@@ -13,12 +13,21 @@ namespace flintly {
 class QuickOpenModel;
 
 // The quick-open list as a Qt item model: while a scan runs, a progress row first,
-// then one row per listed note. Rows are read on demand, so a hundred thousand notes
-// cost the view only the rows it paints.
+// then one row per listed note, then "Create “query”" when no note has the query as
+// its name. Rows are read on demand, so a hundred thousand notes cost the view only
+// the rows it paints (and a note found by its text has its line read only then).
 class NoteListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { DetailRole = Qt::UserRole + 1, PathRole, IsProgressRole };
+    enum Role {
+        DetailRole = Qt::UserRole + 1,
+        PathRole,
+        IsProgressRole,
+        FolderRole,    // the folder below the browsed one, "" at its top
+        SnippetRole,   // a note found by its text: the matching line (empty until read)
+        EmphasisRole,  // QList<QPoint>: (start, length) of each match in the snippet
+        IsCreateRole,
+    };
 
     explicit NoteListModel(QuickOpenModel* browser, QObject* parent = nullptr);
 
@@ -27,10 +36,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     bool hasProgressRow() const { return progressRow_; }
+    bool isCreateRow(int row) const;
     std::optional<FileInfo> fileAt(int row) const;
     int rowOf(const QString& path) const;
 
 private:
+    int fileRows() const;
+
     QPointer<QuickOpenModel> browser_;
     bool progressRow_ = false;
 };

@@ -1,6 +1,9 @@
 #include "browser/QuickOpenModel.h"
 
-#include "browser/FolderScanner.h"
+#include "browser/DebounceTimer.h"
+#include "browser/NoteCreation.h"
+#include "browser/RecentFileManager.h"
+#include "browser/SnippetCache.h"
 #include "browser/Workspace.h"
 #include "core/AppEvents.h"
 #include "core/UsageTracker.h"
@@ -10,10 +13,12 @@
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "search/SearchEngine.h"
+#include "search/Snippet.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -21,46 +26,36 @@ namespace flintly {
 
 namespace {
 
-class DebounceTimer final : public QueryTimer {
-public:
-    DebounceTimer()
-    {
-        timer_.setSingleShot(true);
-        timer_.setInterval(QuickOpenModel::kDebounceMs);
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
-            if (auto fire = std::exchange(fire_, nullptr))
-                fire();
-        });
-    }
-    void start(std::function<void()> fire) override
-    {
-        fire_ = std::move(fire);
-        timer_.start();
-    }
-    void cancel() override
-    {
-        timer_.stop();
-        fire_ = nullptr;
-    }
-
-private:
-    QTimer timer_;
-    std::function<void()> fire_;
-};
+QuickOpenModel::Dependencies withDefaults(QuickOpenModel::Dependencies deps)
+{
+    if (!deps.queryTimer)
+        deps.queryTimer = std::make_unique<DebounceTimer>(QuickOpenModel::kDebounceMs);
+    if (!deps.background)
+        deps.background = [](std::function<void()> job) { QThreadPool::globalInstance()->start(std::move(job)); };
+    return deps;
+}
 
 std::shared_ptr<NoteIndex> emptyIndex() { return std::make_shared<NoteIndex>(std::vector<FileInfo>{}); }
+
+// For the benchmarks, which follow the list from outside the process.
+void trace(const char* what, std::size_t count)
+{
+    static const bool on = qEnvironmentVariableIsSet("FLINTLY_TRACE_BROWSER");
+    if (on)
+        std::fprintf(stderr, "flintly-trace %s %lld %zu\n", what,
+                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), count);
+}
 
 }  // namespace
 
 QuickOpenModel::QuickOpenModel(Dependencies deps, QObject* parent)
-    : QObject(parent), deps_(std::move(deps)), files_(emptyIndex())
+    : QObject(parent), deps_(withDefaults(std::move(deps))), files_(emptyIndex()),
+      scans_(deps_.background, deps_.scanPause), firstIndexing_(deps_.background, deps_.scanPause)
 {
     tracker_ = deps_.tracker ? deps_.tracker : &usageTracker();
-    if (!deps_.queryTimer)
-        deps_.queryTimer = std::make_unique<DebounceTimer>();
-    if (!deps_.background)
-        deps_.background = [](std::function<void()> job) { QThreadPool::globalInstance()->start(std::move(job)); };
     workspace_ = std::make_unique<Workspace>(*deps_.settings, deps_.model, deps_.chooser);
+    snippets_ = new SnippetCache(deps_.background, this);
+    connect(snippets_, &SnippetCache::snippetReady, this, &QuickOpenModel::snippetReady);
     connect(workspace_.get(), &Workspace::browseRequested, this, &QuickOpenModel::openFolder);
     connect(workspace_.get(), &Workspace::sortModeChanged, this, [this] {
         filteredCache_.clear();
@@ -70,16 +65,37 @@ QuickOpenModel::QuickOpenModel(Dependencies deps, QObject* parent)
     connect(workspace_.get(), &Workspace::listFocusRequested, this, &QuickOpenModel::listFocusRequested);
     NotificationCenter::defaultCenter().observe(
         QStringLiteral("OpenPinned"), this, [this](const Notification& n) { workspace_->openPinnedByIndex(n.object); });
-
-    // Nothing in Flintly writes this list; whatever another version left there is shown
-    // while no folder is browsed.
-    recent_ = deps_.settings->stringListValue(settingskeys::recentFiles).mid(0, kRecentLimit);
+    if (deps_.recents)
+        connect(deps_.recents, &RecentFileManager::filesChanged, this, [this] {
+            recentIndex_.reset();
+            if (debouncedQuery_.trimmed().isEmpty())
+                refilter();
+        });
+    if (deps_.search) {
+        connect(deps_.search, &search::SearchEngine::indexProgress, this, [this](qint64 done, qint64 total) {
+            indexProgress_ = {done, total};
+            emit indexProgressChanged();
+        });
+        if (deps_.model)
+            connect(deps_.model, &MarkdownModel::fileWritten, this,
+                    [this](const QString& path) { deps_.search->noteChanged(path); });
+        if (deps_.indexAfterStartMs >= 0)
+            QTimer::singleShot(deps_.indexAfterStartMs, this, &QuickOpenModel::indexNotesFolder);
+    }
+    // Quitting never waits for a walk or for indexing: both stop where they are.
+    if (auto* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            scans_.cancel();
+            firstIndexing_.cancel();
+            if (deps_.search)
+                deps_.search->stop();
+        });
     refilter();
 }
 
-QuickOpenModel::~QuickOpenModel() { cancelRunningScan(); }
+QuickOpenModel::~QuickOpenModel() = default;
 
-const FileInfo& QuickOpenModel::fileAt(std::size_t row) const { return rowsSource_->files()[(*rows_)[row]]; }
+const FileInfo& QuickOpenModel::fileAt(std::size_t row) const { return rowsSource_->files()[rows_->records[row]]; }
 
 QList<FileInfo> QuickOpenModel::filteredFiles() const
 {
@@ -94,9 +110,10 @@ int QuickOpenModel::rowOf(const QString& path) const
 {
     if (!rows_)
         return -1;
+    const auto& records = rows_->records;
     if (selection_ && selectionIndex_ && selectionSource_ == rowsSource_ && path == selection_->path) {
-        const auto at = std::find(rows_->begin(), rows_->end(), *selectionIndex_);
-        return at == rows_->end() ? -1 : static_cast<int>(at - rows_->begin());
+        const auto at = std::find(records.begin(), records.end(), *selectionIndex_);
+        return at == records.end() ? -1 : static_cast<int>(at - records.begin());
     }
     for (std::size_t i = 0; i < rowCount(); ++i)
         if (fileAt(i).path == path)
@@ -104,7 +121,28 @@ int QuickOpenModel::rowOf(const QString& path) const
     return -1;
 }
 
+std::optional<search::Snippet> QuickOpenModel::snippetAt(std::size_t row) const
+{
+    if (!isContentRow(row))
+        return std::nullopt;
+    return snippets_->snippet(fileAt(row).path);
+}
+
+QString QuickOpenModel::folderOf(const FileInfo& file) const
+{
+    return file.folderBelow(workspace_->vaultURL().toLocalFile());
+}
+
 const std::vector<FileInfo>& QuickOpenModel::files() const { return files_->files(); }
+
+QStringList QuickOpenModel::recentPaths() const
+{
+    QStringList out;
+    if (deps_.recents)
+        for (const RecentFile& f : deps_.recents->files())
+            out.append(f.url.toLocalFile());
+    return out;
+}
 
 std::shared_ptr<const NoteIndex> QuickOpenModel::source() const
 {
@@ -112,7 +150,7 @@ std::shared_ptr<const NoteIndex> QuickOpenModel::source() const
         return files_;
     if (!recentIndex_) {
         std::vector<FileInfo> records;
-        for (const QString& path : recent_)
+        for (const QString& path : recentPaths())
             records.push_back(FileInfo::fromAttributes(path));
         recentIndex_ = std::make_shared<NoteIndex>(std::move(records));
     }
@@ -145,22 +183,40 @@ void QuickOpenModel::refilter()
     const SortMode mode = workspace_->sortMode();
     const QString q = debouncedQuery_.trimmed();
     const QString key = q + QLatin1Char('_') + sortmode::rawValue(mode);
+    const search::SearchQuery query = search::SearchQuery::parse(q);
+    snippets_->setQuery(query);
+    ++textSearch_;
     if (const auto it = filteredCache_.constFind(key); it != filteredCache_.cend()) {
         rows_ = *it;
+    } else if (query.isEmpty()) {
+        rows_ = std::make_shared<const ResultRows>(allRows(*src, mode, recentPaths()));
     } else {
-        rows_ = std::make_shared<const NoteIndex::Rows>(src->filter(q, mode));
-        if (!q.isEmpty())
+        auto names = std::make_shared<const NoteIndex::NameMatches>(src->matchNames(query, mode));
+        rows_ = std::make_shared<const ResultRows>(rankedRows(*src, *names, query, mode, nullptr));
+        if (deps_.search) {
+            const quint64 serial = textSearch_;
+            const std::weak_ptr<int> alive = alive_;
+            deps_.search->search(
+                src->listing(), query, [this, alive, serial, src, names, query, mode, key](search::WordHits hits) {
+                    auto rows = std::make_shared<const ResultRows>(rankedRows(*src, *names, query, mode, &hits));
+                    runOnMainThread([this, alive, serial, src, rows, key] {
+                        if (!alive.lock() || serial != textSearch_ || src != rowsSource_)
+                            return;
+                        rows_ = rows;
+                        filteredCache_.insert(key, rows_);
+                        trace("text-results", rows_->records.size());
+                        emit listChanged();
+                    });
+                });
+        } else {
+            auto done = *rows_;
+            done.contentPending = false;
+            rows_ = std::make_shared<const ResultRows>(std::move(done));
             filteredCache_.insert(key, rows_);
+        }
     }
     rowsSource_ = src;
     emit listChanged();
-}
-
-void QuickOpenModel::cancelRunningScan()
-{
-    if (scanCancelled_)
-        scanCancelled_->store(true);
-    scanCancelled_.reset();
 }
 
 void QuickOpenModel::setFiles(const QUrl& folder, std::shared_ptr<NoteIndex> index)
@@ -171,11 +227,12 @@ void QuickOpenModel::setFiles(const QUrl& folder, std::shared_ptr<NoteIndex> ind
     refilter();
 }
 
-void QuickOpenModel::openFolder(const QUrl& folder)
+void QuickOpenModel::openFolder(const QUrl& folder) { scan(folder, false); }
+
+// A quiet scan (quick open shown again) keeps the list as it is until the new one is
+// in: no progress row, no event, the selection kept where it still is.
+void QuickOpenModel::scan(const QUrl& folder, bool quietly)
 {
-    // Whatever scan is still running is for a list nobody will see.
-    cancelRunningScan();
-    const quint64 generation = ++scanGeneration_;
     const QString path = folder.toLocalFile();
     const QFileInfo info(path);
     if (!info.isDir() || !info.isReadable()) {
@@ -183,49 +240,49 @@ void QuickOpenModel::openFolder(const QUrl& folder)
         setFiles(folder, emptyIndex());
         return;
     }
-    isScanning_ = true;
-    if (folder != filesFolder_)
-        setFiles(folder, emptyIndex());  // another folder's notes never stand under this chip
-    else
-        emit listChanged();
+    if (!quietly) {
+        isScanning_ = true;
+        if (folder != filesFolder_)
+            setFiles(folder, emptyIndex());  // another folder's notes never stand under this chip
+        else
+            emit listChanged();
+    }
 
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    scanCancelled_ = cancelled;
-    const SortMode mode = workspace_->sortMode();
-    const std::weak_ptr<int> alive = alive_;
-    const auto pause = deps_.scanPause;
-    deps_.background([this, alive, cancelled, generation, folder, path, mode, pause] {
-        ScanControl control;
-        control.pause = pause;
-        control.cancelled = cancelled.get();
-        std::vector<FileInfo> found = scanFolder(path, control);
-        if (cancelled->load())
-            return;
-        std::shared_ptr<NoteIndex> index = NoteIndex::sortedBy(std::move(found), mode);
-        runOnMainThread([this, alive, generation, folder, index] {
-            if (alive.lock())
-                completeScan(generation, folder, index);
-        });
+    // Whatever scan is still running is for a list nobody will see.
+    scans_.start(path, workspace_->sortMode(), this, [this, folder, quietly](std::shared_ptr<NoteIndex> index) {
+        completeScan(folder, std::move(index), quietly);
     });
 }
 
-void QuickOpenModel::completeScan(quint64 generation, const QUrl& folder, std::shared_ptr<NoteIndex> index)
+// Only the scan of the folder chosen last is shown; isScanning holds until it is in.
+void QuickOpenModel::completeScan(const QUrl& folder, std::shared_ptr<NoteIndex> index, bool quietly)
 {
-    // Only the scan of the folder chosen last is shown; isScanning holds until it is in.
-    if (generation != scanGeneration_)
-        return;
-    scanCancelled_.reset();
     isScanning_ = false;
     const std::size_t count = index->size();
-    const NoteIndex::Rows& ordered = index->order(workspace_->sortMode());
-    const std::optional<quint32> first = ordered.empty() ? std::nullopt : std::optional<quint32>(ordered.front());
+    const QString kept = selection_ ? selection_->path : QString();
     setFiles(folder, index);
-    setSelection(index, first);
-    // For the benchmarks, which wait for the list from outside the process.
-    if (qEnvironmentVariableIsSet("FLINTLY_TRACE_BROWSER"))
-        std::fprintf(stderr, "flintly-trace scan-complete %lld %zu\n",
-                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()), count);
+    if (deps_.search)
+        deps_.search->keepCurrent(folder.toLocalFile(), index->listing());
+    trace("scan-complete", count);
+    if (quietly) {
+        select(kept);
+        return;
+    }
+    selectFirst();
     events::importScanComplete(*tracker_, folder.toLocalFile().toStdString(), static_cast<std::int64_t>(count));
+}
+
+// The notes folder's texts are indexed soon after start, before quick open is first
+// shown, so that its first searches read nothing.
+void QuickOpenModel::indexNotesFolder()
+{
+    const QString folder = deps_.model ? Workspace::folderUrl(deps_.model->saveFolder()).toLocalFile() : QString();
+    if (folder.isEmpty() || !deps_.search || !filesFolder_.isEmpty())
+        return;
+    firstIndexing_.start(folder, SortMode::modifiedDesc, this, [this, folder](std::shared_ptr<NoteIndex> index) {
+        if (filesFolder_.isEmpty())
+            deps_.search->keepCurrent(folder, index->listing());
+    });
 }
 
 void QuickOpenModel::setSelection(std::shared_ptr<const NoteIndex> source, std::optional<quint32> index)
@@ -243,41 +300,86 @@ void QuickOpenModel::setSelection(std::shared_ptr<const NoteIndex> source, std::
 
 void QuickOpenModel::select(const QString& path)
 {
-    const int row = rowOf(path);
-    setSelection(rowsSource_, row < 0 ? std::nullopt : std::optional<quint32>((*rows_)[static_cast<std::size_t>(row)]));
+    const int row = path.isEmpty() ? -1 : rowOf(path);
+    setSelection(rowsSource_,
+                 row < 0 ? std::nullopt : std::optional<quint32>(rows_->records[static_cast<std::size_t>(row)]));
 }
 
 void QuickOpenModel::selectFirst()
 {
-    setSelection(rowsSource_, rowCount() ? std::optional<quint32>(rows_->front()) : std::nullopt);
+    setSelection(rowsSource_, rowCount() ? std::optional<quint32>(rows_->records.front()) : std::nullopt);
 }
 
 void QuickOpenModel::clearSelection() { setSelection(nullptr, std::nullopt); }
 
 void QuickOpenModel::openSelection()
 {
-    if (selection_)
-        open(selection_->url());
+    if (!selection_)
+        return;
+    const int row = rowOf(selection_->path);
+    if (row < 0)
+        return;  // hidden by the filter since it was selected
+    openAt(selection_->url(), isContentRow(static_cast<std::size_t>(row)));
 }
 
-void QuickOpenModel::open(const QUrl& url)
+void QuickOpenModel::open(const QUrl& url) { openAt(url, false); }
+
+bool QuickOpenModel::openAt(const QUrl& url, bool revealMatch)
 {
     if (!deps_.model)
-        return;
+        return false;
     deps_.model->open(url);
-    if (deps_.model && QFileInfo(deps_.model->filePath()) == QFileInfo(url.toLocalFile()))
-        emit noteOpened(url);
+    if (!deps_.model || QFileInfo(deps_.model->filePath()) != QFileInfo(url.toLocalFile()))
+        return false;
+    if (revealMatch)
+        revealQueryIn(*deps_.model, search::SearchQuery::parse(debouncedQuery_));
+    if (deps_.recents)
+        if (const auto bookmark = Bookmark::create(url.toLocalFile()))
+            deps_.recents->addRecent(url, *bookmark);
+    emit noteOpened(url);
+    return true;
+}
+
+bool QuickOpenModel::hasCreateRow() const
+{
+    return rows_ && !rows_->hasExactName && !debouncedQuery_.trimmed().isEmpty() && deps_.model
+        && !deps_.model->saveFolder().isEmpty();
+}
+
+QString QuickOpenModel::createRowText() const { return QStringLiteral("Create “%1”").arg(debouncedQuery_.trimmed()); }
+
+void QuickOpenModel::createFromQuery()
+{
+    const QString name = query_.trimmed();
+    if (name.isEmpty() || !deps_.model)
+        return;
+    // A note of that name is opened, never created a second time.
+    const std::string asTyped = search::SearchQuery::parse(name).utf8Phrase;
+    const std::shared_ptr<const NoteIndex> src = source();
+    for (quint32 r : src->order(workspace_->sortMode()))
+        if (src->foldedName(r) == asTyped) {
+            openAt(src->files()[r].url(), false);
+            return;
+        }
+    if (const auto created = createNoteNamed(*deps_.model, name)) {
+        if (deps_.search)
+            deps_.search->noteChanged(*created);
+        emit noteOpened(QUrl::fromLocalFile(*created));
+    }
 }
 
 void QuickOpenModel::appeared()
 {
     const QUrl notes = deps_.model ? deps_.model->saveFolder() : QUrl();
     workspace_->setCurrentCore(notes);
+    workspace_->reloadUnavailable();
     // The notes folder takes its place among the chips before one is browsed: it is
     // never stored with the pinned folders, so before this the list would be empty.
     workspace_->syncDefaultFolder(workspace_->currentCore());
     if (workspace_->vaultURL().isEmpty() && !workspace_->pinned().isEmpty())
         workspace_->browse(workspace_->pinned().constFirst());
+    else if (!workspace_->vaultURL().isEmpty() && !isScanning_)
+        scan(workspace_->vaultURL(), true);  // notes made, renamed or deleted meanwhile
     emit searchFocusRequested();
     if (deps_.model)
         log("🪵 QuickOpenView sees →", deps_.model->debugIDString());

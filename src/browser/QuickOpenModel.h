@@ -1,8 +1,11 @@
 #pragma once
 
+#include "browser/BackgroundScan.h"
 #include "browser/FileInfo.h"
 #include "browser/NoteIndex.h"
+#include "browser/ResultRows.h"
 #include "browser/SortMode.h"
+#include "document/MarkdownModel.h"
 
 #include <QHash>
 #include <QObject>
@@ -18,10 +21,16 @@
 namespace flintly {
 
 class FileChooser;
-class MarkdownModel;
+class RecentFileManager;
 class SettingsStore;
+class SnippetCache;
 class UsageTracker;
 class Workspace;
+
+namespace search {
+class SearchEngine;
+struct Snippet;
+}  // namespace search
 
 // The quiet period between the last keystroke and filtering. Tests fire it by hand.
 class QueryTimer {
@@ -33,25 +42,29 @@ public:
 };
 
 // The state behind the quick-open list: the browsed folder's notes (scanned in the
-// background), the search text and its debounce, the filtered list with its cache,
-// and the selected note. No widgets: the view shows what this holds and forwards the
-// user's actions to it.
+// background), the search text and its debounce, the found notes (by name at once,
+// by text when the content search answers) with their cache, and the selected note.
+// No widgets: the view shows what this holds and forwards the user's actions to it.
 class QuickOpenModel : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDebounceMs = 200;
-    static constexpr int kRecentLimit = 5;
     static constexpr int kCacheLimit = 10;
 
     struct Dependencies {
-        SettingsStore* settings = nullptr;       // required
-        MarkdownModel* model = nullptr;          // the note document; opening goes through it
+        SettingsStore* settings = nullptr;  // required
+        // The note document; opening goes through it. Weak: delayed work (the first
+        // indexing after start) must not reach a document that is gone.
+        QPointer<MarkdownModel> model;
         FileChooser* chooser = nullptr;          // null: "Add" answers cancel
         UsageTracker* tracker = nullptr;         // null: the process-wide tracker
         std::unique_ptr<QueryTimer> queryTimer;  // null: a 200 ms timer
         // Runs a scan job off the GUI thread; null: the global thread pool.
         std::function<void(std::function<void()>)> background;
-        std::function<void()> scanPause;  // null: a millisecond every 100 notes
+        std::function<void()> scanPause;         // null: a millisecond every 100 notes
+        search::SearchEngine* search = nullptr;  // null: names only
+        RecentFileManager* recents = nullptr;    // null: no recent notes
+        int indexAfterStartMs = -1;              // the notes folder's first indexing; -1: none
     };
 
     explicit QuickOpenModel(Dependencies deps, QObject* parent = nullptr);
@@ -60,17 +73,31 @@ public:
     Workspace& workspace() const { return *workspace_; }
     MarkdownModel* model() const { return deps_.model; }
 
-    // The list as shown: filtered by the applied query and sorted.
-    std::size_t rowCount() const { return rows_ ? rows_->size() : 0; }
+    // The notes as listed: found by the applied query, ranked and sorted.
+    std::size_t rowCount() const { return rows_ ? rows_->records.size() : 0; }
     const FileInfo& fileAt(std::size_t row) const;
     QList<FileInfo> filteredFiles() const;
     // The row showing `path`, or -1.
     int rowOf(const QString& path) const;
+    // Whether the row's note was found by its text (its name does not hold the query).
+    bool isContentRow(std::size_t row) const { return rows_ && rows_->isContentRow(row); }
+    // The line of the note's text that matched, once read (the list asks again on snippetReady).
+    std::optional<search::Snippet> snippetAt(std::size_t row) const;
+    // The folder of a listed note below the browsed folder ("" at its top).
+    QString folderOf(const FileInfo& file) const;
     // Every note of the browsed folder, in the order of the last finished scan.
     const std::vector<FileInfo>& files() const;
+    bool isSearchingText() const { return rows_ && rows_->contentPending; }
+
+    // "Create “query”" ends the list when the query is not the name of a note.
+    bool hasCreateRow() const;
+    QString createRowText() const;
+    // Opens the note named by the query, creating it in the notes folder when there is none.
+    void createFromQuery();
 
     bool isScanning() const { return isScanning_; }
-    QStringList recent() const { return recent_; }
+    // While the notes' texts are being indexed: how many of how many; total 0 otherwise.
+    std::pair<qint64, qint64> indexProgress() const { return indexProgress_; }
 
     QString query() const { return query_; }
     void setQuery(const QString& text);
@@ -84,6 +111,7 @@ public:
     // Down arrow from the search field: the first listed note, or none.
     void selectFirst();
     void clearSelection();
+    // Opens the selected note if it is listed (never one the filter has hidden).
     void openSelection();
     void open(const QUrl& url);
 
@@ -100,36 +128,43 @@ signals:
     void queryChanged(const QString& text);
     void listFocusRequested();
     void searchFocusRequested();
+    void snippetReady(const QString& path);
+    void indexProgressChanged();
     // A note chosen from the list is the open note now.
     void noteOpened(const QUrl& url);
 
 private:
-    void completeScan(quint64 generation, const QUrl& folder, std::shared_ptr<NoteIndex> index);
+    void scan(const QUrl& folder, bool quietly);
+    void completeScan(const QUrl& folder, std::shared_ptr<NoteIndex> index, bool quietly);
     void setFiles(const QUrl& folder, std::shared_ptr<NoteIndex> index);
     void refilter();
     // Selects record `index` of `source`, or nothing.
     void setSelection(std::shared_ptr<const NoteIndex> source, std::optional<quint32> index);
-    void cancelRunningScan();
+    void indexNotesFolder();
+    bool openAt(const QUrl& url, bool revealMatch);
+    QStringList recentPaths() const;
     std::shared_ptr<const NoteIndex> source() const;
 
     Dependencies deps_;
     std::unique_ptr<Workspace> workspace_;
     UsageTracker* tracker_ = nullptr;
+    SnippetCache* snippets_ = nullptr;
 
     std::shared_ptr<NoteIndex> files_;                // the browsed folder's notes
     QUrl filesFolder_;                                // the folder they are from
     mutable std::shared_ptr<NoteIndex> recentIndex_;  // the list without a folder
-    QStringList recent_;
     bool isScanning_ = false;
-    quint64 scanGeneration_ = 0;
-    std::shared_ptr<std::atomic<bool>> scanCancelled_;
+    BackgroundScan scans_;
+    BackgroundScan firstIndexing_;
+    std::pair<qint64, qint64> indexProgress_{0, 0};
 
     QString query_;
     QString debouncedQuery_;
     // Finished lists per "query_sortMode"; rows refer to the source they were made from.
-    QHash<QString, std::shared_ptr<const NoteIndex::Rows>> filteredCache_;
-    std::shared_ptr<const NoteIndex::Rows> rows_;
+    QHash<QString, std::shared_ptr<const ResultRows>> filteredCache_;
+    std::shared_ptr<const ResultRows> rows_;
     std::shared_ptr<const NoteIndex> rowsSource_;
+    quint64 textSearch_ = 0;  // the content search whose answer is awaited
     std::optional<FileInfo> selection_;
     // Where the selection came from, so finding its row compares numbers, not paths.
     std::shared_ptr<const NoteIndex> selectionSource_;

@@ -36,7 +36,9 @@ SortMode storedSortMode(const SettingsStore& settings)
 Workspace::Workspace(SettingsStore& settings, MarkdownModel* model, FileChooser* chooser, QObject* parent)
     : QObject(parent), settings_(settings), model_(model), chooser_(chooser)
 {
-    pinned_ = loadPinned(settings_);
+    Pins pins = loadPins(settings_);
+    pinned_ = std::move(pins.folders);
+    unavailable_ = std::move(pins.unavailable);
     sortMode_ = storedSortMode(settings_);
     showDefaultFolder_ = settings_.get(settingskeys::showDefaultFolder);
     connect(&settings_, &SettingsStore::changed, this, &Workspace::onSettingChanged);
@@ -55,19 +57,69 @@ QUrl Workspace::folderUrl(const QUrl& url) { return url.isLocalFile() ? folderUr
 
 QList<QUrl> Workspace::loadPinned(const SettingsStore& settings)
 {
-    QList<QUrl> out;
+    Pins pins = loadPins(settings);
+    for (auto it = pins.unavailable.cbegin(); it != pins.unavailable.cend(); ++it)
+        pins.folders.removeAll(it.key());
+    return pins.folders;
+}
+
+Workspace::Pins Workspace::loadPins(const SettingsStore& settings)
+{
+    Pins out;
     QSet<QString> seen;
     for (const QByteArray& bytes : settings.bytesListValue(settingskeys::pinnedBookmarks)) {
         const auto resolved = Bookmark::resolve(bytes);
-        if (!resolved || resolved->isStale || !Bookmark::startAccessing(resolved->path))
+        QUrl url;
+        if (resolved && !resolved->isStale && Bookmark::startAccessing(resolved->path)) {
+            url = folderUrl(resolved->path);
+        } else if (const auto path = Bookmark::storedPath(bytes); !resolved && path) {
+            url = folderUrl(*path);
+            out.unavailable.insert(url, bytes);
+        } else {
             continue;
-        const QUrl url = folderUrl(resolved->path);
+        }
         if (seen.contains(url.toLocalFile().toLower()))
             continue;
         seen.insert(url.toLocalFile().toLower());
-        out.append(url);
+        out.folders.append(url);
     }
     return out;
+}
+
+void Workspace::reloadUnavailable()
+{
+    bool back = false;
+    for (auto it = unavailable_.begin(); it != unavailable_.end();) {
+        if (Bookmark::startAccessing(it.key().toLocalFile()) && QFileInfo(it.key().toLocalFile()).isDir()) {
+            it = unavailable_.erase(it);
+            back = true;
+        } else {
+            ++it;
+        }
+    }
+    if (!back)
+        return;
+    emit pinnedChanged();
+    // Stored again from the folder as it is now: a drive mounted anew may have a new
+    // device number, and the old bookmark would read as stale next time.
+    QList<QUrl> stored = pinned_;
+    if (showDefaultFolder_ && !currentCore_.isEmpty())
+        stored.removeAll(currentCore_);
+    store(stored);
+}
+
+void Workspace::store(const QList<QUrl>& folders)
+{
+    QList<QByteArray> stored;
+    for (const QUrl& folder : folders) {
+        if (const auto bytes = Bookmark::create(folder.toLocalFile()))
+            stored.append(*bytes);
+        else if (unavailable_.contains(folder))
+            stored.append(unavailable_.value(folder));
+    }
+    if (settings_.bytesListValue(settingskeys::pinnedBookmarks) == stored)
+        return;
+    settings_.set(settingskeys::pinnedBookmarks, stored);
 }
 
 void Workspace::savePinned(SettingsStore& settings, const QList<QUrl>& folders)
@@ -119,7 +171,7 @@ void Workspace::addPinnedFolder()
             QList<QUrl> next = self->pinned_;
             next.append(folder);
             self->setPinned(next);
-            savePinned(self->settings_, self->pinned_);
+            self->store(self->pinned_);
         }
         self->browse(folder);
         Bookmark::stopAccessing(folder.toLocalFile());
@@ -131,7 +183,7 @@ void Workspace::removePinned(const QUrl& folder)
     QList<QUrl> next = pinned_;
     next.removeAll(folderUrl(folder));
     setPinned(next);
-    savePinned(settings_, pinned_);
+    store(pinned_);
 }
 
 void Workspace::selectPinned(const QUrl& folder)
@@ -187,7 +239,7 @@ void Workspace::syncDefaultFolder(const QUrl& notesFolder)
     setPinned(list);
     QList<QUrl> stored = pinned_;
     stored.removeAll(next);
-    savePinned(settings_, stored);
+    store(stored);
     log("   pinned AFTER :", lastComponents(pinned_));
     currentCore_ = next;
 }
@@ -223,7 +275,7 @@ void Workspace::onSettingChanged(const QString& key)
             QList<QUrl> next = pinned_;
             next.prepend(notes);
             setPinned(next);
-            savePinned(settings_, pinned_);
+            store(pinned_);
         }
     } else {
         removePinned(notes);
@@ -252,7 +304,7 @@ void Workspace::endDrag()
 {
     if (dragging_.isEmpty())
         return;
-    savePinned(settings_, pinned_);
+    store(pinned_);
     dragging_ = QUrl();
 }
 

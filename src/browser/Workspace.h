@@ -2,6 +2,7 @@
 
 #include "browser/SortMode.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -32,10 +33,20 @@ public:
     // Resolves the stored bookmarks: unresolvable and stale ones are dropped, and of
     // folders whose paths differ only in letter case the first is kept.
     static QList<QUrl> loadPinned(const SettingsStore& settings);
+    // The same, keeping the folders that are not there now (an unmounted drive) with
+    // their stored bookmarks: they stay pinned, shown unavailable, until they return.
+    struct Pins {
+        QList<QUrl> folders;                  // in chip order, unavailable ones included
+        QHash<QUrl, QByteArray> unavailable;  // with the bookmark they were stored as
+    };
+    static Pins loadPins(const SettingsStore& settings);
     // Folders whose bookmark cannot be made are left out silently.
     static void savePinned(SettingsStore& settings, const QList<QUrl>& folders);
 
     const QList<QUrl>& pinned() const { return pinned_; }
+    bool isAvailable(const QUrl& folder) const { return !unavailable_.contains(folder); }
+    // Pinned folders that were not there come back once they are.
+    void reloadUnavailable();
     // The browsed folder; empty when the list shows recent files.
     QUrl vaultURL() const { return vaultURL_; }
     // The notes folder as the browser last saw it.
@@ -83,12 +94,16 @@ private:
     void onSettingChanged(const QString& key);
     void onSaveFolderChanged(const QUrl& folder);
     void setPinned(QList<QUrl> folders);
+    // Stores `folders` (an unavailable one as it was stored), only when that changes
+    // what is stored: showing quick open writes nothing.
+    void store(const QList<QUrl>& folders);
     QUrl notesFolder() const;
 
     SettingsStore& settings_;
     QPointer<MarkdownModel> model_;
     FileChooser* chooser_ = nullptr;
     QList<QUrl> pinned_;
+    QHash<QUrl, QByteArray> unavailable_;
     QUrl vaultURL_;
     QUrl currentCore_;
     QUrl dragging_;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -109,7 +110,8 @@ std::optional<FileStamp> stampOfDescriptor(int fd)
     return stampOf(st);
 }
 
-FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode_t newFileMode)
+Replacement replaceFileDurably(const std::string& path, std::string_view bytes, std::optional<FileStamp> expected,
+                               mode_t newFileMode)
 {
     const std::filesystem::path target(resolveLinks(path));
     const std::string targetPath = target.string();
@@ -126,7 +128,7 @@ FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode
     if (fd < 0)
         fail(targetPath, errno);
     bool closed = false;
-    FileStamp written;
+    Replacement result;
     try {
         struct stat existing {};
         const mode_t mode =
@@ -140,7 +142,7 @@ FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode
         const auto stamp = stampOfDescriptor(fd);
         if (!stamp)
             fail(tempPath, errno);
-        written = *stamp;
+        result.written = *stamp;
         closed = true;
         // Some file systems report a failed write-back only at close.
         if (::close(fd) != 0)
@@ -151,15 +153,37 @@ FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode
         ::unlink(tempPath.c_str());
         throw;
     }
-    if (::rename(tempPath.c_str(), targetPath.c_str()) != 0) {
+    bool swapped = false;
+    if (expected) {
+        if (::renameat2(AT_FDCWD, tempPath.c_str(), AT_FDCWD, targetPath.c_str(), RENAME_EXCHANGE) == 0) {
+            swapped = true;
+        } else if (errno != ENOENT && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            const int e = errno;
+            ::unlink(tempPath.c_str());
+            fail(targetPath, e);
+        }
+    }
+    if (swapped) {
+        // The temporary's name now holds the version we replaced.
+        const auto was = stampOfFile(tempPath);
+        if (was && *was != *expected)
+            result.displaced = tempPath;
+        else
+            ::unlink(tempPath.c_str());
+    } else if (::rename(tempPath.c_str(), targetPath.c_str()) != 0) {
         const int e = errno;
         ::unlink(tempPath.c_str());
         fail(targetPath, e);
     }
     // The rename is only durable once the folder's entry is on disk too.
     if (const int error = syncFolder(folder))
-        throw DurableWriteError(folder + ": " + std::strerror(error), error, written);
-    return written;
+        throw DurableWriteError(folder + ": " + std::strerror(error), error, result.written, result.displaced);
+    return result;
+}
+
+FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode_t newFileMode)
+{
+    return replaceFileDurably(path, bytes, std::nullopt, newFileMode).written;
 }
 
 void durable_write_testing::failFolderSyncWith(int error) { g_failFolderSync.store(error); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 
 namespace flintly {
 
@@ -25,18 +26,23 @@ std::optional<FileStamp> stampOfDescriptor(int fd);
 // A durable write that failed. `what()` names the file and the system's reason.
 class DurableWriteError : public std::runtime_error {
 public:
-    DurableWriteError(const std::string& message, int error, std::optional<FileStamp> written = std::nullopt)
-        : std::runtime_error(message), error_(error), written_(written)
+    DurableWriteError(const std::string& message, int error, std::optional<FileStamp> written = std::nullopt,
+                      std::optional<std::string> displaced = std::nullopt)
+        : std::runtime_error(message), error_(error), written_(written), displaced_(std::move(displaced))
     {}
     int error() const { return error_; }
     // Set when the new content is in place and only the folder entry could not be
     // flushed: a power cut could still bring the old file back, so the caller should
     // write again, but the bytes on disk are the caller's own.
     std::optional<FileStamp> written() const { return written_; }
+    // With written(): another program's version that the write took the place of (see
+    // replaceFileDurably).
+    const std::optional<std::string>& displaced() const { return displaced_; }
 
 private:
     int error_;
     std::optional<FileStamp> written_;
+    std::optional<std::string> displaced_;
 };
 
 // Replaces the file at `path` with `bytes` so that a crash or power cut leaves either
@@ -50,6 +56,21 @@ private:
 // DurableWriteError; unless its written() is set, the target is untouched and no
 // temporary file is left.
 FileStamp writeFileDurably(const std::string& path, std::string_view bytes, mode_t newFileMode = 0666);
+
+struct Replacement {
+    FileStamp written;
+    // Set when the file that was replaced was not the version the caller expected:
+    // another program wrote it after the caller last looked. That version is kept at
+    // this path (a hidden file beside the target) for the caller to deal with.
+    std::optional<std::string> displaced;
+};
+// The same, for a file that other programs may write too (a synced note): the
+// temporary is swapped with the target in one step (renameat2 RENAME_EXCHANGE), and
+// the file it took the place of is kept unless it is the `expected` one. A rename
+// would silently drop a version written while our bytes were being flushed to disk.
+// Where the file system cannot swap, or the target is gone, a plain rename is used.
+Replacement replaceFileDurably(const std::string& path, std::string_view bytes, std::optional<FileStamp> expected,
+                               mode_t newFileMode = 0666);
 
 namespace durable_write_testing {
 // Makes the next folder flushes fail with `error` (0: back to normal). Nothing else

@@ -41,10 +41,11 @@ void DiskState::forget()
     stamp_.reset();
 }
 
-void DiskState::distrust()
+std::optional<FileStamp> DiskState::stampOf(const QString& path) const
 {
-    digest_.clear();
-    stamp_.reset();
+    if (path_.isEmpty() || path != path_)
+        return std::nullopt;
+    return stamp_;
 }
 
 bool DiskState::stampChanged(const QString& path) const

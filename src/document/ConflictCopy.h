@@ -22,9 +22,6 @@ public:
     // Our own move of the file (a rename) keeps its content.
     void moved(const QString& newPath);
     void forget();
-    // Whatever the file holds now is no longer known to be ours: the text it came from
-    // was replaced under an edit the user had already made.
-    void distrust();
 
     // True when the file at `path` exists and holds something other than what we last
     // saw there. Cheap when nothing changed: the file's identity, size and time are
@@ -33,6 +30,8 @@ public:
     // Only the stamp: whether the file may have changed since (no read).
     bool stampChanged(const QString& path) const;
     bool isKnown() const { return !path_.isEmpty(); }
+    // The stamp the file at `path` had when we last read or wrote it, if we know it.
+    std::optional<FileStamp> stampOf(const QString& path) const;
 
 private:
     QString path_;

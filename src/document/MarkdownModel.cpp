@@ -120,10 +120,21 @@ void MarkdownModel::setText(const QString& text)
 {
     if (text == text_)
         return;
+    const QString held = text_;
     applyEdit(text);
     // Not from the editor: the page must take this text even over its own latest edit.
-    ++generation_;
+    supersede(held);
     emit generationChanged(generation_);
+}
+
+void MarkdownModel::supersede(const QString& heldText)
+{
+    // A handful is plenty: the page reports in order, and only ever on the last few.
+    constexpr std::size_t kKept = 8;
+    superseded_[generation_] = heldText;
+    while (superseded_.size() > kKept)
+        superseded_.erase(superseded_.begin());
+    ++generation_;
 }
 
 void MarkdownModel::applyEdit(const QString& text)
@@ -144,9 +155,16 @@ void MarkdownModel::applyEdit(const QString& text)
 
 void MarkdownModel::replaceText(const QString& text, Replacement why)
 {
-    ++generation_;
-    if (why == Replacement::note)
+    // Switching notes replaces nothing of this note, and typing merged late is the user's
+    // own; anything else puts text the user did not type over theirs, so what they had is
+    // kept first.
+    if (why != Replacement::note && why != Replacement::lateTyping && text != text_)
+        keepVersionBeforeReplacing(text, NoteVersionSink::Cause::outsideChange);
+    supersede(text_);
+    if (why == Replacement::note) {
         noteGeneration_ = generation_;
+        superseded_.clear();  // reports about the note left behind are dropped, not merged
+    }
     changeFromUser_ = false;
     if (text != text_) {
         text_ = text;
@@ -157,28 +175,23 @@ void MarkdownModel::replaceText(const QString& text, Replacement why)
     emit generationChanged(generation_);
 }
 
-bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneration)
+void MarkdownModel::keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause)
 {
-    if (baseGeneration < noteGeneration_) {
-        // Typed into the note that was open before; it was written when we left it.
-        log("🗑️ 이전 노트에 대한 편집 보고 무시 - 세대", baseGeneration, "<", noteGeneration_);
-        return false;
-    }
-    if (baseGeneration < generation_) {
-        if (text == text_)
-            return true;
-        // The user typed into text that has since been replaced (another program's
-        // version, reloaded): their typing stays, and the replaced text is kept aside.
-        log("⚠️ 교체되기 전 내용에 대한 편집 - 사용자 편집 유지, 교체된 내용은 사본으로 보관");
-        if (hasUnsavedEdits())
-            keepTextAside();
-        else
-            diskState_.distrust();  // the file holds the replaced text: the next save copies it
-        setText(text);              // a new generation: the page shows the replaced text and gets the user's back
-        return false;
-    }
+    if (!deps_.versions || filePath_.isEmpty())
+        return;
+    deps_.versions->noteReplacing({filePath_, text_, incoming, hadByteOrderMark_, cause, now()});
+}
+
+void MarkdownModel::restoreText(const QString& text)
+{
+    if (text == text_)
+        return;
+    keepVersionBeforeReplacing(text, NoteVersionSink::Cause::restore);
+    // An edit, like a template: the page applies it as one undoable step and reports
+    // it, instead of being handed a new text that would wipe its undo history.
     applyEdit(text);
-    return true;
+    if (editorBridge_)
+        editorBridge_->replaceAll(text);
 }
 
 void MarkdownModel::forgetDisk()
@@ -285,6 +298,10 @@ void MarkdownModel::chooseSaveFolder(std::function<void(std::optional<QUrl>)> co
         }
         const QString folder = QDir::cleanPath(*chosen);
         log("✅ picked folder →", folder);
+        // The draft being typed belongs to the folder it was begun in: saved (or first
+        // named) there now, before the new folder would take it in.
+        if (!self->saveFolder_.isEmpty())
+            self->flushPendingEdits();
         if (self->securityAccess_) {
             if (!self->filePath_.isEmpty())
                 Bookmark::stopAccessing(self->filePath_);
@@ -354,12 +371,18 @@ void MarkdownModel::newNote()
     events::createNote(tracker(), debugIDString().toStdString());
 }
 
-void MarkdownModel::appendText(const QString& markdown)
+void MarkdownModel::revealInEditor(qsizetype line, qsizetype column, qsizetype length)
+{
+    if (editorBridge_)
+        editorBridge_->revealRange(generation_, line, column, length);
+}
+
+void MarkdownModel::appendText(const QString& markdown, std::optional<qsizetype> caret)
 {
     const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
     applyEdit(text_ + piece);  // the page adds the block itself; its next report settles the text
     if (editorBridge_)
-        editorBridge_->appendBlock(markdown);
+        editorBridge_->appendBlock(markdown, caret);
 }
 
 // --- Saving ----------------------------------------------------------------------

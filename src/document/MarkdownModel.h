@@ -3,8 +3,10 @@
 #include "document/ConflictCopy.h"
 #include "document/FileWatcher.h"
 #include "document/FolderBookmarks.h"
+#include "document/NoteVersionSink.h"
 #include "document/OutsideChangeMonitor.h"
 #include "document/SaveRetries.h"
+#include "document/TextMerge.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -13,8 +15,10 @@
 #include <QUuid>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace flintly {
 
@@ -58,6 +62,7 @@ public:
         std::shared_ptr<FileWatcher> watcher;  // null: the platform's (inotify)
         TimeSource* time = nullptr;            // null: the system clock (UTC) and Qt timers
         QString recoveryFolder;                // empty: $XDG_DATA_HOME/Flintly/Recovery
+        NoteVersionSink* versions = nullptr;   // null: no history of earlier versions is kept
     };
 
     // While edits are pending, a write at least this often, pause or no pause.
@@ -92,6 +97,19 @@ public:
     // Counts replacements of the text that did not come from the editor; the editor
     // is sent each new text with its generation and reports edits against it.
     quint64 generation() const { return generation_; }
+
+    // A replacement of the text that merged other changes into a text the editor had:
+    // the page can be given `edits` (which turn `onto` into the note's text) instead of
+    // the whole text, so its cursor, selection and undo history stay. Empty `edits`
+    // with a `whole` merge: the line breaks changed, the page needs the whole text.
+    struct Merge {
+        quint64 generation = 0;
+        QString onto;
+        std::vector<TextMerge::Edit> edits;
+        bool whole = false;
+    };
+    // The latest merge; it describes the current text while its generation is current.
+    const std::optional<Merge>& lastMerge() const { return lastMerge_; }
     QUrl url() const { return filePath_.isEmpty() ? QUrl() : QUrl::fromLocalFile(filePath_); }
     QString filePath() const { return filePath_; }
     QString currentFileName() const { return currentFileName_; }
@@ -128,7 +146,14 @@ public:
     void chooseSaveFolder(std::function<void(std::optional<QUrl>)> completion);
     std::optional<QUrl> resolveSaveFolderBookmark();
     std::optional<QUrl> resolveTemplateFolderBookmark();
-    void appendText(const QString& markdown);
+    // `caret`: where in `markdown` the editor's caret is to land (none: it stays put).
+    void appendText(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
+    // Puts an earlier text of the note back, as an edit the user can undo in the editor;
+    // the text it replaces is kept as a version first.
+    void restoreText(const QString& text);
+    // Puts the editor's caret on a stretch of the note's current text, scrolled into
+    // view: `line` zero-based, `column` and `length` in UTF-16 units of that line.
+    void revealInEditor(qsizetype line, qsizetype column, qsizetype length);
 
     // Saving and naming.
     void save();  // throws ModelError or FileError
@@ -158,12 +183,19 @@ signals:
     void statisticsUpdated();
     void generationChanged(quint64 generation);
     void saveFailingChanged(bool failing);
+    // A save wrote the note's file, or moved it away from this path (a rename).
+    void fileWritten(const QString& path);
     // Something the user should know about their text (a conflict copy was kept, saving
     // fails); the editor shows it briefly.
     void notice(const QString& message);
 
 private:
-    enum class Replacement { note, outside };
+    enum class Replacement {
+        note,        // another note opened or started
+        outside,     // another program's version of the file, reloaded
+        merge,       // another program's version, merged into the user's edits
+        lateTyping,  // typing the page did on text since replaced, merged into what replaced it
+    };
 
     QDateTime now() const;
     UsageTracker& tracker() const;
@@ -176,13 +208,15 @@ private:
     void onTextSettled();
     void onTitleSource();
     void replaceText(const QString& text, Replacement why);
+    void keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause);
+    void supersede(const QString& heldText);
     void applyEdit(const QString& text);
     void forgetDisk();
 
     // The file's side (MarkdownModelDisk.cpp).
     bool moveNoteFile(const QString& from, const QString& to);
-    void guardAgainstOverwritingOutsideChange(const QByteArray& bytes);
     QByteArray bytesToWrite() const;
+    void writeNoteFile(QByteArray bytes);
     void saveFailed(const std::exception& error);
     void saveWhenDue();
     void keepTextAside();
@@ -199,8 +233,16 @@ private:
     QDateTime noteLastUserEditTime() const override { return lastUserEditTime_; }
     bool noteFileMayHaveChanged() const override;
     void keepOutsideStamp(const OutsideChangeMonitor::Read& read) override;
-    void keepBothVersions(const OutsideChangeMonitor::Read& read) override;
+    void mergeOutsideVersion(const OutsideChangeMonitor::Read& read) override;
     void reloadOutsideVersion(const OutsideChangeMonitor::Read& read) override;
+
+    // Another program's version meets the user's (MarkdownModelMerge.cpp).
+    void takeInOutsideVersion();
+    bool takeInDisplacedVersion(const QString& displaced, const QString& base);
+    bool mergeLateReport(const QString& report, quint64 baseGeneration);
+    void takeMerge(const QString& onto, TextMerge::Result merged, Replacement why);
+    void keepFileVersionAside(const QByteArray& bytes);
+    void keepLeftoverTemporaries();
 
     Dependencies deps_;
     FolderBookmarks folders_;
@@ -228,6 +270,13 @@ private:
     quint64 generation_ = 0;
     quint64 noteGeneration_ = 0;  // the generation at which the open note was opened or started
     quint64 saveSerial_ = 0;      // the saving flag's release belongs to the latest save
+    // The text the note held when each recent generation was replaced: a report the page
+    // made on that generation grew from it, so it is the base for merging the report in.
+    std::map<quint64, QString> superseded_;
+    std::optional<Merge> lastMerge_;
+    // Another program's version of the file while replaceText() takes it in (reloaded
+    // or merged); null at every other time.
+    const OutsideChangeMonitor::Read* outsideVersion_ = nullptr;
 
     Debouncer* saveDebouncer_ = nullptr;  // saveCancellable
     bool titlePipelineActive_ = false;    // titleCancellable

@@ -30,11 +30,6 @@ constexpr int kSavingFlagReleaseMs = 100;
 const QByteArray kByteOrderMark("\xEF\xBB\xBF");
 
 QString pathOrNil(const QString& path) { return path.isEmpty() ? QStringLiteral("nil") : path; }
-
-QString conflictNotice(const QString& copy)
-{
-    return QStringLiteral("Another version of this note was kept as “%1”.").arg(QFileInfo(copy).fileName());
-}
 }  // namespace
 
 // --- Reading ---------------------------------------------------------------------
@@ -74,6 +69,7 @@ void MarkdownModel::loadNote(const QUrl& fileUrl, const std::optional<QByteArray
     rememberDisk(filePath_, bytes, stamp, *content);
     replaceText(*content, Replacement::note);
     setCurrentFileName(leftGraphemes(QFileInfo(target).fileName(), NoteNaming::kNameLength));
+    keepLeftoverTemporaries();
     startFileMonitoring();
 }
 
@@ -176,6 +172,8 @@ bool MarkdownModel::moveNoteFile(const QString& from, const QString& to)
         return true;  // deleted from outside: the next write creates the new name
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
         diskState_.moved(to);
+        if (deps_.versions)
+            deps_.versions->noteMoved(from, to);
         return true;
     }
     log("❌ 파일 이름 변경 실패:", QFileInfo(from).fileName(), "→", QFileInfo(to).fileName(), "-",
@@ -183,28 +181,61 @@ bool MarkdownModel::moveNoteFile(const QString& from, const QString& to)
     return false;
 }
 
-void MarkdownModel::guardAgainstOverwritingOutsideChange(const QByteArray& bytes)
-{
-    if (filePath_.isEmpty() || !diskState_.changedOnDisk(filePath_))
-        return;
-    QFile current(filePath_);
-    if (current.open(QIODevice::ReadOnly) && current.size() == bytes.size() && current.readAll() == bytes)
-        return;  // someone wrote exactly what we are about to write
-    try {
-        const QString copy = keepConflictCopy(filePath_, now());
-        log("⚠️ 외부 변경과 충돌 - 사본 보관:", QFileInfo(copy).fileName());
-        emit notice(conflictNotice(copy));
-    } catch (const FileError& e) {
-        // Without the copy, writing would destroy the outside version: refuse.
-        log("❌ 충돌 사본을 만들 수 없어 저장을 건너뜀:", e.message());
-        throw;
-    }
-}
-
 QByteArray MarkdownModel::bytesToWrite() const
 {
     const QByteArray utf8 = text_.toUtf8();
     return hadByteOrderMark_ ? kByteOrderMark + utf8 : utf8;
+}
+
+void MarkdownModel::writeNoteFile(QByteArray bytes)
+{
+    // Another program may write the file while our bytes are on their way to the disk:
+    // the version we replaced then comes back displaced, and its changes are merged in
+    // and written again. It is let go only once the merged text has landed.
+    constexpr int kMostWrites = 3;
+    QString merged;
+    auto keepAside = [this](const QString& displaced) {
+        try {
+            QFile file(displaced);
+            file.open(QIODevice::ReadOnly);
+            keepFileVersionAside(file.readAll());
+            QFile::remove(displaced);
+        } catch (const FileError&) {
+            // It stays where it is, hidden beside the note.
+        }
+    };
+    try {
+        for (int attempt = 1;; ++attempt) {
+            const QString base = savedText_;
+            FileReplacement written;
+            try {
+                written = replaceFileDurably(filePath_, bytes, diskState_.stampOf(filePath_));
+            } catch (const NotDurableError& e) {
+                // The bytes are ours, so the retry must not take them for an outside change.
+                diskState_.remember(filePath_, bytes, e.written());
+                if (!e.displaced().isEmpty())
+                    keepAside(e.displaced());
+                throw;
+            }
+            rememberDisk(filePath_, bytes, written.written, text_);
+            if (!merged.isEmpty())
+                QFile::remove(std::exchange(merged, QString()));
+            if (written.displaced.isEmpty())
+                return;
+            if (attempt == kMostWrites) {
+                keepAside(written.displaced);
+                return;
+            }
+            if (!takeInDisplacedVersion(written.displaced, base))
+                return;
+            merged = written.displaced;
+            bytes = bytesToWrite();
+        }
+    } catch (...) {
+        if (!merged.isEmpty())
+            keepAside(merged);
+        throw;
+    }
 }
 
 void MarkdownModel::save()
@@ -234,8 +265,7 @@ void MarkdownModel::save()
 
     const bool folderWasMissing = !QFileInfo(saveFolderPath()).isDir();
     try {
-        const QByteArray bytes = bytesToWrite();
-        guardAgainstOverwritingOutsideChange(bytes);
+        takeInOutsideVersion();
         bool urlChanged = false;
         if (wasNew) {
             setFilePath(NoteNaming::uniqueFilePath(saveFolderPath(), base));
@@ -251,15 +281,12 @@ void MarkdownModel::save()
             }
         }
 
-        FileStamp stamp;
-        try {
-            stamp = writeFileDurably(filePath_, bytes);
-        } catch (const NotDurableError& e) {
-            // The bytes are ours, so the retry must not take them for an outside change.
-            diskState_.remember(filePath_, bytes, e.written());
-            throw;
-        }
-        rememberDisk(filePath_, bytes, stamp, text_);
+        // Before the write, so that the text the file held is on its way to the history
+        // before the file lets go of it; the history works on its own thread.
+        if (deps_.versions)
+            deps_.versions->noteSaving(
+                {filePath_, wasNew ? QString() : savedText_, text_, hadByteOrderMark_, wasNew, now()});
+        writeNoteFile(bytesToWrite());
         if (folderWasMissing)
             log("📁 노트 폴더가 없어서 다시 만듦:", saveFolderPath());
         const QDateTime t = now();
@@ -286,6 +313,9 @@ void MarkdownModel::save()
         throw;
     }
     recomputeStatistics();
+    emit fileWritten(filePath_);
+    if (!previousPath.isEmpty() && previousPath != filePath_)
+        emit fileWritten(previousPath);
     time_->runAfter(kSavingFlagReleaseMs, this, [this, serial] {
         if (serial != saveSerial_)
             return;  // a later save holds the flag now
@@ -318,21 +348,6 @@ void MarkdownModel::rename(const QString& proposedName)
     setCurrentFileName(name);
 }
 
-void MarkdownModel::keepTextAside()
-{
-    if (filePath_.isEmpty()) {
-        keepInRecoveryFile(QStringLiteral("replaced before it had a file"));
-        return;
-    }
-    try {
-        const QString copy = writeConflictCopy(filePath_, bytesToWrite(), now());
-        log("⚠️ 외부 변경과 충돌 - 사본 보관:", QFileInfo(copy).fileName());
-        emit notice(conflictNotice(copy));
-    } catch (const FileError& e) {
-        keepInRecoveryFile(e.message());
-    }
-}
-
 // --- Another program's version ----------------------------------------------------
 
 bool MarkdownModel::noteFileMayHaveChanged() const { return diskState_.stampChanged(filePath_); }
@@ -340,15 +355,6 @@ bool MarkdownModel::noteFileMayHaveChanged() const { return diskState_.stampChan
 void MarkdownModel::keepOutsideStamp(const OutsideChangeMonitor::Read& read)
 {
     rememberDisk(read.path, read.bytes, read.stamp, read.text);
-}
-
-void MarkdownModel::keepBothVersions(const OutsideChangeMonitor::Read&)
-{
-    try {
-        save();  // keeps the file's version as a conflict copy, then writes the user's
-    } catch (const std::exception&) {
-        // saveFailed() retries; the outside version stays in the file meanwhile.
-    }
 }
 
 void MarkdownModel::reloadOutsideVersion(const OutsideChangeMonitor::Read& read)
@@ -360,7 +366,9 @@ void MarkdownModel::reloadOutsideVersion(const OutsideChangeMonitor::Read& read)
     isReloadingFromExternal_ = true;
     log("   - 외부 리로드 플래그 설정: true");
     rememberDisk(read.path, read.bytes, read.stamp, read.text);
+    outsideVersion_ = &read;
     replaceText(read.text, Replacement::outside);
+    outsideVersion_ = nullptr;
     log("   - 텍스트 업데이트 완료");
     lastUserEditTime_ = distantPast();
     log("   - 사용자 편집 시간 리셋 (외부 변경이므로)");

@@ -42,7 +42,7 @@ Outcome resolve(bool sameText, bool userTyping, bool unsavedEdits)
         return Outcome::same;
     if (userTyping)
         return Outcome::wait;
-    return unsavedEdits ? Outcome::keepBoth : Outcome::reload;
+    return unsavedEdits ? Outcome::merge : Outcome::reload;
 }
 
 }  // namespace flintly::OutsideChange

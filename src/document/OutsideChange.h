@@ -33,10 +33,10 @@ Decision decide(const Snapshot& s);
 
 // What to do with the text read from the file.
 enum class Outcome {
-    same,      // the file holds the note's text: nothing to do
-    wait,      // the user typed a moment ago: look again once the cool-down has passed
-    keepBoth,  // edits not yet written: the user's text stays, the file's goes to a conflict copy
-    reload,    // nothing of the user's is at stake: the file's text replaces the note's
+    same,    // the file holds the note's text: nothing to do
+    wait,    // the user typed a moment ago: look again once the cool-down has passed
+    merge,   // edits not yet written: the file's changes are merged into the user's text
+    reload,  // nothing of the user's is at stake: the file's text replaces the note's
 };
 Outcome resolve(bool sameText, bool userTyping, bool unsavedEdits);
 

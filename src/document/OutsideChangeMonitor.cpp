@@ -182,30 +182,36 @@ void OutsideChangeMonitor::lookAgain()
     decide(true);
 }
 
+bool OutsideChangeMonitor::readVersion(const QString& path, Read& read, QString* error)
+{
+    read.path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    read.bytes = file.readAll();
+    read.stamp = stampOfDescriptor(file.handle());
+    const std::optional<QString> text = decodeUtf8(read.bytes);
+    if (!text) {
+        *error = QStringLiteral("%1: the file is not valid UTF-8 text").arg(path);
+        return false;
+    }
+    read.text = *text;
+    return true;
+}
+
 void OutsideChangeMonitor::read(const std::weak_ptr<Shared>& weak, const QString& path)
 {
     const std::shared_ptr<Shared> shared = weak.lock();
     if (!shared)
         return;
-    QFile file(path);
     Read result;
-    result.path = path;
-    std::optional<QString> fresh;
     QString error;
-    if (file.open(QIODevice::ReadOnly)) {
-        result.bytes = file.readAll();
-        result.stamp = stampOfDescriptor(file.handle());
-        fresh = decodeUtf8(result.bytes);
-        if (!fresh)
-            error = QStringLiteral("%1: the file is not valid UTF-8 text").arg(path);
-    } else {
-        error = QStringLiteral("%1: %2").arg(path, file.errorString());
-    }
-    if (!fresh) {
+    if (!readVersion(path, result, &error)) {
         log("🚨 외부 파일 읽기 실패:", error);
         return;
     }
-    result.text = *fresh;
     log(QStringLiteral("📖 외부 파일 읽기 성공: %1자").arg(graphemeCount(result.text)));
     runOnMainThread([shared, result = std::move(result)] {
         if (shared->monitor)
@@ -217,6 +223,12 @@ void OutsideChangeMonitor::resolve(const Read& read)
 {
     if (read.path != note_.notePath())
         return;  // another note is open by now
+    if (stampOfFile(read.path) != read.stamp) {
+        // Written again since it was read (by us, or by someone else): this version is
+        // out of date, and the write that replaced it is what to look at.
+        lookAgainAt(time_.now());
+        return;
+    }
     const QString current = note_.noteText();
     const qint64 currentChars = graphemeCount(current);
     log(QStringLiteral("📝 현재 내용: %1자").arg(currentChars));
@@ -231,10 +243,7 @@ void OutsideChangeMonitor::resolve(const Read& read)
         log("⏸️ 사용자 편집 후 0.8초 미경과 - 외부 리로드 건너뜀");
         lookAgainAt(note_.noteLastUserEditTime().addMSecs(OutsideChange::kEditCoolDownMs));
         return;
-    case OutsideChange::Outcome::keepBoth:
-        log("🔀 저장하지 않은 편집이 있어 외부 버전은 충돌 사본으로 보관:", fileNameOf(read.path));
-        note_.keepBothVersions(read);
-        return;
+    case OutsideChange::Outcome::merge: note_.mergeOutsideVersion(read); return;
     case OutsideChange::Outcome::reload: break;
     }
     log("🔄 외부 변경 감지 - 파일 리로드:", fileNameOf(read.path));

@@ -48,10 +48,15 @@ public:
         // The file holds the note's text (written by someone, but the same).
         virtual void keepOutsideStamp(const Read& read) = 0;
         // The file holds another version while the user has edits not on disk.
-        virtual void keepBothVersions(const Read& read) = 0;
+        virtual void mergeOutsideVersion(const Read& read) = 0;
         // The file holds another version and nothing of the user's is at stake.
         virtual void reloadOutsideVersion(const Read& read) = 0;
     };
+
+    // Reads the file with the stamp of the descriptor it was read from. False (with a
+    // reason fit for a log) when it cannot be read or is not UTF-8 text; `read.bytes`
+    // holds what was read either way.
+    static bool readVersion(const QString& path, Read& read, QString* error);
 
     OutsideChangeMonitor(Note& note, FileWatcher& watcher, TimeSource& time);
     ~OutsideChangeMonitor();

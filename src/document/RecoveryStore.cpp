@@ -53,4 +53,13 @@ QStringList RecoveryStore::takeUnannounced()
     return paths;
 }
 
+std::vector<RecoveryStore::Entry> RecoveryStore::entries() const
+{
+    std::vector<Entry> found;
+    const QFileInfoList files = QDir(folder_).entryInfoList({QStringLiteral("*.md")}, QDir::Files, QDir::Time);
+    for (const QFileInfo& info : files)
+        found.push_back({info.absoluteFilePath(), info.lastModified(), info.size()});
+    return found;
+}
+
 }  // namespace flintly

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace flintly {
 
 // Where a note's text goes when its own file cannot be written and the app must not
@@ -22,6 +24,14 @@ public:
     // The files written since the last call (across runs), oldest first; each is
     // returned once.
     QStringList takeUnannounced();
+
+    struct Entry {
+        QString path;
+        QDateTime written;
+        qint64 size = 0;
+    };
+    // Every recovery file in the folder, newest first.
+    std::vector<Entry> entries() const;
 
     QString folder() const { return folder_; }
 

@@ -51,7 +51,7 @@ Coordinator::Coordinator(WebView* parent, MarkdownModel& model, UrlOpener& urlOp
         kTextDebounceMs, [this] { textSettled(); }, this, time);
     connect(&model_, &MarkdownModel::textChanged, cancellable_, [this] { cancellable_->trigger(); });
     // A replacement that leaves the text as it was still gives the page a new generation.
-    connect(&model_, &MarkdownModel::generationChanged, cancellable_, [this] { cancellable_->trigger(); });
+    connect(&model_, &MarkdownModel::generationChanged, cancellable_, [this] { generationMoved(); });
     connect(&model_, &MarkdownModel::notice, this, [this](const QString& message) {
         if (pageLoaded_)
             evaluate(ScriptText::showNotice(message));
@@ -89,6 +89,42 @@ void Coordinator::pushText()
         return;
     }
     evaluate(script);
+}
+
+void Coordinator::generationMoved()
+{
+    // A merge goes to the page at once, as edits, when the page can take them: the
+    // sooner it is there, the less typing it has to be mapped over.
+    if (pushMerge())
+        cancellable_->cancel();
+    else
+        cancellable_->trigger();
+}
+
+bool Coordinator::pushMerge()
+{
+    const auto& merge = model_.lastMerge();
+    const quint64 generation = model_.generation();
+    if (!merge || merge->generation != generation || merge->whole || !web_ || !pageLoaded_ || !pageReport_
+        || pageReport_->id == 0 || merge->onto != pageReport_->text)
+        return false;
+    sentGeneration_ = generation;
+    sentText_.reset();
+    lastHTMLFromJS_ = model_.text();
+    static const bool trace = qEnvironmentVariableIsSet("FLINTLY_TRACE");
+    QPointer<Coordinator> self(this);
+    web_->page()->runJavaScript(ScriptText::mergeMarkdown(merge->edits, generation, pageReport_->id),
+                                [self, generation](const QVariant& v) {
+                                    const QString answer = v.toString();
+                                    if (trace)
+                                        std::fprintf(stderr, "flintly-trace text-merged %llu %s\n",
+                                                     static_cast<unsigned long long>(generation), qPrintable(answer));
+                                    // "stale": a later report is on its way, and the model merges again on it.
+                                    if (self && answer != QLatin1String("merged") && answer != QLatin1String("stale")
+                                        && self->model_.generation() == generation)
+                                        self->pushText();
+                                });
+    return true;
 }
 
 std::optional<QString> Coordinator::sentText(quint64 generation) const
@@ -156,14 +192,14 @@ void Coordinator::receiveScriptMessage(const QString& name, const QJsonValue& bo
         installUpdate();
 }
 
-void Coordinator::receiveScriptText(const QString& name, const QString& text, quint64 generation)
+void Coordinator::receiveScriptText(const QString& name, const QString& text, quint64 generation, quint64 report)
 {
     if (name == QLatin1String("didChange")) {
         // A report made on the text last given has followed the page's word that it took
         // it: the endpoint has what it needed, and a big note need not be held twice.
         if (generation == sentGeneration_)
             sentText_.reset();
-        didChange(text, generation);
+        didChange(text, generation, report);
     } else if (name == QLatin1String("openLink"))
         openLink(text);
     else if (name == QLatin1String("saveNote"))
@@ -172,19 +208,23 @@ void Coordinator::receiveScriptText(const QString& name, const QString& text, qu
         installUpdate();
 }
 
-void Coordinator::didChange(const QString& text, quint64 generation)
+void Coordinator::didChange(const QString& text, quint64 generation, quint64 report)
 {
-    runOn(this, [this, text, generation] {
+    runOn(this, [this, text, generation, report] {
         isUpdatingFromJS_ = true;
         const QString before = lastHTMLFromJS_;
         lastHTMLFromJS_ = text;
+        pageReport_ = PageReport{text, report};
         // Queued before the assignment, so it still runs after this task: a text
         // observer may tear the editor (and us) down, after which `this` is gone.
         runOn(this, [this] { isUpdatingFromJS_ = false; });
         QPointer<Coordinator> self(this);
+        const quint64 sentBefore = sentGeneration_;
         const bool taken = model_.setTextFromEditor(text, generation);
         if (!self || taken)
             return;
+        if (sentGeneration_ != sentBefore && sentGeneration_ == model_.generation())
+            return;  // merged into what replaced it, and on its way to the page as edits
         // The report predates the text the page was given since: the page and the
         // model must end up agreeing, so the model's text goes to the page again.
         lastHTMLFromJS_ = before;

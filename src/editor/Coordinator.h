@@ -43,8 +43,9 @@ public:
     // A message posted by the page through window.webkit.messageHandlers.NAME, while
     // it had the text of `generation`.
     void receiveScriptMessage(const QString& name, const QJsonValue& body, quint64 generation = 0);
-    // The same for a string body, which is how every message with one arrives.
-    void receiveScriptText(const QString& name, const QString& text, quint64 generation = 0);
+    // The same for a string body, which is how every message with one arrives; a text
+    // report comes with the number the page gave it.
+    void receiveScriptText(const QString& name, const QString& text, quint64 generation = 0, quint64 report = 0);
     // Takes the page's text as it is now into the model, waiting at most `timeoutMs`
     // (quitting must not lose what the page has not reported yet). Returns whether the
     // page answered.
@@ -54,7 +55,11 @@ public:
     // The page finished loading: it gets the note and the keyboard.
     void didFinishNavigation();
     // The page is being (re)loaded: texts wait for didFinishNavigation.
-    void didStartNavigation() { pageLoaded_ = false; }
+    void didStartNavigation()
+    {
+        pageLoaded_ = false;
+        pageReport_.reset();
+    }
     // Whether the page may navigate itself; web links go to the browser instead.
     bool decidePolicyForNavigation(const QUrl& url, QWebEnginePage::NavigationType type);
     // A blank-target link or window.open(): diverted to the browser, never a window.
@@ -62,8 +67,10 @@ public:
 
 private:
     void textSettled();
-    void didChange(const QString& text, quint64 generation);
+    void generationMoved();
+    void didChange(const QString& text, quint64 generation, quint64 report);
     void pushText();
+    bool pushMerge();
     void openLink(const QString& body);
     void installUpdate();
     void evaluate(const QString& script);
@@ -80,6 +87,12 @@ private:
     quint64 sentGeneration_ = 0;       // the generation the page was last given
     std::optional<QString> sentText_;  // and its text, until the page has reported on it
     bool pageLoaded_ = false;
+    // The page's last text report: a merge made on it can go to the page as edits.
+    struct PageReport {
+        QString text;
+        quint64 id = 0;
+    };
+    std::optional<PageReport> pageReport_;
     // Notices that came before the page could show them (a file that would not open at
     // start-up): shown once it has loaded.
     QStringList heldNotices_;

@@ -38,7 +38,10 @@ bool ScriptMessageEndpoint::post(const QString& name, const QJsonValue& body)
         if (cut < 0) {
             message.dropped = true;  // not from the shim
         } else {
-            message.generation = QStringView(marked).left(cut).toULongLong();
+            const QStringView marker = QStringView(marked).left(cut);
+            const qsizetype colon = marker.indexOf(QLatin1Char(':'));
+            message.generation = (colon < 0 ? marker : marker.left(colon)).toULongLong();
+            message.report = colon < 0 ? 0 : marker.mid(colon + 1).toULongLong();
             message.text = marked.remove(0, cut + 1);
             message.isText = true;
         }
@@ -62,6 +65,7 @@ bool ScriptMessageEndpoint::post(const QString& name, const QJsonValue& body)
         message.body = adopt;
     } else if (const QJsonValue edit = object.value(QLatin1String("edit")); edit.isArray()) {
         message.generation = asId(object.value(QLatin1String("generation")));
+        message.report = asId(object.value(QLatin1String("report")));
         message.isText = true;
         message.ready = false;  // applied in order, once the reports before it are in
         message.body = edit;
@@ -80,10 +84,11 @@ void ScriptMessageEndpoint::fetched(quint64 seq, quint64 session, const QVariant
     Message& message = it->second;
     message.ready = true;
     const QVariantList parts = answer.toList();
-    if (parts.size() != 3 || parts.at(1).typeId() != QMetaType::QString) {
+    if (parts.size() < 3 || parts.at(1).typeId() != QMetaType::QString) {
         message.dropped = true;  // gone (the page was reloaded) or not from the shim
     } else {
         message.generation = static_cast<quint64>(parts.at(0).toDouble());
+        message.report = parts.size() > 3 ? static_cast<quint64>(parts.at(3).toDouble()) : 0;
         message.text = parts.at(1).toString();
         if (parts.at(2).toBool())
             message.text.remove(0, 1);
@@ -153,7 +158,7 @@ void ScriptMessageEndpoint::deliver()
             haveBase_ = true;
         }
         if (message.isText && text_)
-            text_(message.name, message.text, message.generation);
+            text_(message.name, message.text, message.generation, message.report);
         else if (message.isText && receiver_)
             receiver_(message.name, QJsonValue(message.text), message.generation);
         else if (!message.isText && receiver_)

@@ -27,8 +27,10 @@ class ScriptMessageEndpoint : public QObject {
 public:
     // `generation` is the text generation the page had when it posted (see the shim).
     using Receiver = std::function<void(const QString& name, const QJsonValue& body, quint64 generation)>;
-    // String bodies, which is every body the page posts.
-    using TextReceiver = std::function<void(const QString& name, const QString& text, quint64 generation)>;
+    // String bodies, which is every body the page posts; a text report comes with the
+    // number the page gave it (0 for other messages).
+    using TextReceiver =
+        std::function<void(const QString& name, const QString& text, quint64 generation, quint64 report)>;
     // Runs `script` in the page and calls back with its value (null when it could not).
     using Evaluator = std::function<void(const QString& script, std::function<void(const QVariant&)> done)>;
     // The text the app gave the page as `generation`, if it still knows it.
@@ -38,16 +40,18 @@ public:
     ScriptMessageEndpoint(Receiver receiver, TextReceiver text, Evaluator evaluate, SentText sent,
                           QObject* parent = nullptr);
 
-    // String bodies arrive behind a marker, "<generation>=" (see the handler script);
-    // parked texts as {"parked": number, "session": number}; the differing stretch as
-    // {"edit": [session, from, to, "=" + insert, length], "generation": number}. When
+    // String bodies arrive behind a marker, "<generation>=", or "<generation>:<report>="
+    // for a text report (see the handler script); parked texts as {"parked": number,
+    // "session": number}; the differing stretch as {"edit": [session, from, to,
+    // "=" + insert, length], "generation": number, "report": number}. When
     // the page has taken a text from the app it says so, {"adopt": [session, generation,
     // length]}, and that text is what the next report differs from. The answer (always
     // true) tells the page the message has arrived.
     Q_INVOKABLE bool post(const QString& name, const QJsonValue& body);
 
-    // The page's function that hands over a parked text: [generation, text, marked],
-    // where a marked text has "=" in front (a leading byte-order mark would be lost).
+    // The page's function that hands over a parked text: [generation, text, marked,
+    // report], where a marked text has "=" in front (a leading byte-order mark would be
+    // lost).
     static constexpr auto kTakeParked = "__flintlyTakeParked";
     // The page's function that posts the last reported text again, whole.
     static constexpr auto kResend = "__flintlyResendText";
@@ -58,6 +62,7 @@ private:
         QJsonValue body;
         QString text;
         quint64 generation = 0;
+        quint64 report = 0;
         bool isText = false;
         bool ready = true;
         bool dropped = false;

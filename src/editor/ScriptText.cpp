@@ -67,10 +67,37 @@ QString setMarkdown(const QString& text, quint64 generation)
         + QStringLiteral("`, %1);").arg(generation);
 }
 
-QString appendBlock(const QString& markdown)
+QString mergeMarkdown(const std::vector<TextMerge::Edit>& edits, quint64 generation, quint64 report)
 {
-    return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
-        + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
+    QString list;
+    for (const TextMerge::Edit& e : edits) {
+        if (!list.isEmpty())
+            list += QLatin1Char(',');
+        list += QStringLiteral("[%1,%2,`").arg(e.from).arg(e.to) + escapeForTemplateLiteral(e.insert)
+            + QStringLiteral("`]");
+    }
+    return QStringLiteral("window.mergeMarkdown?.([%1], %2, %3) ?? 'refused';").arg(list).arg(generation).arg(report);
+}
+
+QString appendBlock(const QString& markdown, std::optional<qsizetype> caret)
+{
+    if (!caret)
+        return QStringLiteral("((m) => window.appendMarkdown?.(window.getMarkdown?.() ? '\\n\\n' + m : m))(`")
+            + escapeForTemplateLiteral(markdown) + QStringLiteral("`);");
+    // The caret counts from the start of what is appended, the blank line included.
+    return QStringLiteral("((m, c) => { const s = window.getMarkdown?.() ? '\\n\\n' : ''; "
+                          "window.appendMarkdown?.(s + m, s.length + c); })(`")
+        + escapeForTemplateLiteral(markdown) + QStringLiteral("`, %1);").arg(*caret);
+}
+
+QString replaceAll(const QString& text)
+{
+    return QStringLiteral("window.replaceMarkdown?.(`") + escapeForTemplateLiteral(text) + QStringLiteral("`);");
+}
+
+QString revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+{
+    return QStringLiteral("window.revealRange?.(%1, %2, %3, %4);").arg(line).arg(column).arg(length).arg(generation);
 }
 
 QString invalidUrlError(const QString& link)

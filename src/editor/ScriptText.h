@@ -1,6 +1,11 @@
 #pragma once
 
+#include "document/TextMerge.h"
+
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 namespace flintly::ScriptText {
 
@@ -18,8 +23,19 @@ QString escapeForSingleQuoted(const QString& text);
 // The page reports its edits against `generation`, so that a report it made before
 // this text arrived is recognised as such.
 QString setMarkdown(const QString& text, quint64 generation);
-// After a blank line, or as the whole text of an empty page.
-QString appendBlock(const QString& markdown);
+// Edits merged onto the page's text report `report`; the script's value is the page's
+// answer ("merged", "stale" or "refused"; "refused" too from a page without merges).
+QString mergeMarkdown(const std::vector<TextMerge::Edit>& edits, quint64 generation, quint64 report);
+// After a blank line, or as the whole text of an empty page; with `caret`, the page's
+// caret goes to that place in the block. A page that takes one argument only ignores
+// the second and appends all the same.
+QString appendBlock(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
+// The whole text, as one edit the user can undo (the page keeps its generation).
+QString replaceAll(const QString& text);
+
+// Selects `length` units from `column` of line `line` (zero-based) of the text of
+// `generation` and scrolls there; a page that does not hold that text yet waits for it.
+QString revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length);
 
 QString invalidUrlError(const QString& link);
 QString unsupportedLinkError();

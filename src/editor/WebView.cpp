@@ -48,10 +48,13 @@ constexpr auto kShim = R"JS(
   var waiting = [];
   var longText = 65536;
   var session = Math.floor(Math.random() * 9007199254740991);
-  var base = null, baseGeneration = 0;
+  var base = null, baseGeneration = 0, baseReport = 0;
   var parked = {}, lastParked = 0;
   function generationNow() {
     return typeof window.editorGeneration === 'number' ? window.editorGeneration : 0;
+  }
+  function reportNow() {
+    return typeof window.editorReport === 'number' ? window.editorReport : 0;
   }
   function isHigh(c) { return c >= 0xD800 && c <= 0xDBFF; }
   function isLow(c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -68,8 +71,8 @@ constexpr auto kShim = R"JS(
     if (s > 0 && isLow(b.charCodeAt(b.length - s))) s--;
     return [p, a.length - s, b.slice(p, b.length - s)];
   }
-  function park(generation, text, arrived) {
-    parked[++lastParked] = { generation: generation, text: text, arrived: arrived };
+  function park(generation, text, arrived, report) {
+    parked[++lastParked] = { generation: generation, text: text, arrived: arrived, report: report };
     return { parked: lastParked, session: session };
   }
   Object.defineProperty(window, '%2', {
@@ -79,33 +82,36 @@ constexpr auto kShim = R"JS(
       delete parked[id];
       p.arrived();
       var marked = p.text.charCodeAt(0) === 0xFEFF;
-      return [p.generation, marked ? '=' + p.text : p.text, marked];
+      return [p.generation, marked ? '=' + p.text : p.text, marked, p.report];
     },
     writable: false, configurable: false, enumerable: false
   });
   Object.defineProperty(window, '%3', {
     value: function () {
-      if (base !== null) send('didChange', park(baseGeneration, base, function () {}), function () {});
+      if (base !== null) send('didChange', park(baseGeneration, base, function () {}, baseReport), function () {});
     },
     writable: false, configurable: false, enumerable: false
   });
   // Qt drops a byte-order mark that starts a string on its way out of the engine, so
   // a note beginning with one would lose it; every string goes with a marker in front,
   // which the endpoint takes off again. The marker carries the generation of the text
-  // the page was last given, so a report made before a newer text arrived is known.
+  // the page was last given, so a report made before a newer text arrived is known, and
+  // a text report's number, which a merge made on it names.
   function encode(name, body, arrived) {
     if (typeof body !== 'string') return body === undefined ? null : body;
     var generation = generationNow();
     if (name !== 'didChange' && name !== 'saveNote') return generation + '=' + body;
+    var report = reportNow();
     var message;
-    if (body.length <= longText) message = generation + '=' + body;
-    else if (base === null) message = park(generation, body, arrived);
+    if (body.length <= longText) message = generation + ':' + report + '=' + body;
+    else if (base === null) message = park(generation, body, arrived, report);
     else {
       var d = diff(base, body);
-      message = { edit: [session, d[0], d[1], '=' + d[2], body.length], generation: generation };
+      message = { edit: [session, d[0], d[1], '=' + d[2], body.length], generation: generation, report: report };
     }
     base = body;
     baseGeneration = generation;
+    baseReport = report;
     return message;
   }
   // A parked text has arrived once the app has taken it.
@@ -246,8 +252,9 @@ void WebView::makeWebView()
         [coordinator = coordinator_.get()](const QString& name, const QJsonValue& body, quint64 generation) {
             coordinator->receiveScriptMessage(name, body, generation);
         },
-        [coordinator = coordinator_.get()](const QString& name, const QString& text, quint64 generation) {
-            coordinator->receiveScriptText(name, text, generation);
+        [coordinator = coordinator_.get()](const QString& name, const QString& text, quint64 generation,
+                                           quint64 report) {
+            coordinator->receiveScriptText(name, text, generation, report);
         },
         [page](const QString& script, std::function<void(const QVariant&)> done) {
             page->runJavaScript(script, std::move(done));

@@ -19,11 +19,24 @@ WebViewBridge& WebViewBridge::shared()
 
 void WebViewBridge::setWebView(QWebEngineView* view) { webView_ = view; }
 
-void WebViewBridge::appendBlock(const QString& markdown)
+void WebViewBridge::appendBlock(const QString& markdown, std::optional<qsizetype> caret)
 {
     if (!webView_)
         return;
-    webView_->page()->runJavaScript(ScriptText::appendBlock(markdown));
+    webView_->page()->runJavaScript(ScriptText::appendBlock(markdown, caret));
+}
+
+void WebViewBridge::replaceAll(const QString& text)
+{
+    if (!webView_)
+        return;
+    webView_->page()->runJavaScript(ScriptText::replaceAll(text));
+}
+
+void WebViewBridge::revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length)
+{
+    if (webView_)
+        webView_->page()->runJavaScript(ScriptText::revealRange(generation, line, column, length));
 }
 
 bool WebViewBridge::pullLatestText(int timeoutMs)

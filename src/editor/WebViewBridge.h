@@ -11,7 +11,7 @@ namespace flintly {
 class UpdateController;
 
 // The one way other code reaches the editor's web view: the note model appends
-// template text through it, the app learns the view exists through it, and the page's
+// template text and puts earlier versions back through it, the app learns the view exists through it, and the page's
 // update requests reach the app's updater through it. It only ever holds the view
 // weakly; the note view owns it.
 class WebViewBridge : public QObject, public EditorBridge {
@@ -25,7 +25,10 @@ public:
     void setWebView(QWebEngineView* view);
 
     // Appends the block in the page; does nothing once the view is gone.
-    void appendBlock(const QString& markdown) override;
+    void appendBlock(const QString& markdown, std::optional<qsizetype> caret) override;
+    // Turns the page's text into `text` as one undoable edit.
+    void replaceAll(const QString& text) override;
+    void revealRange(quint64 generation, qsizetype line, qsizetype column, qsizetype length) override;
 
     // Before quitting: the page's text as it is now goes into the model, whether or not
     // the page has reported it yet. Waits at most `timeoutMs`; false when there was no

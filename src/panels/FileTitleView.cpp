@@ -1,11 +1,14 @@
 #include "panels/FileTitleView.h"
 
 #include "document/MarkdownModel.h"
+#include "panels/FocusRing.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStackedLayout>
 
 namespace flintly {
@@ -14,6 +17,7 @@ FileTitleView::FileTitleView(MarkdownModel* model, QWidget* parent) : QWidget(pa
 {
     QFont font = this->font();
     font.setPixelSize(12);
+    setFocusPolicy(Qt::TabFocus);
     label_ = new QLabel(this);
     label_->setFont(font);
     label_->setAlignment(Qt::AlignCenter);
@@ -48,11 +52,12 @@ FileTitleView::FileTitleView(MarkdownModel* model, QWidget* parent) : QWidget(pa
 
     if (model_) {
         label_->setText(model_->currentFileName());
+        describe(model_->currentFileName());
         connect(model_, &MarkdownModel::currentFileNameChanged, label_, &QLabel::setText);
+        connect(model_, &MarkdownModel::currentFileNameChanged, this, &FileTitleView::describe);
         marker_->setVisible(model_->saveFailing());
         connect(model_, &MarkdownModel::saveFailingChanged, marker_, &QLabel::setVisible);
     }
-    connect(field_, &QLineEdit::returnPressed, this, &FileTitleView::commit);
     connect(field_, &QLineEdit::editingFinished, this, [this] {
         // Focus moving elsewhere ends editing like Escape: nothing is renamed by accident.
         if (isEditing_ && !field_->hasFocus())
@@ -71,8 +76,31 @@ void FileTitleView::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
 }
 
+void FileTitleView::describe(const QString& name)
+{
+    setAccessibleName(QStringLiteral("Note name: ") + name);
+    setAccessibleDescription(QStringLiteral("Return renames the note"));
+}
+
+void FileTitleView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (!isEditing_ && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space || key == Qt::Key_F2)) {
+        beginEditing();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FileTitleView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    drawFocusRing(p, *this, QRectF(rect()), 5);
+}
+
 void FileTitleView::beginEditing()
 {
+    focusBefore_ = QApplication::focusWidget();
     field_->setText(model_ ? model_->currentFileName() : QString());
     setEditing(true);
     field_->setFocus(Qt::MouseFocusReason);
@@ -93,18 +121,31 @@ void FileTitleView::cancel() { setEditing(false); }
 
 bool FileTitleView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == field_ && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        cancel();
-        return true;
+    if (watched == field_ && event->type() == QEvent::KeyPress) {
+        // Taken here, not from returnPressed: the field lets Return on to its parent,
+        // which would start editing again.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            cancel();
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            commit();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void FileTitleView::setEditing(bool editing)
 {
+    // Hiding the focused field would hand the keyboard to whatever comes next in the
+    // chain (a toolbar button): it goes back where it was before instead.
+    const bool hadKeyboard = !editing && field_->hasFocus();
     isEditing_ = editing;
     stack_->setCurrentWidget(editing ? static_cast<QWidget*>(field_) : label_);
+    if (hadKeyboard && focusBefore_ && focusBefore_ != field_)
+        focusBefore_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace flintly

@@ -120,7 +120,11 @@ void FloatingPanelController::showWindow(const UserActivation& activation)
     activateForUserAction(window_, activation);
 }
 
-void FloatingPanelController::close() { window_->close(); }
+void FloatingPanelController::close(const UserActivation& activation)
+{
+    window_->close();
+    finishActivation(window_, activation);
+}
 
 bool FloatingPanelController::isVisible() const { return window_ && window_->isVisible(); }
 

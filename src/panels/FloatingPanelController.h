@@ -44,7 +44,8 @@ public:
     // Shows the panel and asks for the keyboard focus on behalf of the user action that
     // asked for it (a hotkey press), as far as the desktop told about it.
     void showWindow(const UserActivation& activation = {});
-    void close();
+    // Hides the panel. A launch that asked for that is over: its token is let go.
+    void close(const UserActivation& activation = {});
     bool isVisible() const;
 
 private:

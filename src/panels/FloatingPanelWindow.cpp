@@ -1,14 +1,16 @@
 #include "panels/FloatingPanelWindow.h"
 
 #include "panels/EdgeGrip.h"
+#include "panels/PanelSurface.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QWindow>
 
 namespace flintly {
 
-FloatingPanelWindow::FloatingPanelWindow()
+FloatingPanelWindow::FloatingPanelWindow(CompositorWatcher& compositor)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("Flintly"));
@@ -19,6 +21,16 @@ FloatingPanelWindow::FloatingPanelWindow()
     setMinimumHeight(390);
     resize(kWidth, kHeight);
     bottomGrip_ = new EdgeGrip(Qt::BottomEdge, this);
+    // No margin: the note casts no shadow of its own, the window manager may add one.
+    surface_ = new PanelSurface(this, kCornerRadius, 0, compositor);
+}
+
+void FloatingPanelWindow::paintEvent(QPaintEvent*)
+{
+    // The content's material lets the desktop through; without a compositor it would
+    // let black through instead, so it gets an opaque ground of its own colour.
+    if (!surface_->isComposited())
+        QPainter(this).fillRect(rect(), palette().color(QPalette::Window));
 }
 
 void FloatingPanelWindow::setContent(QWidget* content)

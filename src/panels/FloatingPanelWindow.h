@@ -1,33 +1,42 @@
 #pragma once
 
+#include "panels/CompositorWatcher.h"
+
 #include <QWidget>
 
 namespace flintly {
 
 class EdgeGrip;
+class PanelSurface;
 
 // The note panel's top-level window: frameless, translucent, above other windows and
 // on every workspace. Closing it only hides it; the app keeps it for the whole run.
 // The content fills the window and the toolbar row lies over its top, the way a
-// full-size content view sits under a transparent title bar.
+// full-size content view sits under a transparent title bar. Without a compositor the
+// window paints an opaque ground under its content and its corners are cut by a shape,
+// since nothing could show through (PanelSurface).
 class FloatingPanelWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 400;
     static constexpr int kHeight = 550;
     static constexpr int kToolbarHeight = 38;
+    // The corner of the note's material.
+    static constexpr qreal kCornerRadius = 5;
 
-    FloatingPanelWindow();
+    explicit FloatingPanelWindow(CompositorWatcher& compositor = CompositorWatcher::shared());
 
     void setContent(QWidget* content);
     void setToolbar(QWidget* toolbar);
     QWidget* content() const { return content_; }
     QWidget* toolbar() const { return toolbar_; }
+    const PanelSurface& surface() const { return *surface_; }
 
 signals:
     void shownChanged(bool shown);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -36,6 +45,7 @@ protected:
 private:
     void layoutChildren();
 
+    PanelSurface* surface_ = nullptr;  // child
     QWidget* content_ = nullptr;
     QWidget* toolbar_ = nullptr;
     EdgeGrip* bottomGrip_ = nullptr;

@@ -1,10 +1,12 @@
 #include "panels/FolderChip.h"
 
+#include "panels/FocusRing.h"
 #include "panels/SymbolIcon.h"
 #include "panels/TemplatePanelController.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -58,9 +60,10 @@ FolderChip::FolderChip(const QUrl& url, bool selected, std::function<void()> tap
     setText(folderName(url));
     setToolTip(QDir::cleanPath(url.toLocalFile()));
     setAccessibleName(text());
+    setAccessibleDescription(QStringLiteral("Delete removes the folders from the panel"));
     setFont(captionFont(font()));
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     connect(this, &QAbstractButton::clicked, this, [tap = std::move(tap)] {
         if (tap)
@@ -68,10 +71,21 @@ FolderChip::FolderChip(const QUrl& url, bool selected, std::function<void()> tap
     });
     removeButton_ = new RemoveButton(this);
     removeButton_->hide();
-    connect(removeButton_, &QAbstractButton::clicked, this, [remove = std::move(remove)] {
-        if (remove)
-            remove();
+    connect(removeButton_, &QAbstractButton::clicked, this, [this] {
+        if (remove_)
+            remove_();
     });
+    remove_ = std::move(remove);
+}
+
+void FolderChip::keyPressEvent(QKeyEvent* event)
+{
+    // The remove button shows only under the pointer; the keyboard's way to it.
+    if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) && remove_) {
+        remove_();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 QSize FolderChip::sizeHint() const
@@ -95,6 +109,7 @@ void FolderChip::paintEvent(QPaintEvent*)
     p.drawPath(shape);
     p.setPen(palette().color(QPalette::WindowText));
     p.drawText(rect().adjusted(kHorizontalPadding, 0, -kHorizontalPadding, 0), Qt::AlignCenter, text());
+    drawFocusRing(p, *this, QRectF(rect()), radius);
 }
 
 void FolderChip::setHovering(bool hovering)

@@ -28,6 +28,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setHovering(bool hovering);
@@ -36,6 +37,7 @@ private:
     bool selected_ = false;
     bool hovering_ = false;
     QAbstractButton* removeButton_ = nullptr;
+    std::function<void()> remove_;
 };
 
 }  // namespace flintly

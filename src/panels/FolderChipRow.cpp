@@ -2,11 +2,13 @@
 
 #include "browser/Workspace.h"
 #include "panels/BrowserGlyphs.h"
+#include "panels/FocusRing.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -41,6 +43,9 @@ FolderChipRow::FolderChipRow(Workspace* workspace, QWidget* parent) : QWidget(pa
     setMouseTracking(true);
     setAcceptDrops(true);
     setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleDescription(
+        QStringLiteral("Left and Right choose a folder, Return browses it, Delete removes it from Favorites"));
     connect(workspace_, &Workspace::pinnedChanged, this, &FolderChipRow::relayout);
     connect(workspace_, &Workspace::vaultURLChanged, this, qOverload<>(&QWidget::update));
     connect(workspace_, &Workspace::showDefaultFolderChanged, this, qOverload<>(&QWidget::update));
@@ -62,6 +67,8 @@ void FolderChipRow::relayout()
     addRect_ = QRect(x, kVerticalPadding, kInnerH + kGlyph + kInnerH, kChipHeight);
     if (hovered_ >= chips_.size())
         hovered_ = -1;
+    keyboardChip_ = std::min(keyboardChip_, int(chips_.size()));
+    describeKeyboardChip();
     resize(sizeHint());
     updateGeometry();
     update();
@@ -118,7 +125,8 @@ void FolderChipRow::paintEvent(QPaintEvent*)
         QPainterPath shape;
         shape.addRoundedRect(r, 12, 12);
         p.fillPath(shape, active ? withAlpha(accent, 0.18) : withAlpha(primary, i == hovered_ ? 0.18 : 0.08));
-        const QColor ink = active ? primary : secondary;
+        // A pinned folder that is not there (an unmounted drive) waits, faded, for its return.
+        const QColor ink = !workspace_->isAvailable(pinned[i]) ? withAlpha(primary, 0.3) : active ? primary : secondary;
         drawBrowserGlyph(p, QStringLiteral("folder"), ink,
                          QRectF(r.left() + kInnerH, r.center().y() - kGlyph / 2.0, kGlyph, kGlyph));
         p.setPen(ink);
@@ -137,6 +145,65 @@ void FolderChipRow::paintEvent(QPaintEvent*)
     p.fillPath(add, withAlpha(primary, hoverAdd_ ? 0.18 : 0.08));
     drawBrowserGlyph(p, QStringLiteral("plus"), secondary,
                      QRectF(addRect_.left() + kInnerH, addRect_.center().y() - kGlyph / 2.0 + 0.5, kGlyph, kGlyph));
+    drawFocusRing(p, *this, keyboardChip_ < chips_.size() ? chips_[keyboardChip_] : addRect_, 12);
+}
+
+void FolderChipRow::setKeyboardChip(int chip)
+{
+    keyboardChip_ = std::clamp(chip, 0, int(chips_.size()));
+    describeKeyboardChip();
+    // The row scrolls sideways inside its scroller: keep the ring in view.
+    const QRect r = keyboardChip_ < chips_.size() ? chips_[keyboardChip_] : addRect_;
+    if (auto* scroller = parentWidget() ? qobject_cast<QScrollArea*>(parentWidget()->parentWidget()) : nullptr)
+        scroller->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + kSpacing, 0);
+    update();
+}
+
+void FolderChipRow::describeKeyboardChip()
+{
+    const int count = int(chips_.size());
+    const QString which = keyboardChip_ < count && workspace_ && keyboardChip_ < workspace_->pinned().size()
+        ? QStringLiteral("Folder %1 (%2 of %3)")
+              .arg(chipTitle(workspace_->pinned().at(keyboardChip_)))
+              .arg(keyboardChip_ + 1)
+              .arg(count)
+        : QStringLiteral("Add folder to Favorites");
+    setAccessibleName(QStringLiteral("Favorites: ") + which);
+}
+
+void FolderChipRow::keyPressEvent(QKeyEvent* event)
+{
+    const bool onChip = workspace_ && keyboardChip_ < chips_.size() && keyboardChip_ < workspace_->pinned().size();
+    switch (event->key()) {
+    case Qt::Key_Left: setKeyboardChip(keyboardChip_ - 1); return;
+    case Qt::Key_Right: setKeyboardChip(keyboardChip_ + 1); return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (onChip)
+            workspace_->selectPinned(workspace_->pinned().at(keyboardChip_));
+        else if (workspace_)
+            workspace_->addPinnedFolder();
+        return;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        if (onChip && !workspace_->isProtected(workspace_->pinned().at(keyboardChip_)))
+            workspace_->removePinned(workspace_->pinned().at(keyboardChip_));
+        return;
+    default: QWidget::keyPressEvent(event);
+    }
+}
+
+void FolderChipRow::focusInEvent(QFocusEvent* event)
+{
+    setKeyboardChip(keyboardChip_);
+    QWidget::focusInEvent(event);
+}
+
+void FolderChipRow::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 bool FolderChipRow::event(QEvent* event)
@@ -145,7 +212,12 @@ bool FolderChipRow::event(QEvent* event)
         auto* help = static_cast<QHelpEvent*>(event);
         const int chip = chipAt(help->pos());
         if (chip >= 0 && chip < workspace_->pinned().size())
-            QToolTip::showText(help->globalPos(), workspace_->pinned().at(chip).toLocalFile(), this);
+            QToolTip::showText(help->globalPos(),
+                               workspace_->pinned().at(chip).toLocalFile()
+                                   + (workspace_->isAvailable(workspace_->pinned().at(chip))
+                                          ? QString()
+                                          : QStringLiteral(" (not available)")),
+                               this);
         else if (addRect_.contains(help->pos()))
             QToolTip::showText(help->globalPos(), QStringLiteral("Add folder to Favorites"), this);
         else
@@ -256,6 +328,7 @@ ChipScroller::ChipScroller(QWidget* row, QWidget* parent) : QScrollArea(parent)
     setFixedHeight(row->sizeHint().height());
     setStyleSheet(QStringLiteral("background: transparent;"));
     viewport()->setAutoFillBackground(false);
+    setFocusPolicy(Qt::NoFocus);  // the row inside is the tab stop
 }
 
 void ChipScroller::wheelEvent(QWheelEvent* event)

@@ -15,7 +15,9 @@ class Workspace;
 // only a few, but rebuilding a widget per chip mid-drag would pull the drag's source
 // out from under it). A tap browses the folder, the small cross on a hovered chip
 // unpins it (not on the notes folder's chip while it is kept first), and chips are
-// reordered by dragging one onto another.
+// reordered by dragging one onto another. For the keyboard the row is one tab stop:
+// Left and Right move between the chips and the add button, Return or Space presses
+// the one with the focus ring, Delete unpins it; its accessible name says which it is.
 class FolderChipRow : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +39,8 @@ public:
     int hoveredChip() const { return hovered_; }
     bool isHoveringAdd() const { return hoverAdd_; }
     bool showsRemoveButton(int chip) const;
+    // The chip the keyboard is on; chipCount() stands for the add button.
+    int keyboardChip() const { return keyboardChip_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -48,8 +52,13 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void setKeyboardChip(int chip);
+    void describeKeyboardChip();
     void relayout();
     int chipAt(const QPoint& pos) const;
     void setHover(int chip, bool add);
@@ -59,6 +68,7 @@ private:
     QList<QRect> chips_;
     QRect addRect_;
     int hovered_ = -1;
+    int keyboardChip_ = 0;
     bool hoverAdd_ = false;
     int pressed_ = -1;
     bool pressedAdd_ = false;

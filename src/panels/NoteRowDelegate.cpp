@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 
 namespace flintly {
 
@@ -38,24 +39,85 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QRectF text = bounds.adjusted(10, 5, -10, -5);
     QFont nameFont = option.font;
     nameFont.setPixelSize(13);
+    const QFontMetrics nameMetrics(nameFont);
+    QColor secondary = option.palette.color(QPalette::WindowText);
+    secondary.setAlphaF(0.6);
+    if (index.data(NoteListModel::IsCreateRole).toBool()) {
+        painter->setFont(nameFont);
+        painter->setPen(option.palette.color(QPalette::WindowText));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                          nameMetrics.elidedText(index.data().toString(), Qt::ElideRight, qRound(text.width())));
+        painter->restore();
+        return;
+    }
+    // The name, and after it the folder it is in, dimmed, when not at the top.
+    const QString folder = index.data(NoteListModel::FolderRole).toString();
+    QString name = index.data(Qt::DisplayRole).toString();
+    const QRectF nameLine(text.left(), text.top(), text.width(), nameMetrics.height());
+    QFont folderFont = option.font;
+    folderFont.setPixelSize(11);
+    const QFontMetrics folderMetrics(folderFont);
+    const int folderRoom =
+        folder.isEmpty() ? 0 : std::min(folderMetrics.horizontalAdvance(folder) + 8, qRound(text.width() / 2));
+    name = nameMetrics.elidedText(name, Qt::ElideRight, qRound(text.width()) - folderRoom);
     painter->setFont(nameFont);
     painter->setPen(option.palette.color(QPalette::WindowText));
-    const QFontMetrics nameMetrics(nameFont);
-    const QString name =
-        nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, qRound(text.width()));
-    painter->drawText(QRectF(text.left(), text.top(), text.width(), nameMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter, name);
+    painter->drawText(nameLine, Qt::AlignLeft | Qt::AlignVCenter, name);
+    if (!folder.isEmpty()) {
+        QColor dim = option.palette.color(QPalette::WindowText);
+        dim.setAlphaF(0.45);
+        painter->setFont(folderFont);
+        painter->setPen(dim);
+        const qreal x = text.left() + nameMetrics.horizontalAdvance(name) + 8;
+        painter->drawText(QRectF(x, nameLine.top(), text.right() - x, nameLine.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          folderMetrics.elidedText(folder, Qt::ElideLeft, qRound(text.right() - x)));
+    }
 
     QFont captionFont = option.font;
     captionFont.setPixelSize(11);
-    painter->setFont(captionFont);
-    QColor secondary = option.palette.color(QPalette::WindowText);
-    secondary.setAlphaF(0.6);
-    painter->setPen(secondary);
     const QFontMetrics captionMetrics(captionFont);
-    painter->drawText(
-        QRectF(text.left(), text.bottom() - captionMetrics.height(), text.width(), captionMetrics.height()),
-        Qt::AlignLeft | Qt::AlignVCenter, index.data(NoteListModel::DetailRole).toString());
+    const QRectF captionLine(text.left(), text.bottom() - captionMetrics.height(), text.width(),
+                             captionMetrics.height());
+    const QVariant snippet = index.data(NoteListModel::SnippetRole);
+    if (snippet.isValid()) {
+        paintSnippet(painter, captionLine, captionFont, secondary, option.palette.color(QPalette::WindowText),
+                     snippet.toString(), index.data(NoteListModel::EmphasisRole).value<QList<QPoint>>());
+    } else {
+        painter->setFont(captionFont);
+        painter->setPen(secondary);
+        painter->drawText(captionLine, Qt::AlignLeft | Qt::AlignVCenter,
+                          index.data(NoteListModel::DetailRole).toString());
+    }
+    painter->restore();
+}
+
+// The matching line in the caption's size, the matches in the full text colour and bold.
+void NoteRowDelegate::paintSnippet(QPainter* painter, const QRectF& line, const QFont& font, const QColor& dim,
+                                   const QColor& strong, const QString& text, const QList<QPoint>& emphasis)
+{
+    QTextLayout layout(text, font);
+    QList<QTextLayout::FormatRange> formats;
+    for (const QPoint& range : emphasis) {
+        QTextLayout::FormatRange f;
+        f.start = range.x();
+        f.length = range.y();
+        f.format.setFontWeight(QFont::DemiBold);
+        f.format.setForeground(strong);
+        formats.append(f);
+    }
+    layout.setFormats(formats);
+    layout.beginLayout();
+    QTextLine l = layout.createLine();
+    if (l.isValid())
+        l.setLineWidth(1e6);  // one line; what does not fit is clipped
+    layout.endLayout();
+    if (!l.isValid())
+        return;
+    painter->save();
+    painter->setClipRect(line);
+    painter->setPen(dim);
+    layout.draw(painter, QPointF(line.left(), line.top() + (line.height() - l.height()) / 2));
     painter->restore();
 }
 

@@ -5,8 +5,10 @@
 
 namespace flintly {
 
-// Paints one row of the quick-open list: the note's name over its date and size, on
-// the accent colour while selected, faintly while under the pointer. The progress row
+// Paints one row of the quick-open list: the note's name (with its folder, dimmed,
+// when below the top) over its date and size, or over the line that matched for a
+// note found by its text; on the accent colour while selected, faintly while under
+// the pointer. The progress row
 // shows an indicator and "Scanning files...". All rows have one height, so the list
 // lays out a hundred thousand of them without asking each.
 class NoteRowDelegate : public QStyledItemDelegate {
@@ -31,6 +33,8 @@ public:
 
 private:
     void paintProgress(QPainter* painter, const QStyleOptionViewItem& option) const;
+    static void paintSnippet(QPainter* painter, const QRectF& line, const QFont& font, const QColor& dim,
+                             const QColor& strong, const QString& text, const QList<QPoint>& emphasis);
 
     QPersistentModelIndex hovered_;
 };

@@ -9,6 +9,7 @@
 
 #include <QBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
@@ -29,6 +30,7 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
     field_ = new QLineEdit(this);
     field_->setObjectName(QStringLiteral("quickOpenSearch"));
     field_->setPlaceholderText(QStringLiteral("Search for notes…"));
+    field_->setAccessibleName(QStringLiteral("Search notes"));
     field_->setFrame(false);
     field_->setTextMargins(10, 6, 10, 6);
     field_->setAttribute(Qt::WA_MacShowFocusRect, false);
@@ -48,6 +50,7 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
     delegate_ = new NoteRowDelegate(this);
     list_ = new QListView(this);
     list_->setObjectName(QStringLiteral("quickOpenList"));
+    list_->setAccessibleName(QStringLiteral("Notes"));
     list_->setModel(listModel_);
     list_->setItemDelegate(delegate_);
     list_->setUniformItemSizes(true);
@@ -62,6 +65,13 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
     clear.setColor(QPalette::Base, Qt::transparent);
     list_->setPalette(clear);
     column->addWidget(list_, 1);
+    indexStatus_ = new QLabel(this);
+    indexStatus_->setObjectName(QStringLiteral("quickOpenIndexStatus"));
+    indexStatus_->setContentsMargins(14, 0, 14, 4);
+    indexStatus_->setStyleSheet(QStringLiteral("QLabel { font-size: 11px; color: palette(mid); }"));
+    indexStatus_->hide();
+    column->addWidget(indexStatus_);
+    connect(browser, &QuickOpenModel::indexProgressChanged, this, &QuickOpenView::showIndexProgress);
 
     field_->installEventFilter(this);
     list_->installEventFilter(this);
@@ -87,11 +97,10 @@ QuickOpenView::QuickOpenView(QuickOpenModel* browser, int topPadding, QWidget* p
             return;
         if (const auto file = listModel_->fileAt(current.row()))
             browser_->select(file->path);
+        else if (listModel_->isCreateRow(current.row()))
+            browser_->clearSelection();
     });
-    connect(list_, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (browser_ && listModel_->fileAt(index.row()))
-            browser_->openSelection();
-    });
+    connect(list_, &QListView::doubleClicked, this, &QuickOpenView::activate);
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &QuickOpenView::clearHover);
 }
 
@@ -103,6 +112,28 @@ void QuickOpenView::appeared()
 {
     if (browser_)
         browser_->appeared();
+    field_->selectAll();
+    showIndexProgress();
+}
+
+void QuickOpenView::showIndexProgress()
+{
+    const auto [done, total] = browser_ ? browser_->indexProgress() : std::pair<qint64, qint64>{0, 0};
+    indexStatus_->setVisible(total > 0);
+    if (total > 0)
+        indexStatus_->setText(
+            QStringLiteral("Indexing note text… %1 of %2").arg(QLocale().toString(done), QLocale().toString(total)));
+}
+
+// Return or a double-click on a row: the create row creates, a note's row opens it.
+void QuickOpenView::activate(const QModelIndex& index)
+{
+    if (!browser_)
+        return;
+    if (listModel_->isCreateRow(index.row()))
+        browser_->createFromQuery();
+    else if (listModel_->fileAt(index.row()))
+        browser_->openSelection();
 }
 
 void QuickOpenView::disappeared()
@@ -151,11 +182,20 @@ bool QuickOpenView::eventFilter(QObject* watched, QEvent* event)
         if (watched == field_ && key->key() == Qt::Key_Down) {
             browser_->selectFirst();
             list_->setFocus(Qt::TabFocusReason);
+            // No note listed, only "Create “query”": Down lands on it, Return creates.
+            if (!browser_->selection() && browser_->hasCreateRow())
+                list_->setCurrentIndex(listModel_->index(listModel_->rowCount() - 1));
             return true;
         }
-        if (watched == list_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            && browser_->selection()) {
-            browser_->openSelection();
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (watched == field_ && enter && (key->modifiers() & Qt::ShiftModifier)) {
+            browser_->setQuery(field_->text());
+            browser_->createFromQuery();
+            return true;
+        }
+        if (watched == list_ && enter
+            && (browser_->selection() || listModel_->isCreateRow(list_->currentIndex().row()))) {
+            activate(list_->currentIndex());
             return true;
         }
         return false;

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QListView;
 
@@ -17,8 +18,10 @@ class SortChip;
 // The quick-open browser inside the search panel: the search field with the sort
 // chip, the pinned-folder chips, and the note list (one list view, rows painted by a
 // delegate). Keys: Down in the field moves into the list, Return or Enter in the list
-// opens the selected note, a double-click opens, a single click selects; Return in
-// the field does nothing.
+// opens the selected note (or creates the one the create row names), a double-click
+// opens, a single click selects; Return in the field does nothing, Shift+Return there
+// opens or creates the note named by the query. Reopened, the field has the last
+// query selected, so typing replaces it.
 class QuickOpenView : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +34,7 @@ public:
     NoteListModel* listModel() const { return listModel_; }
     FolderChipRow* chips() const { return chips_; }
     SortChip* sortChip() const { return sortChip_; }
+    QLabel* indexStatus() const { return indexStatus_; }
     NoteRowDelegate* delegate() const { return delegate_; }
 
     void appeared();
@@ -41,6 +45,8 @@ protected:
 
 private:
     void syncSelection();
+    void showIndexProgress();
+    void activate(const QModelIndex& index);
     void clearHover();
 
     QPointer<QuickOpenModel> browser_;
@@ -50,6 +56,7 @@ private:
     NoteRowDelegate* delegate_ = nullptr;
     FolderChipRow* chips_ = nullptr;
     SortChip* sortChip_ = nullptr;
+    QLabel* indexStatus_ = nullptr;
     bool syncing_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "panels/SearchPanelController.h"
 
 #include "browser/QuickOpenModel.h"
+#include "browser/RecentFileManager.h"
 #include "browser/Workspace.h"
 #include "document/MarkdownModel.h"
 #include "panels/QuickOpenView.h"
@@ -9,6 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 #include "platform_widgets/QtFileChooser.h"
+#include "search/SearchEngine.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -126,6 +128,16 @@ void SearchPanelController::configure(MarkdownModel* model, SettingsStore& setti
     deps.tracker = options_.tracker;
     if (options_.makeQueryTimer)
         deps.queryTimer = options_.makeQueryTimer();
+    deps.search = options_.search ? options_.search : &search::SearchEngine::shared();
+    deps.indexAfterStartMs = kIndexAfterStartMs;
+    if (options_.recents) {
+        deps.recents = options_.recents;
+    } else if (&settings == &SettingsStore::standard()) {
+        deps.recents = &RecentFileManager::shared();
+    } else {
+        ownRecents_ = std::make_unique<RecentFileManager>(settings);
+        deps.recents = ownRecents_.get();
+    }
     auto browser = std::make_unique<QuickOpenModel>(std::move(deps));
     // Reopening the note already open changes no name, yet the choice was made.
     connect(browser.get(), &QuickOpenModel::noteOpened, this, &SearchPanelController::dismiss);

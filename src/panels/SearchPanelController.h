@@ -12,8 +12,12 @@
 
 namespace flintly {
 
+namespace search {
+class SearchEngine;
+}
 class FileChooser;
 class QueryTimer;
+class RecentFileManager;
 class QuickOpenModel;
 class QuickOpenView;
 class SearchPanelWindow;
@@ -37,7 +41,12 @@ public:
         UsageTracker* tracker = nullptr;                              // null: the process-wide tracker
         Fade fade;                                                    // null: the window's opacity, animated
         std::function<std::unique_ptr<QueryTimer>()> makeQueryTimer;  // null: 200 ms
+        search::SearchEngine* search = nullptr;                       // null: the shared content search
+        // Null: the shared list on the standard settings store, else one on the store given.
+        RecentFileManager* recents = nullptr;
     };
+    // The notes folder's text is indexed this long after the quick-open state is made.
+    static constexpr int kIndexAfterStartMs = 3000;
 
     static constexpr int kTopPadding = 16;
     static constexpr int kBelowAnchorTop = 40;
@@ -94,6 +103,7 @@ private:
 
     Options options_;
     std::unique_ptr<FileChooser> ownChooser_;
+    std::unique_ptr<RecentFileManager> ownRecents_;
     QPointer<MarkdownModel> model_;
     SearchPanelWindow* window_ = nullptr;  // owned; kept for the whole run
     std::unique_ptr<QuickOpenModel> browser_;

@@ -7,10 +7,12 @@
 namespace flintly {
 
 namespace {
-// The translucent fills standing in for the desktop's materials.
-QColor materialColor(SearchPanelWindow::Material m)
+// The translucent fills standing in for the desktop's materials; opaque where nothing
+// would show through.
+QColor materialColor(SearchPanelWindow::Material m, bool translucent)
 {
-    return m == SearchPanelWindow::Material::sidebar ? QColor(244, 244, 246, 235) : QColor(34, 34, 38, 235);
+    const int alpha = translucent ? 235 : 255;
+    return m == SearchPanelWindow::Material::sidebar ? QColor(244, 244, 246, alpha) : QColor(34, 34, 38, alpha);
 }
 
 // A box blur run three times approximates a Gaussian; enough for a shadow.
@@ -49,13 +51,15 @@ void blurAlpha(QImage& image, int radius)
 }
 }  // namespace
 
-SearchPanelWindow::SearchPanelWindow()
+SearchPanelWindow::SearchPanelWindow(CompositorWatcher& compositor)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint)
 {
     setWindowTitle(QStringLiteral("Quick Open"));
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(kBodySize + 2 * kMargin, kBodySize + 2 * kMargin);
+    surface_ = new PanelSurface(this, kCornerRadius, kMargin, compositor);
+    surface_->setFixedBodySize(QSize(kBodySize, kBodySize));
+    connect(surface_, &PanelSurface::changed, this, &SearchPanelWindow::layOut);
     material_ = materialFor(palette());
     buildShadow();
 }
@@ -69,7 +73,7 @@ void SearchPanelWindow::setContent(QWidget* content)
 {
     content_ = content;
     content_->setParent(this);
-    content_->setGeometry(bodyRect());
+    layOut();
     // Rows scrolled to the bottom stay inside the rounded corners.
     QPainterPath corners;
     corners.addRoundedRect(QRectF(0, 0, kBodySize, kBodySize), kCornerRadius, kCornerRadius);
@@ -77,8 +81,19 @@ void SearchPanelWindow::setContent(QWidget* content)
     content_->show();
 }
 
+void SearchPanelWindow::layOut()
+{
+    if (content_)
+        content_->setGeometry(bodyRect());
+    buildShadow();
+}
+
 void SearchPanelWindow::buildShadow()
 {
+    if (!surface_->isComposited()) {
+        shadow_ = QImage();
+        return;
+    }
     shadow_ = QImage(size(), QImage::Format_ARGB32);
     shadow_.fill(Qt::transparent);
     QPainter p(&shadow_);
@@ -94,15 +109,18 @@ void SearchPanelWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.fillRect(rect(), Qt::transparent);
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.drawImage(0, 0, shadow_);
-    QPainterPath body;
-    body.addRoundedRect(QRectF(bodyRect()), kCornerRadius, kCornerRadius);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.fillPath(body, materialColor(material_));
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (surface_->isComposited()) {
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.drawImage(0, 0, shadow_);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillPath(surface_->bodyPath(), materialColor(material_, true));
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        // Every pixel, the cut-off corners too: what the shape leaves on screen is opaque.
+        p.fillRect(rect(), materialColor(material_, false));
+    }
     p.setPen(QPen(QColor(255, 255, 255, qRound(255 * kBorderAlpha)), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(bodyRect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius, kCornerRadius);

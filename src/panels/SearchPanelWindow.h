@@ -1,14 +1,18 @@
 #pragma once
 
+#include "panels/CompositorWatcher.h"
+#include "panels/PanelSurface.h"
+
 #include <QWidget>
 
 namespace flintly {
 
 // The search panel's window: a frameless, translucent, rounded (radius 14) body of
-// 360 × 360 with a 1-pixel light border and a soft shadow. The shadow needs room, so
-// the window is the body plus a transparent margin on every side; placement speaks
-// of the body. The material is "sidebar" on a light desktop and "heads-up display" on
-// a dark one, and follows the palette when the scheme changes.
+// 360 × 360 with a 1-pixel light border and a soft shadow. With a compositor the
+// shadow needs room, so the window is the body plus a transparent margin on every side
+// that takes no clicks; without one the body is the window, opaque (PanelSurface).
+// Placement speaks of the body. The material is "sidebar" on a light desktop and
+// "heads-up display" on a dark one, and follows the palette when the scheme changes.
 class SearchPanelWindow : public QWidget {
     Q_OBJECT
 public:
@@ -21,7 +25,7 @@ public:
     static constexpr int kShadowRadius = 12;
     static constexpr int kMargin = kShadowRadius + 4;  // the shadow falls a little downwards
 
-    SearchPanelWindow();
+    explicit SearchPanelWindow(CompositorWatcher& compositor = CompositorWatcher::shared());
 
     void setContent(QWidget* content);
     QWidget* content() const { return content_; }
@@ -29,11 +33,12 @@ public:
     Material material() const { return material_; }
     static Material materialFor(const QPalette& palette);
 
+    const PanelSurface& surface() const { return *surface_; }
     // The body in the window's own coordinates, and on the screen.
-    QRect bodyRect() const { return {kMargin, kMargin, kBodySize, kBodySize}; }
-    QRect bodyGeometry() const { return bodyRect().translated(geometry().topLeft()); }
+    QRect bodyRect() const { return surface_->bodyRect(); }
+    QRect bodyGeometry() const { return surface_->bodyGeometry(); }
     // Moves the window so the body's top-left corner lands on `topLeft`.
-    void moveBodyTo(const QPoint& topLeft) { move(topLeft - QPoint(kMargin, kMargin)); }
+    void moveBodyTo(const QPoint& topLeft) { surface_->moveBodyTo(topLeft); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,7 +46,9 @@ protected:
 
 private:
     void buildShadow();
+    void layOut();
 
+    PanelSurface* surface_ = nullptr;  // child
     QWidget* content_ = nullptr;
     Material material_ = Material::sidebar;
     QImage shadow_;

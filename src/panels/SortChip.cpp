@@ -2,6 +2,7 @@
 
 #include "browser/Workspace.h"
 #include "panels/BrowserGlyphs.h"
+#include "panels/FocusRing.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -84,7 +85,7 @@ SortChip::SortChip(Workspace* workspace, QWidget* parent) : QAbstractButton(pare
 {
     setFixedSize(kWidth, 24);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);  // Space opens the menu
     menu_ = new QMenu(this);
     for (SortMode mode : sortmode::all()) {
         auto* action = new QWidgetAction(menu_);
@@ -128,6 +129,7 @@ void SortChip::paintEvent(QPaintEvent*)
     p.setFont(f);
     p.setPen(withAlpha(ink, 0.8));
     p.drawText(rect(), Qt::AlignCenter, text());
+    drawFocusRing(p, *this, QRectF(rect()), 12);
 }
 
 void SortChip::enterEvent(QEnterEvent* event)

@@ -24,7 +24,10 @@ QByteArray readResource(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QPixmap render(const QByteArray& svg, const QSize& logicalSize, qreal dpr)
+// The picture at the device's resolution, faded as a whole (overlapping strokes do not
+// darken). The ratio is set only at the end: a pixmap that carries it is painted at its
+// logical size, which put a quarter-size symbol into the corner on a screen of scale 2.
+QPixmap render(const QByteArray& svg, const QSize& logicalSize, qreal dpr, qreal opacity = 1.0)
 {
     QSvgRenderer renderer(svg);
     if (!renderer.isValid())
@@ -34,6 +37,15 @@ QPixmap render(const QByteArray& svg, const QSize& logicalSize, qreal dpr)
     QPainter p(&pixmap);
     renderer.render(&p);
     p.end();
+    if (opacity < 1.0) {
+        QPixmap faded(pixmap.size());
+        faded.fill(Qt::transparent);
+        QPainter f(&faded);
+        f.setOpacity(opacity);
+        f.drawPixmap(0, 0, pixmap);
+        f.end();
+        pixmap = faded;
+    }
     pixmap.setDevicePixelRatio(dpr);
     return pixmap;
 }
@@ -45,18 +57,7 @@ QPixmap symbolPixmap(const QString& name, const QColor& color, const QSize& logi
     if (svg.isEmpty())
         return {};
     svg.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
-    QPixmap pixmap = render(svg, logicalSize, dpr);
-    if (color.alphaF() < 1.0 && !pixmap.isNull()) {
-        QPixmap faded(pixmap.size());
-        faded.fill(Qt::transparent);
-        QPainter p(&faded);
-        p.setOpacity(color.alphaF());
-        p.drawPixmap(0, 0, pixmap);
-        p.end();
-        faded.setDevicePixelRatio(dpr);
-        return faded;
-    }
-    return pixmap;
+    return render(svg, logicalSize, dpr, color.alphaF());
 }
 
 QPixmap imagePixmap(const QString& name, const QSize& logicalSize, qreal dpr)

@@ -5,11 +5,13 @@
 #include "panels/TemplatePanelWindow.h"
 #include "panels/WindowHints.h"
 #include "platform/SettingsStore.h"
+#include "platform_widgets/DesktopUrlOpener.h"
 #include "platform_widgets/QtFileChooser.h"
 #include "shortcuts/LocalEventMonitor.h"
 #include "templates/TemplatePanelViewModel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QPalette>
 #include <QPropertyAnimation>
@@ -83,8 +85,16 @@ void TemplatePanelController::configureShared(Dependencies deps) { sharedDepende
 
 TemplatePanelController::TemplatePanelController(Dependencies deps, QObject* parent) : QObject(parent)
 {
-    vm_ = std::make_unique<TemplatePanelViewModel>(
-        TemplatePanelViewModel::Dependencies{deps.model, deps.settings, deps.fileChooser, std::move(deps.schedule)});
+    if (!deps.urlOpener) {
+        ownUrlOpener_ = std::make_unique<DesktopUrlOpener>();
+        deps.urlOpener = ownUrlOpener_.get();
+    }
+    TemplatePanelViewModel::Dependencies vmDeps{deps.model, deps.settings, deps.fileChooser, std::move(deps.schedule)};
+    vmDeps.time = deps.time;
+    vmDeps.urlOpener = deps.urlOpener;
+    vmDeps.defaultFolder = deps.defaultFolder;
+    vmDeps.clipboardText = [] { return QGuiApplication::clipboard()->text(); };
+    vm_ = std::make_unique<TemplatePanelViewModel>(std::move(vmDeps));
     window_ = std::make_unique<TemplatePanelWindow>();
     view_ = new TemplatePanelView(*vm_, window_.get());
     window_->setContent(view_);
@@ -95,6 +105,7 @@ TemplatePanelController::TemplatePanelController(Dependencies deps, QObject* par
             finishHide();
     });
     connect(vm_.get(), &TemplatePanelViewModel::templateApplied, this, &TemplatePanelController::hide);
+    connect(vm_.get(), &TemplatePanelViewModel::templateOpened, this, &TemplatePanelController::hide);
     connect(window_.get(), &TemplatePanelWindow::closeRequested, this, &TemplatePanelController::hide);
 }
 
@@ -132,7 +143,7 @@ QPoint TemplatePanelController::contentOrigin(const QRect& anchorFrame, const QS
 
 void TemplatePanelController::place()
 {
-    const QRect content = TemplatePanelWindow::contentRect();
+    const QRect content = window_->contentRect();
     QScreen* screen = anchorWindow_ ? anchorWindow_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QPoint origin = anchorWindow_ ? contentOrigin(anchorWindow_->frameGeometry(), content.size(), available)

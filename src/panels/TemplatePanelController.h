@@ -20,6 +20,8 @@ namespace flintly {
 class FileChooser;
 class MarkdownModel;
 class SettingsStore;
+class TimeSource;
+class UrlOpener;
 class TemplatePanelView;
 class TemplatePanelViewModel;
 class TemplatePanelWindow;
@@ -35,6 +37,9 @@ public:
         SettingsStore* settings = nullptr;   // the pinned template folders
         FileChooser* fileChooser = nullptr;  // null: choosing a folder answers "cancel"
         ScheduleTask schedule;               // null: Qt timers (the search debounce)
+        UrlOpener* urlOpener = nullptr;      // null: the desktop's file manager
+        TimeSource* time = nullptr;          // null: the system clock
+        QString defaultFolder{};             // empty: the default templates folder
     };
 
     static constexpr int kFadeInMs = 100;
@@ -90,6 +95,7 @@ private:
     std::unique_ptr<TemplatePanelWindow> window_;  // destroyed before the view model it shows
     TemplatePanelView* view_ = nullptr;            // owned by the window
     QPropertyAnimation* fade_ = nullptr;           // child
+    std::unique_ptr<UrlOpener> ownUrlOpener_;      // when none was given
     QPointer<QWidget> anchorWindow_;               // the anchor may close for good first
     // Key, activation and anchor watchers, installed while shown; dropping one removes it.
     std::vector<std::unique_ptr<QObject>> eventMonitors_;

@@ -1,6 +1,7 @@
 #include "panels/TemplatePanelView.h"
 
 #include "panels/FolderChip.h"
+#include "panels/TemplateEmptyState.h"
 #include "panels/TemplatePanelWindow.h"
 #include "panels/ToolbarButton.h"
 #include "platform/NotificationCenter.h"
@@ -9,10 +10,12 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -77,6 +80,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     chipScroller->setFrameShape(QFrame::NoFrame);
     chipScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     chipScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    chipScroller->setFocusPolicy(Qt::NoFocus);  // the chips are the tab stops
     chipScroller->setWidgetResizable(true);
     chipScroller->viewport()->setAutoFillBackground(false);
     chipRow_ = new QWidget;
@@ -92,6 +96,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     searchField_ = new QLineEdit(column);
     searchField_->setObjectName(QStringLiteral("searchField"));
     searchField_->setPlaceholderText(QStringLiteral("Search templates…"));
+    searchField_->setAccessibleName(QStringLiteral("Search templates"));
     searchField_->setClearButtonEnabled(true);
     searchField_->setText(vm_.query());
     searchField_->installEventFilter(this);
@@ -100,6 +105,7 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     listModel_ = new TemplateListModel(vm_, this);
     list_ = new QListView(column);
     list_->setObjectName(QStringLiteral("templateList"));
+    list_->setAccessibleName(QStringLiteral("Templates"));
     list_->setModel(listModel_);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setTextElideMode(Qt::ElideMiddle);
@@ -116,7 +122,19 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     list_->setItemDelegate(new RowDelegate(list_));
     list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
-    layout->addWidget(list_, 1);
+    emptyState_ = new TemplateEmptyState(vm_, column);
+    listOrEmpty_ = new QStackedWidget(column);
+    listOrEmpty_->addWidget(list_);
+    listOrEmpty_->addWidget(emptyState_);
+    layout->addWidget(listOrEmpty_, 1);
+
+    variablesHint_ = new QLabel(templateVariablesHint(), this);
+    variablesHint_->setObjectName(QStringLiteral("variablesHint"));
+    variablesHint_->setWordWrap(true);
+    variablesHint_->setForegroundRole(QPalette::PlaceholderText);
+    QFont caption = variablesHint_->font();
+    caption.setPixelSize(11);
+    variablesHint_->setFont(caption);
 
     connect(searchField_, &QLineEdit::textEdited, this, [this](const QString& text) { vm_.setQuery(text); });
     connect(&vm_, &TemplatePanelViewModel::queryChanged, this, [this](const QString& query) {
@@ -132,9 +150,28 @@ TemplatePanelView::TemplatePanelView(TemplatePanelViewModel& vm, QWidget* parent
     connect(listModel_, &QAbstractItemModel::modelReset, this, &TemplatePanelView::keepSelectionAfterReset);
     connect(&vm_, &TemplatePanelViewModel::pinnedChanged, this, &TemplatePanelView::rebuildChips);
     connect(&vm_, &TemplatePanelViewModel::folderChanged, this, &TemplatePanelView::rebuildChips);
+    connect(&vm_, &TemplatePanelViewModel::resultsChanged, this, &TemplatePanelView::showListOrEmptyState);
     NotificationCenter::defaultCenter().observe(QLatin1String(TemplatePanelWindow::kNavigateDown), this,
                                                 [this](const Notification&) { navigateDown(); });
     rebuildChips();
+    showListOrEmptyState();
+}
+
+void TemplatePanelView::showListOrEmptyState()
+{
+    // Only a folder without templates explains itself: a search that finds nothing
+    // shows an empty list, as a search should.
+    emptyState_->refresh();
+    listOrEmpty_->setCurrentWidget(vm_.hasNoTemplates() ? static_cast<QWidget*>(emptyState_) : list_);
+}
+
+void TemplatePanelView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Under the centred column, in the panel's bottom margin.
+    const int width = kContentWidth;
+    const int height = variablesHint_->heightForWidth(width);
+    variablesHint_->setGeometry((this->width() - width) / 2, this->height() - height - 16, width, height);
 }
 
 void TemplatePanelView::rebuildChips()

@@ -4,17 +4,22 @@
 #include <QWidget>
 
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QListView;
+class QStackedWidget;
 
 namespace flintly {
 
+class TemplateEmptyState;
 class TemplateListModel;
 class TemplatePanelViewModel;
 
 // The template browser: folder chips, the search field and the list of the current
-// folder's templates. A click on a row, or Return on the selected row, inserts that
-// template. All state beyond focus and selection is the view model's.
+// folder's templates, or, while the folder has none, what templates are and how to
+// make some. A click on a row, or Return on the selected row, inserts that template.
+// Below, the variables a template may use. All state beyond focus and selection is
+// the view model's.
 class TemplatePanelView : public QWidget {
     Q_OBJECT
 public:
@@ -41,13 +46,17 @@ public:
     QLineEdit* searchField() const { return searchField_; }
     QListView* list() const { return list_; }
     QWidget* chipRow() const { return chipRow_; }
+    TemplateEmptyState* emptyState() const { return emptyState_; }
+    QLabel* variablesHint() const { return variablesHint_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void rebuildChips();
     void keepSelectionAfterReset();
+    void showListOrEmptyState();
     void insert(const QUrl& url);
 
     TemplatePanelViewModel& vm_;
@@ -56,6 +65,9 @@ private:
     QHBoxLayout* chipLayout_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QListView* list_ = nullptr;
+    QStackedWidget* listOrEmpty_ = nullptr;
+    TemplateEmptyState* emptyState_ = nullptr;
+    QLabel* variablesHint_ = nullptr;
     QUrl selection_;
 };
 

@@ -11,13 +11,15 @@
 
 namespace flintly {
 
-TemplatePanelWindow::TemplatePanelWindow()
+TemplatePanelWindow::TemplatePanelWindow(CompositorWatcher& compositor)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("Templates"));
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(kWidth + 2 * kMargin, kHeight + 2 * kMargin);
+    surface_ = new PanelSurface(this, kCornerRadius, kMargin, compositor);
+    surface_->setFixedBodySize(QSize(kWidth, kHeight));
+    connect(surface_, &PanelSurface::changed, this, &TemplatePanelWindow::layOut);
     // Key events reach the native window before any widget: the place to see a Down
     // arrow whichever widget has the focus.
     create();
@@ -28,8 +30,14 @@ void TemplatePanelWindow::setContent(QWidget* content)
 {
     content_ = content;
     content_->setParent(this);
-    content_->setGeometry(contentRect());
+    layOut();
     content_->show();
+}
+
+void TemplatePanelWindow::layOut()
+{
+    if (content_)
+        content_->setGeometry(contentRect());
 }
 
 QColor TemplatePanelWindow::materialColor() const
@@ -41,6 +49,11 @@ QColor TemplatePanelWindow::materialColor() const
 void TemplatePanelWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    if (!surface_->isComposited()) {
+        // Every pixel, the cut-off corners too: what the shape leaves on screen is opaque.
+        p.fillRect(rect(), materialColor());
+        return;
+    }
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF content = contentRect();
     // The shadow: rings of falling alpha around the content, one per point of radius,
@@ -55,10 +68,8 @@ void TemplatePanelWindow::paintEvent(QPaintEvent*)
                             kCornerRadius + i);
         p.fillPath(ring, shade);
     }
-    QPainterPath shape;
-    shape.addRoundedRect(content, kCornerRadius, kCornerRadius);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.fillPath(shape, materialColor());
+    p.fillPath(surface_->bodyPath(), materialColor());
 }
 
 void TemplatePanelWindow::closeEvent(QCloseEvent* event)

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "panels/CompositorWatcher.h"
+#include "panels/PanelSurface.h"
+
 #include <QWidget>
 
 namespace flintly {
 
 // The template panel's top-level window: frameless, rounded, with a soft shadow, kept
-// above other windows like the note panel. The content area is 360 × 500; the window
-// is larger by a transparent margin that holds the shadow.
+// above other windows like the note panel. The content area is 360 × 500; with a
+// compositor the window is larger by a transparent margin that holds the shadow and
+// takes no clicks, without one it is the content area alone, opaque (PanelSurface).
 //
 // A bare Down arrow anywhere in the window is announced as "TemplatePanelNavigateDown"
 // before any widget sees it; with any modifier (including the keypad's) it goes on to
@@ -23,12 +27,13 @@ public:
     static constexpr int kMargin = kShadowRadius + kShadowOffsetY + 1;
     static constexpr auto kNavigateDown = "TemplatePanelNavigateDown";
 
-    TemplatePanelWindow();
+    explicit TemplatePanelWindow(CompositorWatcher& compositor = CompositorWatcher::shared());
 
     void setContent(QWidget* content);
     QWidget* content() const { return content_; }
+    const PanelSurface& surface() const { return *surface_; }
     // Where the 360 × 500 content lies, in window coordinates.
-    static QRect contentRect() { return {kMargin, kMargin, kWidth, kHeight}; }
+    QRect contentRect() const { return surface_->bodyRect(); }
     // Light: the content material is white; dark: the panel colour.
     QColor materialColor() const;
 
@@ -42,6 +47,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void layOut();
+
+    PanelSurface* surface_ = nullptr;  // child
     QWidget* content_ = nullptr;
 };
 

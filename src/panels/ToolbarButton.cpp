@@ -1,5 +1,6 @@
 #include "panels/ToolbarButton.h"
 
+#include "panels/FocusRing.h"
 #include "panels/SymbolIcon.h"
 
 #include <QPainter>
@@ -15,7 +16,9 @@ ToolbarButton::ToolbarButton(const QString& systemName, const QString& tooltip, 
     setToolTip(tooltip);
     setAccessibleName(tooltip);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // A tab stop for the keyboard (Space presses it), but a click leaves the focus in
+    // the note.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, this, [this] {
         if (action_)
             action_();
@@ -38,6 +41,7 @@ void ToolbarButton::paintEvent(QPaintEvent*)
     // 14-point symbol inside 6 points of padding on a 24-point button.
     const QPixmap symbol = symbolPixmap(systemName_, secondary, QSize(14, 14), devicePixelRatioF());
     p.drawPixmap(QPointF(5, 5), symbol);
+    drawFocusRing(p, *this, QRectF(rect()), 5);
 }
 
 void ToolbarButton::enterEvent(QEnterEvent* event)

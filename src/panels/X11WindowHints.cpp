@@ -95,6 +95,16 @@ void endStartup(xcb_connection_t* c, xcb_window_t window, const QByteArray& id)
     }
 }
 
+quint32 startupIdTime(const QString& token)
+{
+    const qsizetype at = token.lastIndexOf(QLatin1String("_TIME"));
+    if (at < 0)
+        return 0;
+    bool ok = false;
+    const quint32 time = token.mid(at + 5).toUInt(&ok);
+    return ok ? time : 0;
+}
+
 }  // namespace
 
 void showOnAllWorkspaces(QWidget* window)
@@ -148,13 +158,25 @@ void activateForUserAction(QWidget* window, const UserActivation& activation)
         return;
     if (!activation.token.isEmpty())
         endStartup(c, nativeId(window), activation.token.toUtf8());
+    // An X11 startup id ("…_TIME<timestamp>") carries the time of the launching click.
+    const quint32 userTime = activation.userTime ? activation.userTime : startupIdTime(activation.token);
     // Without a time, Qt's own request stands. Under KWin through XWayland it is enough
     // for a portal's activation (timestamp 0, no token in version 1): the shown panel
     // gets the keyboard even while another program had it (tried on Plasma 5.27).
-    if (activation.userTime == 0)
+    if (userTime == 0) {
+        xcb_flush(c);
         return;
-    sendToWindowManager(c, nativeId(window), atom(c, "_NET_ACTIVE_WINDOW"),
-                        {1 /* from an application */, activation.userTime, 0});
+    }
+    sendToWindowManager(c, nativeId(window), atom(c, "_NET_ACTIVE_WINDOW"), {1 /* from an application */, userTime, 0});
+    xcb_flush(c);
+}
+
+void finishActivation(QWidget* window, const UserActivation& activation)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c || !window || activation.token.isEmpty())
+        return;
+    endStartup(c, nativeId(window), activation.token.toUtf8());
     xcb_flush(c);
 }
 

@@ -59,6 +59,17 @@ std::optional<ResolvedBookmark> resolve(const QByteArray& bytes, QString* error)
     return r;
 }
 
+std::optional<QString> storedPath(const QByteArray& bytes)
+{
+    if (!bytes.startsWith(kMagic))
+        return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes.mid(kMagic.size()));
+    const QString path = doc.object().value(QStringLiteral("path")).toString();
+    if (!doc.isObject() || path.isEmpty() || !QDir::isAbsolutePath(path))
+        return std::nullopt;
+    return path;
+}
+
 bool startAccessing(const QString& path)
 {
     const QFileInfo info(path);

@@ -22,6 +22,9 @@ std::optional<QByteArray> create(const QString& path, QString* error = nullptr);
 // Fails when the bytes are not a bookmark of ours or nothing exists at the path.
 std::optional<ResolvedBookmark> resolve(const QByteArray& bytes, QString* error = nullptr);
 
+// The path a bookmark of ours was made for, whether or not anything is there now.
+std::optional<QString> storedPath(const QByteArray& bytes);
+
 // Access is granted when the item exists and can be read; stopping has nothing to undo.
 bool startAccessing(const QString& path);
 void stopAccessing(const QString& path);

@@ -43,6 +43,9 @@ inline const SettingKey<QList<QByteArray>> templatePinned{QStringLiteral("templa
 // 0 follows the system, 1 is light, 2 is dark.
 inline const SettingKey<qint64> appTheme{QStringLiteral("appTheme")};
 
+// How much of the disk the notes' local history may take, in megabytes.
+inline const SettingKey<qint64> historyCapMegabytes{QStringLiteral("historyCapMegabytes"), 500};
+
 // Start-up.
 inline const SettingKey<bool> hasOnboarded{QStringLiteral("flintlyHasOnboarded")};
 inline const SettingKey<QString> lastSeenVersion{QStringLiteral("flintlyLastSeenVersion")};

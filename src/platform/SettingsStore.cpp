@@ -10,6 +10,27 @@
 
 namespace flintly {
 
+namespace {
+// Whether storing `value` would leave the file as it is. An INI file gives back the text
+// of integers and booleans as strings, which is the text storing them would write.
+bool holdsAlready(const QVariant& stored, const QVariant& value)
+{
+    if (!stored.isValid())
+        return false;
+    if (stored.metaType() == value.metaType())
+        return stored == value;
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return stored.metaType().id() == QMetaType::QString && stored.toString() == value.toString();
+    default: return false;
+    }
+}
+}  // namespace
+
 SettingsStore::SettingsStore(const QString& filePath, QObject* parent) : QObject(parent)
 {
     QDir().mkpath(QFileInfo(filePath).absolutePath());
@@ -50,11 +71,15 @@ void SettingsStore::setValue(const QString& key, const QVariant& value)
 {
     {
         std::lock_guard lock(mutex_);
-        settings_->setValue(key, value);
-        // Settings are few and small; writing through keeps them across a crash.
-        settings_->sync();
-        if (settings_->status() == QSettings::AccessError)
-            log("❌ Settings could not be written:", settings_->fileName());
+        // Writing the file again for a value it already holds costs a write and a sync
+        // to disk; start-up stores several such values (the notes folder, its bookmark).
+        if (!holdsAlready(settings_->value(key), value)) {
+            settings_->setValue(key, value);
+            // Settings are few and small; writing through keeps them across a crash.
+            settings_->sync();
+            if (settings_->status() == QSettings::AccessError)
+                log("❌ Settings could not be written:", settings_->fileName());
+        }
     }
     emit changed(key);
 }

@@ -1,11 +1,19 @@
 #include "templates/TemplatePanelViewModel.h"
 
 #include "document/MarkdownModel.h"
+#include "document/NoteNaming.h"
+#include "platform/AppPaths.h"
 #include "platform/Bookmark.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
 #include "platform/SettingsStore.h"
+#include "platform/TimeSource.h"
+#include "templates/StarterTemplates.h"
 #include "templates/TemplateLibrary.h"
+#include "templates/TemplateVariables.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <algorithm>
 
@@ -16,6 +24,10 @@ TemplatePanelViewModel::TemplatePanelViewModel(Dependencies deps, QObject* paren
 {
     if (!deps_.schedule)
         deps_.schedule = scheduleOnTimer;
+    if (!deps_.time)
+        deps_.time = &TimeSource::system();
+    if (deps_.defaultFolder.isEmpty())
+        deps_.defaultFolder = AppPaths::dataDir() + QStringLiteral("/Templates");
     if (model_)
         folder_ = model_->templateFolder();
     pinned_ = loadPinned();
@@ -174,7 +186,12 @@ void TemplatePanelViewModel::runFolderChooser(std::function<void(bool chosen)> d
 
 void TemplatePanelViewModel::chooseFolder()
 {
-    runFolderChooser([](bool) {});
+    QPointer<TemplatePanelViewModel> self(this);
+    runFolderChooser([self](bool chosen) {
+        // The folder button's choice outlives the panel: the next start lists it again.
+        if (self && chosen && self->model_)
+            self->model_->setTemplateFolder(self->folder_);
+    });
 }
 
 void TemplatePanelViewModel::chooseAndPinFolder()
@@ -216,9 +233,80 @@ bool TemplatePanelViewModel::applyTemplate(const QUrl& url)
     }
     if (!model_)
         return false;
-    model_->appendText(*text);
+    const TemplateContext context{deps_.time->now().toLocalTime(), model_->currentFileName(),
+                                  deps_.clipboardText ? deps_.clipboardText() : QString()};
+    const ExpandedTemplate expanded = expandTemplate(*text, context);
+    model_->appendText(expanded.text, expanded.caret);
     emit templateApplied(url);
     return true;
+}
+
+// --- The empty panel ---------------------------------------------------------------
+
+QString TemplatePanelViewModel::templatesHome() const
+{
+    return folder_.isEmpty() ? deps_.defaultFolder : folder_.toLocalFile();
+}
+
+QString TemplatePanelViewModel::folderToFill()
+{
+    const QString path = templatesHome();
+    if (!QDir().mkpath(path)) {
+        log("❌ Cannot make the template folder:", path);
+        return {};
+    }
+    if (folder_.isEmpty()) {
+        setFolder(QUrl::fromLocalFile(path));
+        if (model_)
+            model_->setTemplateFolder(folder_);
+    }
+    return path;
+}
+
+void TemplatePanelViewModel::addStarterTemplates()
+{
+    const QString folder = folderToFill();
+    if (folder.isEmpty())
+        return;
+    const StarterTemplatesAdded added = flintly::addStarterTemplates(folder);
+    if (!added.written.isEmpty())
+        log("📝 Starter templates added:", added.written.join(QStringLiteral(", ")));
+    if (!added.kept.isEmpty())
+        log("📝 Starter templates kept as they were:", added.kept.join(QStringLiteral(", ")));
+    if (!added.error.isEmpty())
+        log("❌ Failed to add starter templates:", added.error);
+    reload();
+}
+
+void TemplatePanelViewModel::newTemplate()
+{
+    const QString folder = folderToFill();
+    if (folder.isEmpty() || !model_)
+        return;
+    QString path;
+    try {
+        path = NoteNaming::uniqueFilePath(folder, QStringLiteral("New Template"));
+    } catch (const std::exception& e) {
+        log("❌ Failed to create a template:", e.what());
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        log("❌ Failed to create a template:", path, file.errorString());
+        return;
+    }
+    file.close();
+    const QUrl url = QUrl::fromLocalFile(path);
+    model_->open(url);
+    reload();
+    emit templateOpened(url);
+}
+
+void TemplatePanelViewModel::openTemplatesFolder()
+{
+    const QString folder = folderToFill();
+    if (!folder.isEmpty() && deps_.urlOpener)
+        deps_.urlOpener->openUrl(QUrl::fromLocalFile(folder));
 }
 
 }  // namespace flintly

@@ -17,10 +17,18 @@ namespace flintly {
 class FileChooser;
 class MarkdownModel;
 class SettingsStore;
+class TimeSource;
+class UrlOpener;
 
 // State of the template panel: the folder whose templates are listed, the pinned
 // folders shown as chips, the search text and the filtered list, and inserting a
-// template into the open note. Widgets observe it; it knows none of them.
+// template into the open note with its variables filled in. Widgets observe it; it
+// knows none of them.
+//
+// A folder chosen with the folder button is the note's template folder from then on,
+// kept across restarts. Before any is chosen, templates live in a default folder
+// (`$XDG_DATA_HOME/Flintly/Templates`), which becomes the template folder the first
+// time something is put there.
 class TemplatePanelViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QUrl folder READ folder NOTIFY folderChanged)
@@ -34,10 +42,14 @@ public:
     static constexpr int kCacheLimit = 10;
 
     struct Dependencies {
-        MarkdownModel* model = nullptr;      // required: the open note
-        SettingsStore* settings = nullptr;   // required: the pinned folders
-        FileChooser* fileChooser = nullptr;  // null: choosing a folder answers "cancel"
-        ScheduleTask schedule;               // null: a Qt timer
+        MarkdownModel* model = nullptr;            // required: the open note
+        SettingsStore* settings = nullptr;         // required: the pinned folders
+        FileChooser* fileChooser = nullptr;        // null: choosing a folder answers "cancel"
+        ScheduleTask schedule;                     // null: a Qt timer
+        TimeSource* time = nullptr;                // null: the system clock ({{date}}, {{time}})
+        std::function<QString()> clipboardText{};  // null: the clipboard is empty
+        UrlOpener* urlOpener = nullptr;            // null: a folder is never shown
+        QString defaultFolder{};                   // empty: the one under $XDG_DATA_HOME
     };
 
     explicit TemplatePanelViewModel(Dependencies deps, QObject* parent = nullptr);
@@ -52,6 +64,10 @@ public:
     void setHovered(const QUrl& url);
     // A folder chooser is open on our behalf.
     bool isChoosingFolder() const { return isChoosingFolder_; }
+    // The folder has no templates at all (or there is no folder): the panel explains.
+    bool hasNoTemplates() const { return allTemplates_.isEmpty(); }
+    // Where templates are kept: the folder listed, else the default one.
+    QString templatesHome() const;
 
     QList<QUrl> loadPinned() const;
     void savePinned(const QList<QUrl>& folders);
@@ -71,9 +87,17 @@ public:
     // Empties the chip row and the list for this panel only; the stored pins stay.
     void clearFolders();
 
-    // Appends the template to the open note; false (and the panel stays) when the file
-    // cannot be read as UTF-8 text.
+    // Appends the template to the open note, its variables filled in, and puts the
+    // caret at {{cursor}}; false (and the panel stays) when the file cannot be read as
+    // UTF-8 text.
     bool applyTemplate(const QUrl& url);
+
+    // The empty panel's three offers. Each puts the default folder to use first when
+    // none is chosen. The starter templates never replace a file of the same name.
+    void addStarterTemplates();
+    // A new, empty template file, opened in the note for writing.
+    void newTemplate();
+    void openTemplatesFolder();
 
 signals:
     void folderChanged(const QUrl& folder);
@@ -81,14 +105,18 @@ signals:
     void resultsChanged(const QList<QUrl>& results);
     void pinnedChanged(const QList<QUrl>& pinned);
     void hoveredChanged(const QUrl& hovered);
-    // A template went into the note: the panel's cue to go away.
+    // A template went into the note, or one was opened for writing: the panel's cue
+    // to go away.
     void templateApplied(const QUrl& url);
+    void templateOpened(const QUrl& url);
 
 private:
     void setFolder(const QUrl& folder);
     void setPinned(const QList<QUrl>& pinned);
     void setResults(const QList<QUrl>& results);
     void runFolderChooser(std::function<void(bool chosen)> done);
+    // The folder to put templates in, made if missing; empty when it cannot be made.
+    QString folderToFill();
     const QList<QUrl>* cached(const QString& query) const;
 
     Dependencies deps_;

@@ -25,6 +25,21 @@ namespace {
 // Beside the app, another program's window.
 class AppProcess : public RunningApp {
 protected:
+    // A later launch fed `input` on its standard input; its exit code.
+    int runWithInput(const QStringList& args, const QByteArray& input, QString* errors = nullptr)
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(FLINTLY_BINARY), args);
+        p.write(input);
+        p.closeWriteChannel();
+        if (!p.waitForFinished(60000))
+            return -1;
+        if (errors)
+            *errors = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    }
+
     void TearDown() override
     {
         if (other.state() != QProcess::NotRunning) {
@@ -77,6 +92,60 @@ TEST_F(AppProcess, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
     }
     EXPECT_TRUE(saved) << QDir(notes()).entryList().join(QLatin1Char(',')).toStdString() << "\n"
                        << log.right(3000).toStdString();
+}
+
+TEST_F(AppProcess, ASelectAllAndAKeystrokeCanBeUndoneFromTheHistoryEvenWithoutADisplay)
+{
+    start();
+    ASSERT_TRUE(waitForPanel(true)) << output().right(3000).toStdString();
+    ASSERT_TRUE(waitForPageText());
+    focusPanel();
+    type(QStringLiteral("Diary\n"), 20);
+    const QString path = note(QStringLiteral("Diary.md"));
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Diary\n"; }, 10000));
+    type(QStringLiteral("words worth keeping\n"), 20);
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Diary\nwords worth keeping\n"; }, 10000));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+    type(QStringLiteral("Diary"), 20);
+    ASSERT_TRUE(waitFor([&] { return readFile(path) == "Diary"; }, 10000)) << output().right(3000).toStdString();
+
+    // With no display to reach, and beside the running app that holds the lock.
+    QProcessEnvironment bare = env;
+    bare.remove(QStringLiteral("DISPLAY"));
+    bare.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    auto history = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(bare);
+        p.start(QStringLiteral(FLINTLY_BINARY), QStringList{QStringLiteral("--history"), path} + args);
+        p.waitForFinished(15000);
+        return std::pair{p.exitCode(), p.readAllStandardOutput()};
+    };
+    QByteArray listing;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            listing = history({}).second;
+            return listing.contains("\tbefore-deletion\n");
+        },
+        10000))
+        << listing.constData();
+    const QByteArray line = listing.split('\n')[0];
+    ASSERT_TRUE(line.endsWith("\tbefore-deletion")) << listing.constData();
+    const auto [code, text] = history({QStringLiteral("--print"), QString::fromLatin1(line.split('\t')[0])});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, QByteArray("Diary\nwords worth keeping\n"));
+
+    // Ctrl+Shift+H shows the window of it.
+    focusPanel();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+h")});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return !toolOutput(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                QString::number(app.processId()), QStringLiteral("--name"),
+                                QStringLiteral("^Flintly History$")})
+                        .isEmpty();
+        },
+        10000));
 }
 
 TEST_F(AppProcess, AFileFromElsewhereOpensInTheRunningFlintlyAndIsEditedWhereItIs)
@@ -240,6 +309,63 @@ TEST_F(AppProcess, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
         << "focus is on " << xdotool({QStringLiteral("getwindowfocus")}).toStdString() << ", the panel is "
         << panel.toStdString();
     EXPECT_EQ(xdotool({QStringLiteral("getactivewindow")}), panel);
+}
+
+// Text from a script lands in the current note, on disk by the time the command ends,
+// whether the note is on screen or not; what is not text changes nothing.
+TEST_F(AppProcess, AppendedTextIsOnDiskWhenTheCommandEndsAndRefusedInputChangesNothing)
+{
+    start();
+    ASSERT_TRUE(waitForPanel(true)) << output().right(3000).toStdString();
+    ASSERT_TRUE(waitForPageText());
+    const QString file = note(QStringLiteral("From a script.md"));
+    EXPECT_EQ(run({QStringLiteral("--append"), QStringLiteral("From a script")}), 0);
+    EXPECT_EQ(readFile(file), "From a script");
+
+    EXPECT_EQ(run({QStringLiteral("--toggle")}), 0);
+    ASSERT_TRUE(waitForPanel(false, 5000));
+    EXPECT_EQ(runWithInput({QStringLiteral("--append"), QStringLiteral("-")}, "- [ ] piped in\nand more\n"), 0);
+    const QByteArray both = "From a script\n\n- [ ] piped in\nand more";
+    EXPECT_EQ(readFile(file), both);
+
+    QString why;
+    EXPECT_EQ(runWithInput({QStringLiteral("--append"), QStringLiteral("-")}, "caf\xe9 latin-1", &why), 1);
+    EXPECT_TRUE(why.contains(QStringLiteral("not UTF-8"))) << why.toStdString();
+    EXPECT_EQ(runWithInput({QStringLiteral("--append"), QStringLiteral("-")}, QByteArray(1024 * 1024 + 1, 'x'), &why),
+              1);
+    EXPECT_TRUE(why.contains(QStringLiteral("larger than"))) << why.toStdString();
+    EXPECT_EQ(runWithInput({QStringLiteral("--append"), QStringLiteral("-")}, "\n"), 0) << "empty input does nothing";
+    pause(700);  // past the autosave's pause: anything appended would be written by now
+    EXPECT_EQ(readFile(file), both);
+    EXPECT_TRUE(visiblePanel().isEmpty()) << "appending does not show the note";
+    EXPECT_FALSE(output().contains(QStringLiteral("caf"))) << output().right(2000).toStdString();
+}
+
+TEST_F(AppProcess, AppendStartsFlintlyHiddenWhenItIsNotRunning)
+{
+    const QString lock = home.filePath(QStringLiteral("config/Flintly/Flintly.lock"));
+    qint64 pid = 0;
+    const auto stop = qScopeGuard([&] {
+        if (pid <= 0)
+            return;
+        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        pollUntil([&] { return ::kill(static_cast<pid_t>(pid), 0) != 0; }, 10000);
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    });
+    EXPECT_EQ(run({QStringLiteral("--append"), QStringLiteral("Caught while closed")}), 0);
+    pid = readFile(lock).trimmed().toLongLong();
+    ASSERT_GT(pid, 0) << "a Flintly runs and holds the lock";
+    EXPECT_EQ(readFile(note(QStringLiteral("Caught while closed.md"))), "Caught while closed");
+
+    // It started without its window: the next toggle is what shows it.
+    auto shown = [&] {
+        return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                         QString::number(pid), QStringLiteral("--name"), QStringLiteral("^Flintly$")})
+                    .isEmpty();
+    };
+    EXPECT_FALSE(shown());
+    EXPECT_EQ(run({QStringLiteral("--toggle")}), 0);
+    EXPECT_TRUE(pollUntil(shown, 30000));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/OnboardingController.h"
 #include "app/OnboardingWindow.h"
+#include "desktop/AutostartEntry.h"
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
 #include "platform/NotificationCenter.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -103,8 +105,15 @@ TEST_F(StartUp, FirstLaunchOnboardsAndThePanelAppearsOnceTheFolderIsChosen)
     EXPECT_EQ(window->step(), OnboardingWindow::Step::chooseFolder);
     EXPECT_FALSE(d.panel());
 
+    // Opening at login is offered with the folder, off unless ticked.
+    desktop::AutostartEntry login(desktop::AutostartEntry::defaultCommand());
+    EXPECT_FALSE(window->openAtLoginBox()->isChecked());
+    window->openAtLoginBox()->setChecked(true);
+    EXPECT_FALSE(login.isEnabled()) << "nothing happens before the folder is chosen";
     chooser.answers.push_back(notes);
     QTest::mouseClick(window->pickButton(), Qt::LeftButton);
+    EXPECT_TRUE(login.isEnabled());
+    login.setEnabled(false);
     EXPECT_EQ(settings->fileUrlValue(QStringLiteral("flintlySaveFolder"))->toLocalFile(), notes);
     EXPECT_EQ(settings->boolValue(QStringLiteral("flintlyHasOnboarded")), true);
     EXPECT_EQ(settings->stringValue(QStringLiteral("flintlyLastSeenVersion")), QStringLiteral("0.1.0"));

@@ -10,8 +10,11 @@
 #include "app/QuitGuard.h"
 #include "document/MarkdownModel.h"
 #include "panels/FloatingPanelWindow.h"
+#include "panels/QuickOpenView.h"
 #include "panels/SearchPanelController.h"
 #include "panels/SearchPanelWindow.h"
+#include "panels/TemplatePanelController.h"
+#include "panels/TemplatePanelWindow.h"
 #include "platform/Bookmark.h"
 #include "platform/SettingsStore.h"
 #include "shortcuts/GlobalShortcuts.h"
@@ -44,6 +47,7 @@ const Shortcut kCtrlO(Key::o, ModifierFlag::command);
 const Shortcut kCtrlShiftO(Key::o, ModifierFlag::command | ModifierFlag::shift);
 const Shortcut kCtrlS(Key::s, ModifierFlag::command);
 const Shortcut kCtrlP(Key::p, ModifierFlag::command);
+const Shortcut kCtrlT(Key::t, ModifierFlag::command);
 const Shortcut kCtrlComma(Key::comma, ModifierFlag::command);
 const Shortcut kCtrlQ(Key::q, ModifierFlag::command);
 // The note hotkey of these tests: no other test program grabs it, and without Alt it
@@ -128,6 +132,16 @@ protected:
         return found;
     }
 
+    // Quick open as the user sees it: the search panel on screen with the note list in
+    // it, over `anchor`'s window.
+    static bool quickOpenShows(QWidget* anchor)
+    {
+        auto& search = SearchPanelController::shared();
+        const QWidget* list = search.view();
+        return search.isShown() && search.window() && search.window()->isVisible() && list && list->isVisible()
+            && search.anchor() && search.anchor()->window() == anchor->window();
+    }
+
     static QStringList titles(QMenu* menu)
     {
         QStringList list;
@@ -170,9 +184,11 @@ TEST_F(Commands, DuringOnboardingTheNoteCommandsRestAndTheOthersWork)
 
     auto& search = SearchPanelController::shared();
     press(onboarding, kCtrlP);
-    EXPECT_TRUE(search.isShown()) << "toggled against the window with the keyboard";
-    press(onboarding, kCtrlP);
+    EXPECT_TRUE(waitUntil([&] { return quickOpenShows(onboarding); }))
+        << "toggled against the window with the keyboard";
+    press(search.window(), kCtrlP);
     EXPECT_FALSE(search.isShown());
+    EXPECT_TRUE(waitUntil([&] { return !search.window()->isVisible(); }));
 
     // Ctrl+, opens the one settings window; from there a second Ctrl+, makes no other.
     press(onboarding, kCtrlComma);
@@ -239,6 +255,23 @@ TEST_F(Commands, WithThePanelEveryKeyRunsItsCommandFromAnyFlintlyWindow)
     press(panel, kCtrlShiftO);
     EXPECT_EQ(opener.opened.value(0), QUrl::fromLocalFile(notes));
 
+    // The panels come and, from inside them, go again by their keys.
+    auto& search = SearchPanelController::shared();
+    press(panel, kCtrlP);
+    EXPECT_TRUE(waitUntil([&] { return quickOpenShows(panel); })) << "quick open on the note panel";
+    press(search.window(), kCtrlP);
+    EXPECT_TRUE(waitUntil([&] { return !search.window()->isVisible(); }));
+    auto& templates = TemplatePanelController::shared();
+    press(panel, kCtrlT);
+    EXPECT_TRUE(waitUntil([&] { return templates.isShown() && templates.window()->isVisible(); }))
+        << "the template panel on the note panel";
+    press(templates.window(), kCtrlT);
+    EXPECT_TRUE(waitUntil([&] { return !templates.window()->isVisible(); }));
+    press(panel, kCtrlComma);
+    ASSERT_TRUE(commands->settingsWindow());
+    EXPECT_TRUE(waitUntil([&] { return commands->settingsWindow()->isVisible(); }));
+    commands->settingsWindow()->hide();
+
     {
         // A folder that cannot be made (a file stands in its way): the failure is logged.
         QFile blocker(home.filePath(QStringLiteral("blocker")));
@@ -275,9 +308,10 @@ TEST_F(Commands, TheMenusOfferTheTableAndTheHotkeyWorksWhileOneIsOpen)
     xtest.click(3);
     QMenu* context = commands->contextMenu();
     ASSERT_TRUE(waitUntil([&] { return context->isVisible(); })) << "right click on the toolbar";
-    EXPECT_EQ(titles(context),
-              (QStringList{"New Note", "-", "Show Notes Folder", "Open…", "-", "Save…", "-", "Quick Open…",
-                           "Insert Template…", "-", "Settings…", "Check for Updates…", "-", "Quit Flintly"}));
+    EXPECT_EQ(
+        titles(context),
+        (QStringList{"New Note", "-", "Show Notes Folder", "Open…", "-", "Save…", "-", "Quick Open…",
+                     "Insert Template…", "History…", "-", "Settings…", "Check for Updates…", "-", "Quit Flintly"}));
     EXPECT_EQ(titles(commands->trayMenu()).first(), QStringLiteral("Show/Hide Note"));
     EXPECT_EQ(commands->action(QStringLiteral("Show Notes Folder"))->shortcut().toString(QKeySequence::NativeText),
               QStringLiteral("Ctrl+Shift+O"));

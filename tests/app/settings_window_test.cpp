@@ -4,6 +4,9 @@
 
 #include "app/CombinedPrefs.h"
 #include "app/StatisticsFigures.h"
+#include "desktop/AutostartEntry.h"
+#include "desktop/CustomKeybindingStore.h"
+#include "desktop/GnomeKeybinding.h"
 #include "document/MarkdownModel.h"
 #include "editor/ColorScheme.h"
 #include "editor/NoteView.h"
@@ -26,7 +29,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTemporaryDir>
@@ -95,15 +100,26 @@ protected:
         spin(20);
     }
 
-    // The contact details are the build's: empty unless it was configured with them.
-    CombinedPrefs& open(const QString& email = {}, const QString& url = {},
-                        const QString& name = QStringLiteral("Flintly"))
+    CombinedPrefs& openWithContact(const QString& email, const QString& url,
+                                   const QString& name = QStringLiteral("Flintly"))
+    {
+        return open([&](CombinedPrefs::Dependencies& d) {
+            d.developerName = name;
+            d.developerEmail = email;
+            d.developerUrl = url;
+        });
+    }
+    CombinedPrefs& open(const std::function<void(CombinedPrefs::Dependencies&)>& adjust = {})
     {
         CombinedPrefs::Dependencies deps{settings.get(), model.get(), {shortcuts.get(), &alerts, &opener},
                                          &opener,        &time,       QLocale(QLocale::English)};
-        deps.developerName = name;
-        deps.developerEmail = email;
-        deps.developerUrl = url;
+        deps.hotkeyFallback.currentDesktop = QStringLiteral("KDE");
+        // The contact details are the build's: empty unless it was configured with them.
+        deps.developerName = QStringLiteral("Flintly");
+        deps.developerEmail.clear();
+        deps.developerUrl.clear();
+        if (adjust)
+            adjust(deps);
         prefs = std::make_unique<CombinedPrefs>(deps);
         prefs->move(40, 40);
         prefs->show();
@@ -152,7 +168,7 @@ TEST_F(SettingsWindow, FolderStatisticsAndContactFollowTheModelAndTheClock)
     settings->setValue(QStringLiteral("statsFocusSeconds"), 300);
     settings->setValue(QStringLiteral("statsSessionStart"), time.now().toSecsSinceEpoch() - 3540.0);
     const QString email = QStringLiteral("notes@example.org"), site = QStringLiteral("https://example.org/flintly");
-    CombinedPrefs& w = open(email, site);
+    CombinedPrefs& w = openWithContact(email, site);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Flintly Settings"));
     EXPECT_EQ(w.size(), QSize(600, 420));
     EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("Not set"));
@@ -193,11 +209,11 @@ TEST_F(SettingsWindow, ContactRowsShowOnlyWhatTheBuildConfigured)
     EXPECT_FALSE(w.emailLink()->isVisibleTo(&w));
     EXPECT_FALSE(w.blogLink()->isVisibleTo(&w));
 
-    CombinedPrefs& onlySite = open({}, QStringLiteral("https://example.org/flintly"));
+    CombinedPrefs& onlySite = openWithContact({}, QStringLiteral("https://example.org/flintly"));
     EXPECT_FALSE(onlySite.emailLink()->isVisibleTo(&onlySite));
     EXPECT_TRUE(onlySite.blogLink()->isVisible());
 
-    CombinedPrefs& nobody = open({}, {}, {});
+    CombinedPrefs& nobody = openWithContact({}, {}, {});
     EXPECT_FALSE(nobody.developerSection()->isVisibleTo(&nobody));
 }
 
@@ -221,7 +237,13 @@ TEST_F(SettingsWindow, ChangeEndsTheSessionChoosesAndStartsANewNoteEitherWay)
     EXPECT_EQ(chooser.folderRequests.size(), 1);
     EXPECT_EQ(model->saveFolder(), QUrl::fromLocalFile(second));
     EXPECT_EQ(w.saveFolderLabel()->text(), QStringLiteral("Second"));
+    EXPECT_EQ(settings->fileUrlValue(settingskeys::saveFolder), QUrl::fromLocalFile(second))
+        << "for the next start too";
     EXPECT_TRUE(model->sessionStart()) << "the new note has its own focus session";
+    model->setText(QStringLiteral("# Written after the change\n"));
+    EXPECT_NO_THROW(model->save());
+    EXPECT_EQ(QDir(second).entryList({QStringLiteral("*.md")}, QDir::Files).size(), 1) << "the new note is in Second";
+    EXPECT_EQ(QDir(first).entryList({QStringLiteral("*.md")}, QDir::Files), QStringList{QStringLiteral("Kept.md")});
 
     model->setText(QStringLiteral("# Draft\n"));
     clickOn(w.changeFolderButton());  // cancelled
@@ -269,6 +291,85 @@ TEST_F(SettingsWindow, ThemeAndFavouritesAreWrittenAtOnceAndTheEditorFollows)
     EXPECT_EQ(settings->boolValue(QStringLiteral("showDefaultFolder")), false);
     clickOn(w.favoritesToggle());
     EXPECT_EQ(settings->boolValue(QStringLiteral("showDefaultFolder")), true);
+}
+
+// GNOME's keybindings in a map: GNOME's schemas are not installed here (the real
+// GSettings side has its own test in tests/desktop).
+class MapKeybindingStore final : public desktop::CustomKeybindingStore {
+public:
+    bool isAvailable() const override { return true; }
+    QStringList paths() const override { return list; }
+    bool setPaths(const QStringList& p) override
+    {
+        list = p;
+        return true;
+    }
+    Entry entry(const QString& path) const override { return entries.value(path); }
+    bool setEntry(const QString& path, const Entry& e) override
+    {
+        entries.insert(path, e);
+        return true;
+    }
+    void resetEntry(const QString& path) override { entries.remove(path); }
+    void sync() override {}
+
+    QStringList list;
+    QHash<QString, Entry> entries;
+};
+
+TEST_F(SettingsWindow, WithoutADesktopHotkeyItOffersTheCommandOrGnomesShortcutsAndOpensAtLogin)
+{
+    EXPECT_FALSE(open().hotkeyFallback()->isVisibleTo(prefs.get())) << "the X11 grab carries the hotkey";
+    prefs.reset();
+
+    // No desktop-wide hotkey, on a desktop that is not GNOME: the command, to copy.
+    shortcuts =
+        std::make_unique<shortcuts::GlobalShortcuts>(*settings, std::make_unique<shortcuts::NullKeyGrabBackend>());
+    shortcuts->declare(QStringLiteral("showNote"), Shortcut(Key::j, ModifierFlag::command));
+    desktop::AutostartEntry login({QStringLiteral("/usr/bin/flintly"), QStringLiteral("--hidden")},
+                                  home.filePath(QStringLiteral("autostart/org.flintly.Flintly.desktop")));
+    const QStringList toggle{QStringLiteral("/opt/flintly/flintly"), QStringLiteral("--toggle")};
+    CombinedPrefs& w = open([&](CombinedPrefs::Dependencies& d) {
+        d.hotkeyFallback.toggleCommand = toggle;
+        d.autostart = &login;
+    });
+    ASSERT_TRUE(waitUntil([&] { return w.hotkeyFallback()->isVisible(); }));
+    EXPECT_EQ(w.hotkeyFallback()->commandField()->text(), QStringLiteral("/opt/flintly/flintly --toggle"));
+    clickOn(w.hotkeyFallback()->copyButton());
+    EXPECT_TRUE(waitUntil([] { return QApplication::clipboard()->text() == u"/opt/flintly/flintly --toggle"; }));
+
+    // "Open at Login" writes the entry and shows what the file says.
+    EXPECT_FALSE(w.openAtLoginToggle()->isChecked());
+    clickOn(w.openAtLoginToggle());
+    EXPECT_TRUE(login.isEnabled());
+    EXPECT_TRUE(w.openAtLoginToggle()->isChecked());
+    QFile::remove(login.filePath());
+    w.hide();
+    w.show();
+    EXPECT_FALSE(w.openAtLoginToggle()->isChecked()) << "removed by hand, seen when shown again";
+    prefs.reset();
+
+    // On GNOME: its own keyboard shortcuts, added and removed from the same row, and
+    // moved along when the shortcut changes.
+    MapKeybindingStore gnome;
+    CombinedPrefs& g = open([&](CombinedPrefs::Dependencies& d) {
+        d.hotkeyFallback = {shortcuts.get(), QStringLiteral("ubuntu:GNOME"), &gnome, toggle};
+        d.autostart = &login;
+    });
+    QPushButton* button = g.hotkeyFallback()->gnomeButton();
+    ASSERT_TRUE(waitUntil([&] { return button->isVisible(); }));
+    EXPECT_FALSE(g.hotkeyFallback()->commandField()->isVisible());
+    EXPECT_EQ(button->text(), QStringLiteral("Add to GNOME Keyboard Shortcuts"));
+    clickOn(button);
+    EXPECT_EQ(gnome.list, QStringList{desktop::GnomeKeybinding::kPath});
+    EXPECT_EQ(gnome.entries.value(desktop::GnomeKeybinding::kPath).binding, QStringLiteral("<Control>j"));
+    EXPECT_TRUE(g.hotkeyFallback()->message()->text().contains(QStringLiteral("Ctrl+J")));
+    shortcuts->setShortcut(Shortcut(Key::k, ModifierFlag::command | ModifierFlag::shift),
+                           shortcuts::Name(QStringLiteral("showNote")));
+    EXPECT_EQ(gnome.entries.value(desktop::GnomeKeybinding::kPath).binding, QStringLiteral("<Control><Shift>k"));
+    EXPECT_EQ(button->text(), QStringLiteral("Remove from GNOME Keyboard Shortcuts"));
+    clickOn(button);
+    EXPECT_TRUE(gnome.list.isEmpty());
 }
 
 TEST_F(SettingsWindow, AShortcutRecordedHereTogglesTheNoteFromThenOn)

@@ -1,3 +1,4 @@
+#include "app/AppendInput.h"
 #include "app/CommandLine.h"
 #include "app/QuickGuide.h"
 #include "app/SingleInstance.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <thread>
+#include <unistd.h>
 
 using namespace flintly;
 
@@ -116,14 +118,56 @@ TEST_F(QuickGuide, WithoutTheBundledGuideAnOldCopyGoesAndTheFlagIsStillSet)
 
 TEST(CommandLine, KnowsItsOptionsAndRefusesOthers)
 {
-    EXPECT_EQ(parseCommandLine({"flintly"}).action, CommandLine::Action::run);
-    EXPECT_EQ(parseCommandLine({"flintly", "--toggle"}).action, CommandLine::Action::toggle);
-    EXPECT_EQ(parseCommandLine({"flintly", "--version"}).action, CommandLine::Action::version);
-    EXPECT_EQ(parseCommandLine({"flintly", "-platform", "offscreen", "--help"}).action, CommandLine::Action::help);
+    using Action = CommandLine::Action;
+    EXPECT_EQ(parseCommandLine({"flintly"}).action, Action::run);
+    EXPECT_EQ(parseCommandLine({"flintly", "--toggle"}).action, Action::toggle);
+    EXPECT_EQ(parseCommandLine({"flintly", "--version"}).action, Action::version);
+    EXPECT_EQ(parseCommandLine({"flintly", "-platform", "offscreen", "--help"}).action, Action::help);
+    EXPECT_TRUE(parseCommandLine({"flintly", "--hidden"}).hidden);
     const auto bad = parseCommandLine({"flintly", "--frobnicate"});
-    EXPECT_EQ(bad.action, CommandLine::Action::error);
+    EXPECT_EQ(bad.action, Action::error);
     EXPECT_TRUE(bad.error.contains(QStringLiteral("--frobnicate")));
     EXPECT_TRUE(versionText().startsWith(QStringLiteral("Flintly ")));
+
+    // The text's place in the arguments, so its bytes can be checked as they came.
+    const auto append = parseCommandLine({"flintly", "--hidden", "--append", "-x"});
+    EXPECT_EQ(append.action, Action::append);
+    EXPECT_EQ(append.appendArgument, QStringLiteral("-x")) << "whatever follows is the text";
+    EXPECT_EQ(append.appendIndex, 3);
+    const auto joined = parseCommandLine({"flintly", "--append=a=b"});
+    EXPECT_EQ(joined.appendArgument, QStringLiteral("a=b"));
+    EXPECT_EQ(std::pair(joined.appendIndex, joined.appendOffset), std::pair(qsizetype(1), qsizetype(9)));
+    const auto history = parseCommandLine({"flintly", "--history", "note.md", "--print", "12"});
+    EXPECT_EQ(history.action, Action::history);
+    EXPECT_EQ(history.historyNote, QFileInfo(QStringLiteral("note.md")).absoluteFilePath());
+    EXPECT_EQ(history.historyVersion, 12);
+    for (const QStringList& wrong :
+         {QStringList{"flintly", "--append"}, QStringList{"flintly", "--toggle", "--append", "x"},
+          QStringList{"flintly", "--append", "x", "note.md"}, QStringList{"flintly", "--toggle=yes"},
+          QStringList{"flintly", "--print", "3"}, QStringList{"flintly", "--history", "a.md", "--print", "x"},
+          QStringList{"flintly", "--history", "a.md", "b.md"}, QStringList{"flintly", "--toggle", "--history", "a.md"}})
+        EXPECT_EQ(parseCommandLine(wrong).action, Action::error) << wrong.join(u' ').toStdString();
+
+    for (const char* option : {"--toggle", "--hidden", "--append TEXT", "--history NOTE", "--print ID", "-v, --version",
+                               "-h, --help", "FILE", "1 MiB"})
+        EXPECT_TRUE(helpText().contains(QLatin1String(option))) << option;
+}
+
+TEST(AppendInput, TakesUtf8TextUpToTheLimitAndRefusesTheRestWhole)
+{
+    using Status = AppendInput::Status;
+    EXPECT_EQ(AppendInput::fromBytes("Buy milk\n").text, QStringLiteral("Buy milk")) << "echo's line end goes";
+    EXPECT_EQ(AppendInput::fromBytes("  indented\n\nlines\r\n").text, QStringLiteral("  indented\n\nlines"));
+    EXPECT_EQ(AppendInput::fromBytes("\xea\xb0\x80 \xf0\x9f\x93\x9d").text, QStringLiteral("가 📝"));
+    EXPECT_EQ(AppendInput::fromBytes(" \n\t\n").status, Status::empty);
+    EXPECT_EQ(AppendInput::fromBytes("caf\xe9").status, Status::notText);
+    EXPECT_EQ(AppendInput::fromBytes("\xf0\x9f\x93").status, Status::notText) << "cut in the middle of a character";
+    EXPECT_EQ(AppendInput::fromBytes(QByteArray("a\0b", 3)).status, Status::notText);
+    EXPECT_EQ(AppendInput::fromBytes(QByteArray(AppendInput::kMaxBytes, 'a')).status, Status::text);
+    const auto large = AppendInput::fromBytes(QByteArray(AppendInput::kMaxBytes + 1, 'a'));
+    EXPECT_EQ(large.status, Status::tooLarge);
+    EXPECT_TRUE(large.text.isEmpty());
+    EXPECT_FALSE(large.message.isEmpty());
 }
 
 TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver)
@@ -132,35 +176,55 @@ TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver
     const QString lock = home.filePath(QStringLiteral("config/Flintly/Flintly.lock"));
     auto first = std::make_unique<SingleInstance>(lock);
     ASSERT_TRUE(first->tryLock());
-    QStringList got;
-    ASSERT_TRUE(first->listen([&](const QString& r) {
+    QList<InstanceRequest> got;
+    SingleInstance::Answer later;
+    ASSERT_TRUE(first->listen([&](const InstanceRequest& r, SingleInstance::Answer answer) {
         got.append(r);
-        const auto path = SingleInstance::openedPath(r);
-        return path && !QFileInfo::exists(*path) ? QStringLiteral("there is no such file") : QString();
+        if (r.kind == InstanceRequest::Kind::append)
+            later = std::move(answer);  // answered once the text is saved
+        else if (r.kind == InstanceRequest::Kind::open && !QFileInfo::exists(r.argument))
+            answer({false, QStringLiteral("there is no such file"), true});
+        else
+            answer({});
     }));
+    QFile pid(lock);
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pid.readAll().trimmed().toLongLong(), static_cast<qint64>(::getpid()));
 
     SingleInstance second(lock);
     EXPECT_FALSE(second.tryLock()) << "the same configuration is taken";
     // The later launch blocks while it talks, as the real one does before exiting, so
     // it runs on its own thread while this one serves.
-    auto handOver = [&](const QString& request) {
-        SingleInstance::Answer answer;
-        std::thread launch([&] { answer = second.handOver(request, 3000); });
-        const qsizetype before = got.size();
-        EXPECT_TRUE(test::waitUntil([&] { return got.size() > before; }));
-        launch.join();
-        return answer;
-    };
-    EXPECT_EQ(handOver(QStringLiteral("toggle")).kind, SingleInstance::Answer::Kind::done);
-    EXPECT_EQ(got, QStringList{QStringLiteral("toggle")});
+    InstanceRequest toggle{InstanceRequest::Kind::toggle, QString(), QStringLiteral("launcher-1_TIME42")};
+    SingleInstance::Delivery delivery;
+    std::thread launch([&] { delivery = second.handOver(toggle, 3000); });
+    EXPECT_TRUE(test::waitUntil([&] { return !got.isEmpty(); }));
+    launch.join();
+    EXPECT_EQ(delivery.outcome, SingleInstance::Delivery::Outcome::answered);
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_EQ(got[0].kind, InstanceRequest::Kind::toggle);
+    EXPECT_EQ(got[0].activationToken, toggle.activationToken);
+
+    // Text with line breaks crosses in one line; the answer waits for the handler.
+    const InstanceRequest append{InstanceRequest::Kind::append, QStringLiteral("two\nlines"), QString()};
+    std::thread capture([&] { delivery = second.handOver(append, 3000, 10000); });
+    EXPECT_TRUE(test::waitUntil([&] { return bool(later); }));
+    EXPECT_EQ(got.last().argument, append.argument);
+    later({false, QStringLiteral("no notes folder"), true});
+    capture.join();
+    EXPECT_EQ(delivery.outcome, SingleInstance::Delivery::Outcome::answered);
+    EXPECT_FALSE(delivery.answer.ok);
+    EXPECT_EQ(delivery.answer.error, QStringLiteral("no notes folder"));
 
     // A file to open arrives whole, whatever its name holds, and a refusal comes back
     // with its reason for the later launch to print.
     const QString odd = home.filePath(QStringLiteral("a note\nwith 100% odd: name.md"));
-    const SingleInstance::Answer refused = handOver(SingleInstance::openRequest(odd));
-    EXPECT_EQ(SingleInstance::openedPath(got.last()), odd);
-    EXPECT_EQ(refused.kind, SingleInstance::Answer::Kind::refused);
-    EXPECT_EQ(refused.reason, QStringLiteral("there is no such file"));
+    std::thread open([&] { delivery = second.handOver({InstanceRequest::Kind::open, odd, QString()}, 3000); });
+    EXPECT_TRUE(test::waitUntil([&] { return got.size() == 3; }));
+    open.join();
+    EXPECT_EQ(got.last().argument, odd);
+    EXPECT_FALSE(delivery.answer.ok);
+    EXPECT_EQ(delivery.answer.error, QStringLiteral("there is no such file"));
 
     // The same folder reached through a link is the same configuration.
     ASSERT_TRUE(QFile::link(home.filePath(QStringLiteral("config")), home.filePath(QStringLiteral("linked"))));
@@ -172,12 +236,21 @@ TEST(SingleInstance, OnePerConfigurationFolderAndALaterLaunchHandsItsRequestOver
     SingleInstance other(home.filePath(QStringLiteral("other/Flintly/Flintly.lock")));
     EXPECT_TRUE(other.tryLock());
     EXPECT_NE(other.socketName(), first->socketName());
-    EXPECT_EQ(other.sendToRunning(QStringLiteral("show"), 200).kind, SingleInstance::Answer::Kind::notListening)
+    EXPECT_EQ(other.sendToRunning({}, 200).outcome, SingleInstance::Delivery::Outcome::notRunning)
         << "nobody listens for that one";
 
     // The lock goes with its holder, however it ends.
     first.reset();
     EXPECT_TRUE(SingleInstance(lock).tryLock());
+}
+
+TEST(InstanceRequest, AnOlderInstancesBareOkIsReadNotDone)
+{
+    EXPECT_EQ(InstanceRequest{}.encode(), "show\n") << "what an older Flintly understands";
+    EXPECT_FALSE(InstanceRequest::decode("{\"request\":\"append\"}")) << "nothing to append";
+    EXPECT_FALSE(InstanceRequest::decode("frobnicate"));
+    EXPECT_FALSE(InstanceAnswer::decode("ok")->carriedOut);
+    EXPECT_TRUE(InstanceAnswer::decode(InstanceAnswer{}.encode())->carriedOut);
 }
 
 TEST(Appcast, TheNewestUsableReleaseWins)

@@ -78,36 +78,32 @@ TEST(SortModes, EqualKeysKeepTheirOrderInEveryMode)
     EXPECT_EQ(listed(*sorted, sorted->order(SortMode::nameAZ)), (QStringList{"a/2", "b/1", "c/1"}));
 }
 
-TEST(Filter, ShortQueriesMatchTheStartLongerOnesAnywhereInAnyCase)
+// Names are ranked by how they match, and within a rank by the sort mode: typing
+// "git" must put the note named git above legit, however recently legit changed.
+TEST(NameMatches, RankedByHowTheyMatchThenBySortMode)
 {
-    const NoteIndex index(
-        {note("lab"), note("Abstract"), note("ABC"), note("cabcd"), note("xyz ABC"), note("Über"), note("über-uns")});
-    auto matches = [&](const QString& q) {
+    const NoteIndex index({note("legit", 1, 900), note("git", 1, 100), note("git-rebase", 1, 500),
+                           note("Using Git", 1, 700), note("GIT", 1, 50), note("digital", 1, 800),
+                           note(QStringLiteral("Gît tips"), 1, 600), note("notes", 1, 999)});
+    auto ranked = [&](const QString& q, SortMode mode = SortMode::modifiedDesc) {
         QStringList out;
-        for (quint32 r : index.filter(q, SortMode::nameAZ))
+        for (quint32 r : index.matchNames(search::SearchQuery::parse(q), mode).ranked)
             out.append(index.files()[r].name);
         return out;
     };
-    EXPECT_EQ(matches(QStringLiteral("ab")), (QStringList{"ABC", "Abstract"}));
-    EXPECT_EQ(matches(QStringLiteral("abc")), (QStringList{"ABC", "cabcd", "xyz ABC"}));
-    EXPECT_EQ(matches(QStringLiteral("ÜB")), (QStringList{"Über", "über-uns"}));
-    EXPECT_EQ(matches(QStringLiteral("r-u")), (QStringList{"über-uns"}));
-    EXPECT_EQ(matches(QStringLiteral("zzz")), QStringList());
-    EXPECT_EQ(matches(QString()).size(), 7);
-    // Characters as a reader counts them: "e" with a combining accent is one, so
-    // "e\u0301b" (two characters, three code units) still only matches starts.
-    const NoteIndex accents({note(QStringLiteral("e\u0301bx")), note(QStringLiteral("xe\u0301b"))});
-    EXPECT_EQ(accents.filter(QStringLiteral("e\u0301b"), SortMode::nameAZ).size(), 1u);
-    EXPECT_EQ(accents.filter(QStringLiteral("e\u0301bx"), SortMode::nameAZ).size(), 1u);
-}
+    EXPECT_EQ(ranked(QStringLiteral("git")),
+              (QStringList{"git", "GIT", QStringLiteral("Gît tips"), "git-rebase", "Using Git", "legit", "digital"}))
+        << "exact (newest first), prefix, word start, anywhere";
+    EXPECT_EQ(ranked(QStringLiteral("git"), SortMode::modifiedAsc).mid(0, 2), (QStringList{"GIT", "git"}))
+        << "ties follow the sort mode";
+    EXPECT_EQ(ranked(QStringLiteral("tips git")), QStringList{QStringLiteral("Gît tips")}) << "words in any order";
+    EXPECT_EQ(ranked(QStringLiteral("it")).size(), 7);
+    EXPECT_EQ(index.matchNames(search::SearchQuery::parse(QStringLiteral("GIT")), SortMode::nameAZ).exact, 2u);
 
-TEST(Filter, NamesNeverMatchAcrossTheirNeighbours)
-{
     // The names lie end to end in one buffer: "ab" + "cd" must not make "abcd".
-    const NoteIndex index({note("xab"), note("cdx"), note("abcd")});
-    const auto rows = index.filter(QStringLiteral("abcd"), SortMode::nameAZ);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(index.files()[rows[0]].name, QStringLiteral("abcd"));
+    const NoteIndex neighbours({note("xab"), note("cdx"), note("abcd")});
+    EXPECT_EQ(neighbours.matchNames(search::SearchQuery::parse(QStringLiteral("abcd")), SortMode::nameAZ).ranked.size(),
+              1u);
 }
 
 TEST(NoteRows, ShowTheMediumDateAndASizeInKilobytesOrMegabytes)

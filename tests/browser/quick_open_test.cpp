@@ -1,10 +1,15 @@
 #include "BrowserTestSupport.h"
 #include "browser/NoteListModel.h"
 #include "browser/QuickOpenModel.h"
+#include "browser/RecentFileManager.h"
 #include "browser/Workspace.h"
+#include "document/EditorBridge.h"
 #include "document/MarkdownModel.h"
+#include "platform/Bookmark.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
+#include "search/SearchEngine.h"
+#include "search/Snippet.h"
 #include "support/FakeDialogs.h"
 #include "support/LogCapture.h"
 #include "support/RecordingUsageTracker.h"
@@ -21,6 +26,19 @@
 using namespace flintly;
 using namespace flintly::test;
 
+namespace {
+// Stands in for the page: remembers where the caret was sent.
+struct RevealRecorder final : EditorBridge {
+    void appendBlock(const QString&, std::optional<qsizetype>) override {}
+    void replaceAll(const QString&) override {}
+    void revealRange(quint64, qsizetype line, qsizetype column, qsizetype length) override
+    {
+        reveals.append({line, column, length});
+    }
+    QList<std::tuple<qsizetype, qsizetype, qsizetype>> reveals;
+};
+}  // namespace
+
 class QuickOpen : public ::testing::Test {
 protected:
     void SetUp() override
@@ -35,11 +53,20 @@ protected:
         model.reset();
     }
 
+    search::SearchEngine::Options memoryOnly()
+    {
+        search::SearchEngine::Options o;
+        o.idlePriority = false;
+        return o;
+    }
+
     QuickOpenModel& make(bool withNotesFolder = true, bool manualScans = false)
     {
         model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get(), &chooser, &tracker));
         if (withNotesFolder)
             model->setSaveFolder(QUrl::fromLocalFile(notes));
+        model->setEditorBridge(&page);
+        recents = std::make_unique<RecentFileManager>(*settings);
         QuickOpenModel::Dependencies deps;
         deps.settings = settings.get();
         deps.model = model.get();
@@ -50,6 +77,8 @@ protected:
         deps.queryTimer = std::move(t);
         if (manualScans)
             deps.background = scans.runner();
+        deps.search = &engine;
+        deps.recents = recents.get();
         browser = std::make_unique<QuickOpenModel>(std::move(deps));
         return *browser;
     }
@@ -59,11 +88,13 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !browser->isScanning(); }));
     }
 
+    // The debounce fires, and the text search answers.
     void type(const QString& text)
     {
         browser->setQuery(text);
         ASSERT_TRUE(timer->pending);
         std::exchange(timer->pending, nullptr)();
+        ASSERT_TRUE(waitUntil([&] { return !browser->isSearchingText(); }));
     }
 
     QStringList shown() const { return names(browser->filteredFiles()); }
@@ -73,7 +104,10 @@ protected:
     std::unique_ptr<SettingsStore> settings;
     RecordingUsageTracker tracker;
     FakeFileChooser chooser;
+    search::SearchEngine engine{memoryOnly()};
+    RevealRecorder page;
     std::unique_ptr<MarkdownModel> model;
+    std::unique_ptr<RecentFileManager> recents;
     std::unique_ptr<QuickOpenModel> browser;
     ManualQueryTimer* timer = nullptr;
     ManualBackground scans;
@@ -193,11 +227,12 @@ TEST_F(QuickOpen, TypingFiltersOnlyTheLastTextAndCachesPerQueryAndSortMode)
     EXPECT_EQ(shown().size(), 6);
     std::exchange(timer->pending, nullptr)();
     EXPECT_EQ(b.debouncedQuery(), QStringLiteral("pla"));
-    EXPECT_EQ(shown(), (QStringList{"airplane", "plan", "Planet"}));
-    EXPECT_TRUE(b.isCached(QStringLiteral("pla_nameAZ")));
+    EXPECT_EQ(shown(), (QStringList{"plan", "Planet", "airplane"})) << "names beginning with it first";
+    ASSERT_TRUE(waitUntil([&] { return !b.isSearchingText(); }));
+    EXPECT_TRUE(b.isCached(QStringLiteral("pla_nameAZ"))) << "cached once the text search has answered";
 
     type(QStringLiteral("ab"));
-    EXPECT_EQ(shown(), (QStringList{"ABC", "Abstract"}));
+    EXPECT_EQ(shown(), (QStringList{"ABC", "Abstract", "lab"}));
     type(QStringLiteral("   "));
     EXPECT_EQ(shown().size(), 6) << "only spaces is no query";
     EXPECT_FALSE(b.isCached(QStringLiteral("_nameAZ")));
@@ -207,6 +242,7 @@ TEST_F(QuickOpen, TypingFiltersOnlyTheLastTextAndCachesPerQueryAndSortMode)
     b.workspace().setSortMode(SortMode::nameZA);
     EXPECT_EQ(settings->stringValue(QStringLiteral("quickOpen.sortMode")), QStringLiteral("nameZA"));
     EXPECT_EQ(shown(), (QStringList{"Planet", "plan", "airplane"}));
+    ASSERT_TRUE(waitUntil([&] { return !b.isSearchingText(); }));
     EXPECT_EQ(b.cachedQueryCount(), 1);
     EXPECT_TRUE(b.isCached(QStringLiteral("pla_nameZA")));
 
@@ -274,26 +310,124 @@ TEST_F(QuickOpen, ANameThatIsNotUtf8SaysWhyItCannotOpenAndChoosingItSaysSoToo)
     EXPECT_TRUE(notices.first().contains(QStringLiteral("not valid UTF-8")));
 }
 
-TEST_F(QuickOpen, WithoutAFolderTheListShowsTheStoredRecentFiles)
+TEST_F(QuickOpen, RecentNotesComeFirstAndAreTheListWithoutAFolder)
 {
-    const QString kept = writeNote(home.filePath(QStringLiteral("elsewhere/kept.md")), 2048);
-    QStringList recent{kept, home.filePath(QStringLiteral("gone.md"))};
-    for (int i = 0; i < 5; ++i)
-        recent.append(writeNote(home.filePath(QStringLiteral("r%1.md").arg(i))));
-    settings->setValue(QStringLiteral("recentFiles"), recent);
-    auto& b = make(false);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < 4; ++i)
+        writeNote(notes + QStringLiteral("/n%1.md").arg(i), 10, now.addSecs(-i));
+    const QString outside = writeNote(home.filePath(QStringLiteral("elsewhere/kept.md")));
+    auto& b = make();
+    b.workspace().browse(QUrl::fromLocalFile(notes));
+    finishScan();
+    EXPECT_EQ(shown(), (QStringList{"n0", "n1", "n2", "n3"}));
+    b.open(QUrl::fromLocalFile(notes + QStringLiteral("/n3.md")));
+    b.open(QUrl::fromLocalFile(notes + QStringLiteral("/n2.md")));
+    recents->addRecent(QUrl::fromLocalFile(outside), *Bookmark::create(outside));  // "Open…"
+    EXPECT_EQ(shown(), (QStringList{"n2", "n3", "n0", "n1"})) << "the most recent first, then the sort order";
+    type(QStringLiteral("n"));
+    EXPECT_EQ(shown(), (QStringList{"n0", "n1", "n2", "n3"})) << "a query ranks by the match";
+
+    // No folder browsed: the recent notes are the list, wherever they are.
+    RecentFileManager reread(*settings);
+    EXPECT_EQ(reread.files().size(), 3) << "stored, for the next run";
+    auto& alone = make(false);
+    model->setSaveFolder(QUrl());
+    alone.appeared();
+    EXPECT_EQ(names(alone.filteredFiles()), (QStringList{"kept", "n2", "n3"}));
+}
+
+// Typing "git" must list the note named git first, then names that begin with it or
+// hold it, then the notes that only mention it; Return on one of those opens it at
+// the mention.
+TEST_F(QuickOpen, TextMatchesFollowNameMatchesAndOpenAtTheMatch)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QDir().mkpath(notes + QStringLiteral("/ops"));
+    QFile deploy(notes + QStringLiteral("/ops/deploy.md"));
+    ASSERT_TRUE(deploy.open(QIODevice::WriteOnly));
+    deploy.write("# Deploy\n\nThen run Git push to the café.\n");
+    deploy.close();
+    writeNote(notes + QStringLiteral("/legit.md"), 10, now);
+    writeNote(notes + QStringLiteral("/git.md"), 10, now.addDays(-3));
+    auto& b = make();
+    b.workspace().browse(QUrl::fromLocalFile(notes));
+    finishScan();
+
+    type(QStringLiteral("git"));
+    EXPECT_EQ(shown(), (QStringList{"git", "legit", "deploy"}));
+    EXPECT_FALSE(b.isContentRow(1));
+    EXPECT_TRUE(b.isContentRow(2));
+    EXPECT_EQ(b.folderOf(b.fileAt(2)), QStringLiteral("ops"));
+    EXPECT_EQ(b.folderOf(b.fileAt(0)), QString());
+    EXPECT_FALSE(b.hasCreateRow()) << "a note has this name";
+    EXPECT_FALSE(b.snippetAt(2)) << "read in the background";
+    ASSERT_TRUE(waitUntil([&] { return b.snippetAt(2).has_value(); }));
+    EXPECT_EQ(b.snippetAt(2)->text, QStringLiteral("Then run Git push to the café."));
+
+    type(QStringLiteral("CAFE push"));
+    EXPECT_EQ(shown(), QStringList{"deploy"});
+    b.selectFirst();
+    b.openSelection();
+    EXPECT_EQ(model->filePath(), notes + QStringLiteral("/ops/deploy.md"));
+    ASSERT_EQ(page.reveals.size(), 1);
+    EXPECT_EQ(page.reveals[0], std::make_tuple(qsizetype(2), qsizetype(13), qsizetype(4)));
+}
+
+TEST_F(QuickOpen, TheCreateRowMakesTheNoteOnceAndReturnOpensOnlyAShownRow)
+{
+    writeNote(notes + QStringLiteral("/alpha.md"));
+    writeNote(notes + QStringLiteral("/beta.md"));
+    auto& b = make();
+    b.workspace().browse(QUrl::fromLocalFile(notes));
+    finishScan();
+    QSignalSpy opened(&b, &QuickOpenModel::noteOpened);
+
+    b.select(notes + QStringLiteral("/beta.md"));
+    type(QStringLiteral("alp"));
+    b.openSelection();
+    EXPECT_EQ(opened.count(), 0) << "beta is selected but no longer shown";
+
+    type(QStringLiteral(" Trip: plan "));
+    ASSERT_TRUE(b.hasCreateRow());
+    EXPECT_EQ(b.createRowText(), QStringLiteral("Create “Trip: plan”"));
+    b.createFromQuery();
+    const QString made = notes + QStringLiteral("/Trip plan.md");
+    EXPECT_EQ(model->filePath(), made) << "named by the rules of every new note";
+    QFile file(made);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("Trip: plan\n"));
+    EXPECT_EQ(page.reveals.last(), std::make_tuple(qsizetype(1), qsizetype(0), qsizetype(0)));
+    EXPECT_EQ(opened.count(), 1);
+
+    // Again: the note is opened, not made twice.
+    b.createFromQuery();
+    EXPECT_EQ(QDir(notes).entryList({QStringLiteral("*.md")}).size(), 3);
+    EXPECT_EQ(model->filePath(), made);
+}
+
+// Shown again, the list takes in what changed outside meanwhile, quietly: no progress
+// row, no second scan event, the selection kept.
+TEST_F(QuickOpen, ShowingAgainTakesInOutsideChangesAndWritesNoSettings)
+{
+    writeNote(notes + QStringLiteral("/alpha.md"));
+    writeNote(notes + QStringLiteral("/beta.md"));
+    auto& b = make();
     b.appeared();
-    EXPECT_TRUE(b.workspace().vaultURL().isEmpty());
-    EXPECT_EQ(b.recent().size(), 5);
-    const QList<FileInfo> files = b.filteredFiles();
-    ASSERT_EQ(files.size(), 5);
-    const auto gone = std::find_if(files.begin(), files.end(), [](const FileInfo& f) { return f.name == u"gone"; });
-    ASSERT_NE(gone, files.end()) << "a missing file is still listed";
-    EXPECT_EQ(gone->size, 0);
-    EXPECT_EQ(gone->modifiedDate, FileInfo::distantPast());
-    QStringList listed = names(files);
+    finishScan();
+    b.select(notes + QStringLiteral("/beta.md"));
+    writeNote(notes + QStringLiteral("/gamma.md"));
+    QFile::remove(notes + QStringLiteral("/alpha.md"));
+
+    QSignalSpy writes(settings.get(), &SettingsStore::changed);
+    b.appeared();
+    EXPECT_FALSE(b.isScanning());
+    ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("gamma")); }));
+    QStringList listed = shown();
     listed.sort();
-    EXPECT_EQ(listed, (QStringList{"gone", "kept", "r0", "r1", "r2"})) << "the first five stored";
+    EXPECT_EQ(listed, (QStringList{"beta", "gamma"}));
+    EXPECT_EQ(b.selection()->name, QStringLiteral("beta"));
+    EXPECT_EQ(tracker.named("import_scan_complete").size(), 1u);
+    EXPECT_EQ(writes.count(), 0) << "showing quick open stores nothing";
 }
 
 TEST_F(QuickOpen, OpenPinnedBrowsesTheNthChipAndGivesTheListTheKeyboard)

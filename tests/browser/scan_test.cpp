@@ -153,4 +153,17 @@ TEST(FolderScan, PausesAfterEveryHundredNotesAndStopsWhenCancelled)
     std::atomic<bool> cancelled{true};
     control.cancelled = &cancelled;
     EXPECT_TRUE(scanFolder(root.path(), control).empty());
+
+    // Cancelled in the middle of one large folder, the walk stops there, not at its end.
+    QTemporaryDir big;
+    for (int i = 0; i < 1000; ++i)
+        writeNote(big.filePath(QStringLiteral("n%1.md").arg(i)), 1);
+    cancelled = false;
+    pauses = 0;
+    control.pause = [&] {
+        ++pauses;
+        cancelled = true;
+    };
+    EXPECT_TRUE(scanFolder(big.path(), control).empty());
+    EXPECT_EQ(pauses, 1);
 }

@@ -218,7 +218,7 @@ TEST_F(SearchPanel, CtrlPTypingDownAndReturnOpenTheNoteWithoutTheMouse)
     typeText(QStringLiteral("bet"));
     ASSERT_TRUE(queryTimer && queryTimer->pending);
     std::exchange(queryTimer->pending, nullptr)();
-    EXPECT_EQ(view()->list()->model()->rowCount(), 1);
+    EXPECT_EQ(view()->list()->model()->rowCount(), 2) << "beta, then the row that creates “bet”";
 
     press(Shortcut(Key::downArrow));
     ASSERT_TRUE(waitUntil([&] { return view()->list()->hasFocus(); }));
@@ -235,6 +235,28 @@ TEST_F(SearchPanel, CtrlPTypingDownAndReturnOpenTheNoteWithoutTheMouse)
     ASSERT_TRUE(waitUntil([&] { return notePanel->isActiveWindow() && editor->hasFocus(); }));
     keys.tapKeycode(letterKeycode(u'w'));
     EXPECT_TRUE(waitUntil([&] { return editor->keys.contains(Qt::Key_W); }));
+}
+
+// Reopened, the last query is selected, so typing replaces it ("zzz" then "al" must
+// search "al", not "zzzal"); Shift+Return makes the note the query names.
+TEST_F(SearchPanel, ReopenedTheQueryIsSelectedAndShiftReturnCreatesTheNote)
+{
+    launch();
+    openSearch();
+    typeText(QStringLiteral("zzz"));
+    press(Shortcut(Key::escape));
+    ASSERT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
+    focusEditor();
+    openSearch();
+    EXPECT_EQ(view()->searchField()->selectedText(), QStringLiteral("zzz"));
+    typeText(QStringLiteral("delta"));
+    std::exchange(queryTimer->pending, nullptr)();
+    ASSERT_TRUE(waitUntil([&] { return !search().browser()->isSearchingText(); }));
+    EXPECT_TRUE(search().browser()->hasCreateRow());
+    EXPECT_EQ(view()->list()->model()->rowCount(), 1) << "only the create row";
+    press(Shortcut(Key::returnKey, Mod::shift));
+    ASSERT_TRUE(waitUntil([&] { return model->filePath() == notes + QStringLiteral("/delta.md"); }));
+    EXPECT_TRUE(waitUntil([&] { return !window()->isVisible(); }));
 }
 
 TEST_F(SearchPanel, ReturnInTheFieldDoesNothingAndEscapeReachesNeitherListNorEditor)
@@ -388,6 +410,23 @@ protected:
 
     void finishFade() { std::exchange(pending, nullptr)(); }
 
+    // The notes folder and two pinned folders A and B, shown; returns A and B.
+    QList<QUrl> showWithFavorites(const QString& notes)
+    {
+        QList<QUrl> pinned;
+        for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
+            writeNote(home.filePath(name + QStringLiteral("/n.md")));
+            pinned.append(QUrl::fromLocalFile(home.filePath(name)));
+        }
+        QDir().mkpath(notes);
+        model->setSaveFolder(QUrl::fromLocalFile(notes));
+        Workspace::savePinned(*settings, pinned);
+        controller->configure(model.get(), *settings);
+        controller->toggle(&anchor);
+        finishFade();
+        return pinned;
+    }
+
     QTemporaryDir home;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<MarkdownModel> model;
@@ -476,24 +515,47 @@ TEST_F(SearchPanelFades, TheMaterialFollowsTheSchemeAndTheBodyIsRounded)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     const QImage shot = w->grab().toImage();
     const QRect body = w->bodyRect();
-    EXPECT_EQ(qAlpha(shot.pixel(body.center())), 235) << "the translucent material";
-    EXPECT_LT(qAlpha(shot.pixel(body.topLeft() + QPoint(1, 1))), 200) << "a rounded corner, not a square one";
+    if (w->surface().isComposited()) {
+        EXPECT_EQ(qAlpha(shot.pixel(body.center())), 235) << "the translucent material";
+        EXPECT_LT(qAlpha(shot.pixel(body.topLeft() + QPoint(1, 1))), 200) << "a rounded corner, not a square one";
+    } else {
+        EXPECT_EQ(qAlpha(shot.pixel(body.center())), 255) << "nothing to blend with: opaque";
+        EXPECT_FALSE(w->mask().contains(body.topLeft() + QPoint(1, 1))) << "a rounded corner, not a square one";
+    }
+}
+
+TEST_F(SearchPanelFades, TheChipRowIsOneTabStopThatTheKeyboardBrowsesAndUnpinsWith)
+{
+    const QString notes = home.filePath(QStringLiteral("Notes"));
+    const QList<QUrl> pinned = showWithFavorites(notes);
+    Workspace* workspace = controller->workspace();
+    FolderChipRow* chips = controller->view()->chips();
+    ASSERT_EQ(chips->chipCount(), 3);
+    chips->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(chips->accessibleName(), QStringLiteral("Favorites: Folder Notes (1 of 3)"));
+
+    QTest::keyClick(chips, Qt::Key_Right);
+    QTest::keyClick(chips, Qt::Key_Right);
+    EXPECT_EQ(chips->accessibleName(), QStringLiteral("Favorites: Folder B (3 of 3)"));
+    QTest::keyClick(chips, Qt::Key_Return);
+    EXPECT_EQ(workspace->vaultURL(), pinned[1]);
+    QTest::keyClick(chips, Qt::Key_Left);
+    QTest::keyClick(chips, Qt::Key_Delete);
+    EXPECT_EQ(workspace->pinned(), (QList<QUrl>{QUrl::fromLocalFile(notes), pinned[1]}));
+    QTest::keyClick(chips, Qt::Key_Left);
+    QTest::keyClick(chips, Qt::Key_Delete);
+    EXPECT_EQ(workspace->pinned().size(), 2) << "the notes folder's chip cannot be unpinned";
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(chips, Qt::Key_Right);
+    EXPECT_EQ(chips->accessibleName(), QStringLiteral("Favorites: Add folder to Favorites"));
+    QTest::keyClick(chips, Qt::Key_Space);
+    EXPECT_EQ(chooser.folderRequests.size(), 1);
 }
 
 TEST_F(SearchPanelFades, ChipsBrowseAndUnpinAndTheSortMenuSorts)
 {
     const QString notes = home.filePath(QStringLiteral("Notes"));
-    QList<QUrl> pinned;
-    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
-        writeNote(home.filePath(name + QStringLiteral("/n.md")));
-        pinned.append(QUrl::fromLocalFile(home.filePath(name)));
-    }
-    QDir().mkpath(notes);
-    model->setSaveFolder(QUrl::fromLocalFile(notes));
-    Workspace::savePinned(*settings, pinned);
-    controller->configure(model.get(), *settings);
-    controller->toggle(&anchor);
-    finishFade();
+    const QList<QUrl> pinned = showWithFavorites(notes);
     Workspace* workspace = controller->workspace();
     FolderChipRow* chips = controller->view()->chips();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));

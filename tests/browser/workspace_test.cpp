@@ -44,7 +44,7 @@ protected:
     std::unique_ptr<Workspace> workspace;
 };
 
-TEST_F(Pinned, LoadingDropsStaleUnresolvableAndCaseDuplicateFolders)
+TEST_F(Pinned, LoadingDropsStaleAndCaseDuplicateFoldersAndKeepsMissingOnesUnavailable)
 {
     const QUrl work = folder(QStringLiteral("Work"));
     const QUrl workLower = folder(QStringLiteral("work"));
@@ -61,9 +61,21 @@ TEST_F(Pinned, LoadingDropsStaleUnresolvableAndCaseDuplicateFolders)
     ASSERT_TRUE(QDir().rename(replaced.toLocalFile(), replaced.toLocalFile() + QStringLiteral("-old")));
     folder(QStringLiteral("Replaced"));
 
-    EXPECT_EQ(make().pinned(), QList<QUrl>{work});
-    // Stale and unresolvable ones stay stored until the list is next saved.
-    EXPECT_EQ(settings->bytesListValue(QStringLiteral("pinnedBookmarks")).size(), 5);
+    EXPECT_EQ(stored(), QList<QUrl>{work});
+    // A folder that is not there (an unmounted drive) stays pinned, unavailable, and
+    // stays stored when the list is saved; it comes back with the drive.
+    auto& w = make();
+    EXPECT_EQ(w.pinned(), (QList<QUrl>{work, gone}));
+    EXPECT_FALSE(w.isAvailable(gone));
+    EXPECT_TRUE(w.isAvailable(work));
+    EXPECT_EQ(settings->bytesListValue(QStringLiteral("pinnedBookmarks")).size(), 5)
+        << "nothing changed, nothing written";
+    w.removePinned(work);
+    EXPECT_EQ(Workspace::loadPins(*settings).folders, QList<QUrl>{gone}) << "the stale one went, the missing one stays";
+    folder(QStringLiteral("Gone"));
+    w.reloadUnavailable();
+    EXPECT_TRUE(w.isAvailable(gone));
+    EXPECT_EQ(stored(), QList<QUrl>{gone});
 }
 
 TEST_F(Pinned, TheNotesFolderIsTheFirstChipButIsNeverStoredBySync)

@@ -73,6 +73,7 @@ protected:
         deps.fileChooser = &chooser;
         deps.time = &time;
         deps.recoveryFolder = home.filePath(QStringLiteral("Recovery"));
+        deps.versions = versions;
         model = std::make_unique<MarkdownModel>(std::move(deps));
         return *model;
     }
@@ -91,6 +92,7 @@ protected:
     RecordingUsageTracker tracker;
     FakeFileChooser chooser;
     ManualTime time;
+    NoteVersionSink* versions = nullptr;  // the history the model reports to, if any
     std::unique_ptr<MarkdownModel> model;
 };
 

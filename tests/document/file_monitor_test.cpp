@@ -93,9 +93,9 @@ TEST_F(OutsideChanges, AWriteWhileTheUserIsTypingIsSkippedAndLaterKeptAsAConflic
     spin(200);
     EXPECT_EQ(m.text(), QStringLiteral("# Shared\nmy typing\n"));
 
-    m.setText(QStringLiteral("# Shared\nmy typing, more\n"));
+    m.setText(QStringLiteral("# Shared\nmy writing\n"));  // the words the other program changed
     settle();
-    EXPECT_EQ(readBytes(path), QByteArray("# Shared\nmy typing, more\n"));
+    EXPECT_EQ(readBytes(path), QByteArray("# Shared\nmy writing\n"));
     bool copyHoldsTheirs = false;
     for (const QString& f : filesIn(notes))
         copyHoldsTheirs |=

@@ -12,8 +12,9 @@ using namespace flintly::test;
 
 namespace {
 struct RecordingBridge : EditorBridge {
-    QStringList pieces;
-    void appendBlock(const QString& markdown) override { pieces.append(markdown); }
+    QStringList pieces, replacements;
+    void appendBlock(const QString& markdown, std::optional<qsizetype>) override { pieces.append(markdown); }
+    void replaceAll(const QString& text) override { replacements.append(text); }
 };
 }  // namespace
 
@@ -239,6 +240,19 @@ TEST_F(ChoosingFolder, StoresThePickedFolderAndCountsIt)
     EXPECT_EQ(settings->fileUrlValue(QStringLiteral("flintlySaveFolder"))->toLocalFile(), picked);
     EXPECT_TRUE(settings->bytesValue(QStringLiteral("SavedFolderBookmark")));
     EXPECT_TRUE(waitUntil([&] { return settings->intValue(QStringLiteral("statsTodoDone")) == 1; }));
+}
+
+TEST_F(ChoosingFolder, TheDraftBeingTypedIsSavedIntoTheFolderItCameFrom)
+{
+    auto& m = makeModel(true);
+    const QString next = home.filePath(QStringLiteral("Next"));
+    QDir().mkpath(next);
+    m.setText(QStringLiteral("Half a thought"));  // the save's debounce has not run yet
+    chooser.answers.push_back(next);
+    m.chooseSaveFolder([&](std::optional<QUrl>) { m.newNote(); });  // what "Change…" does
+    EXPECT_EQ(readBytes(notes + QStringLiteral("/Half a thought.md")), QByteArray("Half a thought"));
+    EXPECT_TRUE(QDir(next).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(m.saveFolder().toLocalFile(), next);
 }
 
 TEST_F(ChoosingFolder, CancellingChangesNothing)

@@ -56,10 +56,10 @@ TEST_P(Decide, Rows)
 INSTANTIATE_TEST_SUITE_P(OutsideChange, Decide, ::testing::ValuesIn(kDecideRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(OutsideChangeResolve, TypingWaitsUnsavedEditsKeepBothOtherwiseReload)
+TEST(OutsideChangeResolve, TypingWaitsUnsavedEditsMergeOtherwiseReload)
 {
     EXPECT_EQ(resolve(true, true, true), Outcome::same);
     EXPECT_EQ(resolve(false, true, false), Outcome::wait);
-    EXPECT_EQ(resolve(false, false, true), Outcome::keepBoth);
+    EXPECT_EQ(resolve(false, false, true), Outcome::merge);
     EXPECT_EQ(resolve(false, false, false), Outcome::reload);
 }

@@ -267,12 +267,12 @@ TEST_F(DurableSaving, AnOutsideVersionAboutToBeOverwrittenIsKeptAsAConflictCopy)
     m.save();
     writeBytes(m.filePath(), "Shared\ntheirs, synced in");
     LogCapture logs;
-    m.setText(QStringLiteral("Shared\nmine, more"));
+    m.setText(QStringLiteral("Shared\nours, more"));  // the same word changed on both sides
     m.save();
     const QString copy = QStringLiteral("Shared (conflict %1).md")
                              .arg(clockNow().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")));
     EXPECT_EQ(readBytes(note(copy)), QByteArray("Shared\ntheirs, synced in"));
-    EXPECT_EQ(readBytes(note(QStringLiteral("Shared.md"))), QByteArray("Shared\nmine, more"));
+    EXPECT_EQ(readBytes(note(QStringLiteral("Shared.md"))), QByteArray("Shared\nours, more"));
     EXPECT_TRUE(logs.containsPrefix(QStringLiteral("⚠️ 외부 변경과 충돌 - 사본 보관:")));
 
     // Our own saves never produce copies.

@@ -3,7 +3,7 @@
 // and late reports from the editor page ends with both versions on disk; failed saves
 // are retried until they land or the text is in a recovery file; every name the app
 // creates can be written.
-#include "ModelFixture.h"
+#include "SharedNoteFixture.h"
 
 #include "document/DocumentErrors.h"
 #include "document/DurableWrite.h"
@@ -46,65 +46,8 @@ struct Row {
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
-class TextSafety : public ModelFixture {
+class TextSafety : public SharedNoteFixture {
 protected:
-    void SetUp() override
-    {
-        ModelFixture::SetUp();
-        logs = std::make_unique<LogCapture>();
-    }
-
-    MarkdownModel& openShared(const QByteArray& content = "base\n")
-    {
-        path = note(QStringLiteral("Shared.md"));
-        writeBytes(path, content);
-        auto& m = makeModel();
-        QObject::connect(&m, &MarkdownModel::notice, [this](const QString& n) { notices.append(n); });
-        QObject::connect(&m, &MarkdownModel::textChanged, [this](const QString& t) { seen.append(t); });
-        m.open(QUrl::fromLocalFile(path));
-        advance(2000);
-        return m;
-    }
-
-    int count(const QString& prefix) const
-    {
-        return static_cast<int>(
-            logs->lines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix))).size());
-    }
-
-    // The file reads started by the watcher have come back to the model.
-    void drain()
-    {
-        ASSERT_TRUE(waitUntil([&] {
-            return count(QStringLiteral("✅ 쿨다운 통과"))
-                == count(QStringLiteral("📝 현재 내용")) + count(QStringLiteral("🚨 외부 파일 읽기 실패"));
-        }));
-    }
-
-    void replaceFile(const QByteArray& bytes)
-    {
-        const QString temp = path + QStringLiteral(".sync~");
-        writeBytes(temp, bytes);
-        ASSERT_EQ(std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()), 0);
-    }
-
-    void outside(const QByteArray& bytes)
-    {
-        const int before = count(QStringLiteral("🔔 파일 시스템 이벤트 상세 처리 시작"));
-        replaceFile(bytes);
-        ASSERT_TRUE(waitUntil([&] { return count(QStringLiteral("🔔 파일 시스템 이벤트 상세 처리 시작")) > before; }));
-        drain();
-    }
-
-    // Moves time in small steps, letting the watcher's reads finish in between.
-    void wait(int ms)
-    {
-        for (int left = ms; left > 0; left -= 50) {
-            advance(std::min(50, left));
-            drain();
-        }
-    }
-
     void run(const Step& step)
     {
         std::visit(
@@ -121,21 +64,6 @@ protected:
             },
             step);
     }
-
-    QList<QByteArray> conflictCopies() const
-    {
-        QList<QByteArray> copies;
-        for (const QString& f : filesIn(notes))
-            if (f.contains(QStringLiteral(" (conflict ")))
-                copies.append(readBytes(note(f)));
-        std::sort(copies.begin(), copies.end());
-        return copies;
-    }
-
-    std::unique_ptr<LogCapture> logs;
-    QString path;
-    QStringList notices;
-    QStringList seen;
 };
 
 std::vector<Step> typing(const QString& prefix, int keys, int everyMs, int outsideAtKey, const QByteArray& theirs)
@@ -153,11 +81,16 @@ std::vector<Step> typing(const QString& prefix, int keys, int everyMs, int outsi
 
 const Row kRows[] = {
     {"IdleNoteTakesTheOutsideVersion", {Outside{"theirs\n"}, Wait{2000}}, "theirs\n", "theirs\n", {}},
-    {"OutsideWriteBeforeThePauseKeepsBoth",
+    {"OutsideWriteBeforeThePauseIsMergedIn",
      {Key{"base\nmine"}, Wait{100}, Outside{"theirs\n"}, Wait{2000}},
-     "base\nmine",
-     "base\nmine",
-     {"theirs\n"}},
+     "theirs\nmine",
+     "theirs\nmine",
+     {}},
+    {"TheSameWordsChangedOnBothSidesKeepBoth",
+     {Key{"bass\n"}, Wait{100}, Outside{"bash\n"}, Wait{2000}},
+     "bass\n",
+     "bass\n",
+     {"bash\n"}},
     {"OutsideWriteAfterTheSaveInsideTheCoolDownIsReloadedLater",
      {Key{"base\nmine"}, Wait{600}, Outside{"theirs\n"}, Wait{2000}},
      "theirs\n",
@@ -168,16 +101,26 @@ const Row kRows[] = {
      "theirs\n",
      "theirs\n",
      {}},
-    {"ContinuousTypingAcrossAnOutsideWriteKeepsBoth",
+    {"ContinuousTypingAcrossAnOutsideWriteIsMergedIn",
      typing(QStringLiteral("base\n"), 40, 70, 15, "theirs\n"),
-     QStringLiteral("base\n") + QString(40, QLatin1Char('x')),
-     "base\n" + QByteArray(40, 'x'),
-     {"theirs\n"}},
-    {"AKeystrokeReportedAfterAReloadKeepsBoth",
+     QStringLiteral("theirs\n") + QString(40, QLatin1Char('x')),
+     "theirs\n" + QByteArray(40, 'x'),
+     {}},
+    {"ContinuousTypingAcrossAConflictingWriteKeepsBoth",
+     typing(QStringLiteral("base"), 40, 70, 15, "bash\n"),
+     QStringLiteral("base") + QString(40, QLatin1Char('x')),
+     "base" + QByteArray(40, 'x'),
+     {"bash\n"}},
+    {"AKeystrokeReportedAfterAReloadIsMergedIn",
      {Outside{"theirs\n"}, StaleKey{"base\nmine"}, Wait{2000}},
-     "base\nmine",
-     "base\nmine",
-     {"theirs\n"}},
+     "theirs\nmine",
+     "theirs\nmine",
+     {}},
+    {"AConflictingKeystrokeReportedAfterAReloadKeepsBoth",
+     {Outside{"bash\n"}, StaleKey{"bass\n"}, Wait{2000}},
+     "bass\n",
+     "bass\n",
+     {"bash\n"}},
     {"AnOutsideWriteOfTheUsersOwnTextIsNoConflict",
      {Key{"base\nsame"}, Wait{100}, Outside{"base\nsame"}, Wait{2000}},
      "base\nsame",

@@ -15,6 +15,7 @@ namespace {
 // the test, so the order of arrival can be chosen.
 struct Endpoint {
     std::vector<QString> delivered;
+    std::vector<quint64> reports;
     std::vector<QString> scripts;
     std::vector<std::function<void(const QVariant&)>> answers;
     QString sent = QStringLiteral("sent text");
@@ -22,8 +23,9 @@ struct Endpoint {
         [this](const QString& name, const QJsonValue& body, quint64) {
             delivered.push_back(name + QLatin1Char(':') + body.toString());
         },
-        [this](const QString& name, const QString& text, quint64 generation) {
+        [this](const QString& name, const QString& text, quint64 generation, quint64 report) {
             delivered.push_back(name + QLatin1Char(':') + QString::number(generation) + QLatin1Char(':') + text);
+            reports.push_back(report);
         },
         [this](const QString& script, std::function<void(const QVariant&)> done) {
             scripts.push_back(script);
@@ -43,18 +45,22 @@ TEST(ScriptMessageEndpoint, AParkedTextHoldsBackTheMessagesBehindItAndEditsApply
     Endpoint e;
     e.endpoint.post(QStringLiteral("didChange"),
                     QJsonObject{{QStringLiteral("parked"), 3}, {QStringLiteral("session"), 42}});
-    e.endpoint.post(QStringLiteral("didChange"), Endpoint::edit(42, 6, 6, QStringLiteral("!"), 9));
+    QJsonObject edit = Endpoint::edit(42, 6, 6, QStringLiteral("!"), 9);
+    edit.insert(QStringLiteral("report"), 12);
+    e.endpoint.post(QStringLiteral("didChange"), edit);
     e.endpoint.post(QStringLiteral("openLink"), QStringLiteral("0=https://example.com"));
+    e.endpoint.post(QStringLiteral("didChange"), QStringLiteral("7:13=hello!! w"));
     ASSERT_EQ(e.scripts.size(), 1u);
     EXPECT_EQ(e.scripts[0], QStringLiteral("window.__flintlyTakeParked(3)"));
     EXPECT_TRUE(e.delivered.empty()) << "nothing overtakes the parked text";
 
     // A leading byte-order mark comes marked.
-    e.answers[0](QVariantList{5, QStringLiteral("=\uFEFFhello w"), true});
-    EXPECT_EQ(
-        e.delivered,
-        (std::vector<QString>{QStringLiteral("didChange:5:\uFEFFhello w"), QStringLiteral("didChange:7:\uFEFFhello! w"),
-                              QStringLiteral("openLink:0:https://example.com")}));
+    e.answers[0](QVariantList{5, QStringLiteral("=\uFEFFhello w"), true, 11});
+    EXPECT_EQ(e.delivered,
+              (std::vector<QString>{
+                  QStringLiteral("didChange:5:\uFEFFhello w"), QStringLiteral("didChange:7:\uFEFFhello! w"),
+                  QStringLiteral("openLink:0:https://example.com"), QStringLiteral("didChange:7:hello!! w")}));
+    EXPECT_EQ(e.reports, (std::vector<quint64>{11, 12, 0, 13})) << "each text report keeps its number";
 }
 
 TEST(ScriptMessageEndpoint, EditsStartFromTheAdoptedTextAndOneThatDoesNotFitAsksForTheWholeText)

@@ -4,6 +4,7 @@
 #include "panels/FloatingPanelWindow.h"
 #include "panels/PanelPlacement.h"
 #include "panels/SearchPanelController.h"
+#include "panels/SymbolIcon.h"
 #include "panels/ToolbarButton.h"
 #include "panels/ToolbarItems.h"
 #include "platform/SettingsStore.h"
@@ -29,6 +30,28 @@ TEST(PanelPlacement, IsMeasuredFromTheUsableAreaNotTheWholeScreen)
     EXPECT_EQ(initialPanelPosition(QRect(48, 32, 1872, 1048), QSize(400, 550)),
               QPoint(48 + 1872 - 424, 32 + 1048 - 574));
     EXPECT_EQ(initialPanelPosition(QRect(0, 0, 1280, 800), QSize(400, 550)), QPoint(856, 226));
+}
+
+// Where a picture has ink, in device pixels.
+QRect inkBounds(const QImage& image)
+{
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0)
+                ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+TEST(SymbolIcon, AFadedSymbolFillsItsSizeOnAScreenOfScaleTwo)
+{
+    QColor ink(Qt::black);
+    const QPixmap solid = symbolPixmap(QStringLiteral("magnifyingglass"), ink, QSize(14, 14), 2.0);
+    ink.setAlphaF(0.6f);
+    const QPixmap faded = symbolPixmap(QStringLiteral("magnifyingglass"), ink, QSize(14, 14), 2.0);
+    EXPECT_EQ(faded.deviceIndependentSize(), QSizeF(14, 14));
+    EXPECT_EQ(faded.size(), QSize(28, 28));
+    EXPECT_EQ(inkBounds(faded.toImage()), inkBounds(solid.toImage()));
 }
 
 class Panel : public ::testing::Test {
@@ -184,6 +207,23 @@ TEST_F(Panel, TheTitleRenamesOnReturnAndDiscardsOnEscape)
     EXPECT_EQ(model->currentFileName(), QStringLiteral("Plans"));
     EXPECT_EQ(title->shownName(), QStringLiteral("Plans"));
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("Notes/Plans.md"))));
+}
+
+TEST_F(Panel, TheTitleIsATabStopThatRenamesFromTheKeyboardAndKeepsIt)
+{
+    model->setText(QStringLiteral("Draft"));
+    model->save();
+    panel->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel->window()));
+    auto* title = item<FileTitleView>(QStringLiteral("flintly.fileTitle"));
+    title->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(title, Qt::Key_Return);
+    ASSERT_TRUE(title->isEditing());
+    title->field()->setText(QStringLiteral("Renamed"));
+    QTest::keyClick(title->field(), Qt::Key_Return);
+    EXPECT_FALSE(title->isEditing()) << "the field's Return does not start editing again";
+    EXPECT_EQ(model->currentFileName(), QStringLiteral("Renamed"));
+    EXPECT_TRUE(title->hasFocus()) << "the keyboard is back where it was";
 }
 
 TEST_F(Panel, TheTitleMarksANoteThatCannotBeSaved)

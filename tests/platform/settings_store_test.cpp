@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace flintly;
 
 namespace {
@@ -58,6 +60,36 @@ TEST(SettingsStore, ValuesSurviveAReopenWithTheirTypes)
     const QByteArray text = raw.readAll();
     EXPECT_TRUE(text.startsWith("[General]"));
     EXPECT_TRUE(text.contains("flintlySaveFolder=file:///tmp/Notes%20%C3%A9"));
+}
+
+TEST(SettingsStore, StoringWhatTheFileHoldsWritesNothingAndAChangeStillLands)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Flintly.conf"));
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    {
+        SettingsStore s(path);
+        s.setValue(QStringLiteral("flintlyHasOnboarded"), true);
+        s.setValue(QStringLiteral("statsNoteCount"), 12);
+        s.setValue(QStringLiteral("SavedFolderBookmark"), QByteArray("bytes"));
+    }
+    // Reopened, the file gives back text for the integer and the boolean.
+    SettingsStore s(path);
+    const ino_t before = inode();
+    s.setValue(QStringLiteral("flintlyHasOnboarded"), true);
+    s.setValue(QStringLiteral("statsNoteCount"), 12);
+    s.setValue(QStringLiteral("SavedFolderBookmark"), QByteArray("bytes"));
+    // A write replaces the file by a new one, which cannot have the old one's inode.
+    EXPECT_EQ(inode(), before) << "the file was written again for values it holds";
+
+    s.setValue(QStringLiteral("statsNoteCount"), 13);
+    s.setValue(QStringLiteral("flintlyHasOnboarded"), 1);  // another type: written as it comes
+    SettingsStore reopened(path);
+    EXPECT_EQ(reopened.intValue(QStringLiteral("statsNoteCount")), 13);
+    EXPECT_EQ(reopened.value(QStringLiteral("flintlyHasOnboarded")).toString(), QStringLiteral("1"));
 }
 
 TEST(SettingsStore, GarbageReadsAsAbsentAndIsLogged)

@@ -6,7 +6,10 @@
 #include <cstdlib>
 
 #ifdef FLINTLY_TEST_GUI
+#include "support/PrivateXServer.h"
+
 #include <QApplication>
+#include <optional>
 using TestApplication = QApplication;
 #else
 #include <QCoreApplication>
@@ -24,6 +27,9 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
     setenv("XDG_CACHE_HOME", (root + "/cache").constData(), 1);
     setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
+    // GSettings (GNOME's keybindings) in memory only: a test run on a desktop never
+    // reaches the user's dconf.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     QDir().mkpath(home.path() + "/config");
     QDir().mkpath(home.path() + "/cache");
     flintly::test::setTemporaryRoot(home.path());
@@ -35,6 +41,11 @@ int main(int argc, char** argv)
         setenv("XDG_SESSION_TYPE", "x11", 1);
     }
 
+#ifdef FLINTLY_TEST_GUI
+    std::optional<flintly::test::PrivateXServer> server;
+    if (qEnvironmentVariableIsSet("FLINTLY_TEST_OWN_DISPLAY") && !server.emplace().isRunning())
+        return 1;
+#endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

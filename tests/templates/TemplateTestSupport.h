@@ -71,8 +71,14 @@ private:
 // What the page would have been asked to append.
 class RecordingEditorBridge final : public EditorBridge {
 public:
-    QStringList pieces;
-    void appendBlock(const QString& markdown) override { pieces.append(markdown); }
+    QStringList pieces, replacements;
+    QList<std::optional<qsizetype>> carets;
+    void appendBlock(const QString& markdown, std::optional<qsizetype> caret) override
+    {
+        pieces.append(markdown);
+        carets.append(caret);
+    }
+    void replaceAll(const QString& text) override { replacements.append(text); }
 };
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
@@ -81,6 +87,12 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     f.write(bytes);
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline QStringList fileNames(const QList<QUrl>& urls)

@@ -3,10 +3,12 @@
 #include "platform/SettingsStore.h"
 #include "support/FakeDialogs.h"
 #include "support/LogCapture.h"
+#include "support/ManualTime.h"
 #include "support/RecordingUsageTracker.h"
 #include "templates/TemplateLibrary.h"
 #include "templates/TemplatePanelViewModel.h"
 #include "templates/TemplateTestSupport.h"
+#include "templates/TemplateVariables.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -55,6 +57,10 @@ protected:
         deps.settings = settings.get();
         deps.fileChooser = &chooser;
         deps.schedule = time.schedule();
+        deps.time = &clock;
+        deps.clipboardText = [this] { return clipboard; };
+        deps.urlOpener = &opener;
+        deps.defaultFolder = home.filePath(QStringLiteral("Default"));
         return std::make_unique<TemplatePanelViewModel>(std::move(deps));
     }
 
@@ -66,6 +72,9 @@ protected:
     RecordingEditorBridge page;
     FakeFileChooser chooser;
     ManualScheduler time;
+    ManualTime clock{QDateTime(QDate(2026, 5, 31), QTime(14, 5))};
+    QString clipboard;
+    RecordingUrlOpener opener;
     std::unique_ptr<MarkdownModel> model;
     LogCapture logs;
 };
@@ -228,6 +237,100 @@ TEST_F(TemplateLibraryTest, PinnedFoldersPersistButClearingThemDoesNot)
     EXPECT_EQ(next->pinned(), QList<QUrl>{QUrl::fromLocalFile(second)});
     QDir(second).removeRecursively();
     EXPECT_TRUE(makeViewModel()->pinned().isEmpty());
+}
+
+struct VariableCase {
+    const char* name;
+    QString text;
+    QString expected;
+    int caret;  // -1: none
+};
+
+class TemplateVariables : public ::testing::TestWithParam<VariableCase> {};
+
+TEST_P(TemplateVariables, AreFilledInOnceAndTheRestIsLeftAsWritten)
+{
+    const TemplateContext context{QDateTime(QDate(2026, 5, 31), QTime(14, 5)), QStringLiteral("Standup"),
+                                  QStringLiteral("{{cursor}} {{date}}")};
+    const ExpandedTemplate out = expandTemplate(GetParam().text, context);
+    EXPECT_EQ(out.text, GetParam().expected);
+    EXPECT_EQ(out.caret.value_or(-1), GetParam().caret);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TemplateVariables,
+    ::testing::Values(VariableCase{"date", "{{date}}", "2026-05-31", -1}, VariableCase{"time", "{{time}}", "14:05", -1},
+                      VariableCase{"datetime", "{{datetime}}", "2026-05-31 14:05", -1},
+                      VariableCase{"title", "# {{title}}", "# Standup", -1},
+                      VariableCase{"clipboard_is_pasted_as_it_is", "> {{clipboard}}", "> {{cursor}} {{date}}", -1},
+                      VariableCase{"spaces_inside_the_braces", "{{ date }}", "2026-05-31", -1},
+                      VariableCase{"cursor_is_removed_and_marks_the_caret", "a{{cursor}}b", "ab", 1},
+                      VariableCase{"caret_counts_what_came_before_filled_in", "{{title}}: {{cursor}}", "Standup: ", 9},
+                      VariableCase{"only_the_first_cursor_places_the_caret", "{{cursor}}x{{cursor}}", "x", 0},
+                      VariableCase{"unknown_and_other_cases_stay", "{{weather}} {{Date}}", "{{weather}} {{Date}}", -1},
+                      VariableCase{"unclosed_stays", "{{date", "{{date", -1},
+                      VariableCase{"extra_braces_around_a_variable", "{{{date}}}", "{2026-05-31}", -1},
+                      VariableCase{"unknown_before_a_variable", "{{x {{time}}", "{{x 14:05", -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TemplateLibraryTest, InsertingFillsInTheVariablesAndPutsTheCaretAtTheCursor)
+{
+    const QString path = folder(QStringLiteral("Templates"), {});
+    writeFile(QDir(path).filePath(QStringLiteral("Standup.md")), "## {{title}}, {{date}}\n- {{cursor}}\n{{clipboard}}");
+    const auto vm = makeViewModel(path);
+    model->setText(QStringLiteral("Standup"));
+    clipboard = QStringLiteral("pasted");
+
+    ASSERT_TRUE(vm->applyTemplate(vm->results().value(0)));
+    const QString piece = QStringLiteral("## Standup, 2026-05-31\n- \npasted");
+    EXPECT_EQ(model->text(), QStringLiteral("Standup\n\n") + piece);
+    EXPECT_EQ(page.pieces, QStringList{piece});
+    ASSERT_EQ(page.carets.size(), 1);
+    EXPECT_EQ(page.carets[0], piece.indexOf(QStringLiteral("- ")) + 2);
+}
+
+TEST_F(TemplateLibraryTest, TheEmptyPanelsOffersFillTheDefaultFolderAndNeverReplaceAFile)
+{
+    const QString defaults = home.filePath(QStringLiteral("Default"));
+    const auto vm = makeViewModel();
+    EXPECT_TRUE(vm->hasNoTemplates());
+    EXPECT_EQ(vm->templatesHome(), defaults);
+    EXPECT_FALSE(QFileInfo::exists(defaults)) << "nothing is written before the user asks";
+
+    writeFile(QDir(defaults).filePath(QStringLiteral("Checklist.md")), "my own list");
+    vm->addStarterTemplates();
+    EXPECT_EQ(vm->folder(), QUrl::fromLocalFile(defaults));
+    EXPECT_EQ(model->templateFolder(), QUrl::fromLocalFile(defaults)) << "and it is the template folder from now on";
+    EXPECT_EQ(shown(*vm), (QStringList{"Checklist.md", "Daily Note.md", "Meeting Notes.md"}));
+    EXPECT_EQ(readFile(QDir(defaults).filePath(QStringLiteral("Checklist.md"))), QByteArray("my own list"));
+    writeFile(QDir(defaults).filePath(QStringLiteral("Daily Note.md")), "changed by the user");
+    vm->addStarterTemplates();
+    EXPECT_EQ(readFile(QDir(defaults).filePath(QStringLiteral("Daily Note.md"))), QByteArray("changed by the user"));
+    EXPECT_TRUE(logs.contains(QStringLiteral("📝 Starter templates kept as they were: Daily Note.md, Meeting Notes.md, "
+                                             "Checklist.md")));
+
+    QSignalSpy opened(vm.get(), &TemplatePanelViewModel::templateOpened);
+    vm->newTemplate();
+    vm->newTemplate();
+    EXPECT_EQ(model->filePath(), QDir(defaults).filePath(QStringLiteral("New Template-1.md")));
+    EXPECT_TRUE(QFileInfo::exists(QDir(defaults).filePath(QStringLiteral("New Template.md"))));
+    EXPECT_EQ(opened.count(), 2);
+    vm->openTemplatesFolder();
+    EXPECT_EQ(opener.opened, QList<QUrl>{QUrl::fromLocalFile(defaults)});
+}
+
+TEST_F(TemplateLibraryTest, AFolderChosenWithTheFolderButtonIsRememberedAcrossRestarts)
+{
+    const QString chosen = folder(QStringLiteral("Mine"), {QStringLiteral("Weekly.md")});
+    chooser.answers = {chosen};
+    makeViewModel()->chooseFolder();
+
+    // The next run: settings read afresh from disk, a new note model and panel.
+    settings = std::make_unique<SettingsStore>(home.filePath(QStringLiteral("Flintly.conf")));
+    model = std::make_unique<MarkdownModel>(MarkdownModel::Dependencies(settings.get()));
+    const auto next = makeViewModel();
+    EXPECT_EQ(next->folder(), QUrl::fromLocalFile(chosen));
+    EXPECT_EQ(shown(*next), QStringList{"Weekly.md"});
 }
 
 }  // namespace

@@ -2,17 +2,21 @@
 // insertion into the real editor page in Qt WebEngine.
 #include "editor/EditorFixture.h"
 #include "panels/FolderChip.h"
+#include "panels/TemplateEmptyState.h"
 #include "panels/TemplatePanelController.h"
 #include "panels/TemplatePanelView.h"
 #include "panels/TemplatePanelWindow.h"
 #include "platform/NotificationCenter.h"
 #include "templates/TemplatePanelViewModel.h"
 #include "templates/TemplateTestSupport.h"
+#include "templates/TemplateVariables.h"
 
 #include <QAbstractAnimation>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -193,6 +197,28 @@ protected:
     NoteWindow note;
 };
 
+TEST_F(TemplatePanel, TheEmptyPanelSaysWhatTemplatesAreAndAddsTheStartersOnlyOnAClick)
+{
+    driver.install();
+    TemplatePanelController::Dependencies deps{model.get(), settings.get(), &chooser, time.schedule()};
+    deps.defaultFolder = home.filePath(QStringLiteral("Default"));
+    controller = std::make_unique<TemplatePanelController>(std::move(deps));
+    showOn(&note);
+    TemplateEmptyState* empty = panelView()->emptyState();
+    EXPECT_TRUE(empty->isVisible());
+    EXPECT_FALSE(panelView()->list()->isVisible());
+    EXPECT_EQ(empty->folderLabel()->toolTip(), home.filePath(QStringLiteral("Default")));
+    for (const QString& variable : templateVariables())
+        EXPECT_TRUE(panelView()->variablesHint()->text().contains(variable)) << variable.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("Default"))));
+
+    QTest::mouseClick(empty->addStartersButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(listed(), (QStringList{"Checklist", "Daily Note", "Meeting Notes"}));
+    EXPECT_TRUE(panelView()->list()->isVisible());
+    EXPECT_FALSE(empty->isVisible());
+}
+
 TEST_F(TemplatePanel, ChipRowFollowsThePinnedFoldersAndTheCurrentOne)
 {
     const QString work = templateFolder(home, QStringLiteral("Work"), {{"Standup.md", "- yesterday\n"}});
@@ -343,7 +369,7 @@ TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
     EXPECT_EQ(panel()->windowTitle(), QStringLiteral("Templates"));
     EXPECT_TRUE(panel()->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(panel()->windowFlags() & Qt::WindowStaysOnTopHint);
-    const QRect content = TemplatePanelWindow::contentRect().translated(panel()->pos());
+    const QRect content = panel()->contentRect().translated(panel()->pos());
     EXPECT_EQ(content.size(), QSize(360, 500));
     EXPECT_EQ(content.center().x(), note.frameGeometry().center().x());
     EXPECT_EQ(content.top(), note.frameGeometry().top() + 40);
@@ -353,9 +379,8 @@ TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
 
     // Moving the note window takes the panel along.
     note.move(note.pos() + QPoint(-100, -50));
-    ASSERT_TRUE(waitUntil([&] {
-        return TemplatePanelWindow::contentRect().translated(panel()->pos()).top() == note.frameGeometry().top() + 40;
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return panel()->contentRect().translated(panel()->pos()).top() == note.frameGeometry().top() + 40; }));
 
     // Escape typed in the note window hides the panel and never reaches the note.
     note.activateWindow();
@@ -472,6 +497,29 @@ TEST_F(TemplateIntoPage, ReachesTheModelAndThePageOnceWithABlankLineBefore)
         EXPECT_EQ(pageText(), expected);
         EXPECT_EQ(model->text(), expected);
     }
+}
+
+TEST_F(TemplateIntoPage, TypingGoesOnWhereTheTemplatesCursorWas)
+{
+    const QString path = templateFolder(home, QStringLiteral("Templates"),
+                                        {{"Todo.md", "## {{title}}\n- [ ] {{cursor}}\n- [ ] later\n"}});
+    model->setTemplateFolder(QUrl::fromLocalFile(path));
+    openEditor();
+    makeController(*model, *settings);
+    model->setText(QStringLiteral("Monday"));
+    ASSERT_TRUE(pageTextBecomes(QStringLiteral("Monday")));
+
+    showOn(view.get());
+    press(panel()->windowHandle(), Qt::Key_Down);
+    press(panel()->windowHandle(), Qt::Key_Return);
+    finishFadeOut();
+    const QString inserted = QStringLiteral("Monday\n\n## Monday\n- [ ] \n- [ ] later\n");
+    ASSERT_TRUE(pageTextBecomes(inserted)) << pageText().toStdString();
+    js(QStringLiteral("document.querySelector('.cm-content').focus(); true"));
+    QTest::keyClicks(view->webView()->focusProxy(), QStringLiteral("x"));
+    EXPECT_TRUE(waitUntil(
+        [&] { return model->text() == QStringLiteral("Monday\n\n## Monday\n- [ ] x\n- [ ] later\n"); }, 10000))
+        << model->text().toStdString();
 }
 
 }  // namespace

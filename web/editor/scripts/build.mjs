@@ -47,10 +47,10 @@ rmSync(join(outdir, "assets"), { recursive: true, force: true });
 rmSync(index, { force: true });
 mkdirSync(join(outdir, "assets"), { recursive: true });
 
-const result = await build({
+// The editor's script. The Markdown language's HTML support stands in for the real
+// one (src/lazyHtml.ts), whose grammars come with the others in the second script.
+const common = {
   absWorkingDir: root,
-  entryPoints: { editor: "src/main.ts" },
-  outdir: join(outdir, "assets"),
   bundle: true,
   // A classic script: module scripts from file:// URLs are refused by Chromium.
   format: "iife",
@@ -61,7 +61,42 @@ const result = await build({
   target: ["chrome102"],
   metafile: true,
   logLevel: "warning",
+};
+const lazyHtml = {
+  name: "lazy-html",
+  setup(b) {
+    b.onResolve({ filter: /^@codemirror\/lang-html$/ }, () => ({ path: join(root, "src", "lazyHtml.ts") }));
+  },
+};
+const result = await build({
+  ...common,
+  entryPoints: { editor: "src/main.ts" },
+  outdir: join(outdir, "assets"),
+  plugins: [lazyHtml],
 });
+
+// The grammars (src/grammars.ts), loaded after the first paint. The packages they
+// share with the editor are the editor's own copies (src/shared.ts), so that facets,
+// node props and highlight tags are one and the same on both sides.
+const shared = ["@codemirror/state", "@codemirror/view", "@codemirror/language", "@lezer/common", "@lezer/highlight"];
+const fromEditor = {
+  name: "from-editor",
+  setup(b) {
+    const filter = new RegExp(`^(${shared.map((p) => p.replace(/[/@]/g, "\\$&")).join("|")})$`);
+    b.onResolve({ filter }, (args) => ({ path: args.path, namespace: "from-editor" }));
+    b.onLoad({ filter: /.*/, namespace: "from-editor" }, (args) => ({
+      contents: `module.exports = globalThis.flintlyShared[${JSON.stringify(args.path)}];`,
+      loader: "js",
+    }));
+  },
+};
+const grammars = await build({
+  ...common,
+  entryPoints: { languages: "src/grammars.ts" },
+  outdir: join(outdir, "assets"),
+  plugins: [fromEditor],
+});
+result.metafile.outputs = { ...result.metafile.outputs, ...grammars.metafile.outputs };
 
 // index.html is written last: its timestamp is what marks the build as complete.
 copyFileSync(join(root, "src", "index.html"), index);

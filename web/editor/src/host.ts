@@ -15,6 +15,8 @@ declare global {
     webkit?: { messageHandlers?: Partial<Record<string, Handler>> };
     /** The generation of the last text the host set; its shim sends it with every post. */
     editorGeneration?: number;
+    /** The number of the page's last text report; the shim sends it with the report. */
+    editorReport?: number;
   }
 }
 

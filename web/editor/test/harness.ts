@@ -12,6 +12,8 @@ export interface Posted {
   body: unknown;
   /** The host's text generation the page had when it posted. */
   generation?: number;
+  /** The number the page gave its text report. */
+  report?: number;
 }
 
 // Written as source text: functions handed to the browser must not carry the name
@@ -24,7 +26,7 @@ const recorder = `
     for (const name of ["didChange", "openLink", "saveNote", "installUpdate"]) {
       handlers[name] = {
         postMessage: (body) =>
-          void posted.push({ name, body, generation: window.editorGeneration, at: performance.now() }),
+          void posted.push({ name, body, generation: window.editorGeneration, report: window.editorReport, at: performance.now() }),
       };
     }
     window.webkit = { messageHandlers: handlers };

@@ -144,10 +144,55 @@ describe("appending", () => {
     assert.equal(await text(), "a\r\nb\r\n");
   });
 
+  test("with a caret, typing goes where the caret was placed, line breaks of either style counted once", async () => {
+    for (const [note, piece, caret, expected] of [
+      ["", "## Title\n- [ ] \n", 15, "## Title\n- [ ] x\n"],
+      ["a", "\n\nb\r\nc", 5, "a\n\nb\nxc"],
+      ["a\r\nb", "\n\nc", 3, "a\r\nb\r\n\r\ncx"],
+    ] as const) {
+      await setText(note);
+      await page.evaluate(([p, c]) => window.appendMarkdown(p, c), [piece, caret] as const);
+      await page.focus(".cm-content");
+      await page.keyboard.type("x");
+      assert.equal(await text(), expected, JSON.stringify([note, piece, caret]));
+    }
+  });
+
+  test("a caret that is not a place in the piece is ignored", async () => {
+    await setText("kept");
+    await page.focus(".cm-content");
+    await page.keyboard.press("Control+Home");
+    await page.evaluate(() => window.appendMarkdown("!", 99));
+    await page.keyboard.type(">");
+    assert.equal(await text(), ">kept!");
+  });
+
   test("into a CRLF note the piece follows the note's line breaks", async () => {
     await setText("a\r\nb");
     await page.evaluate(() => window.appendMarkdown("\n\nc"));
     assert.equal(await text(), "a\r\nb\r\n\r\nc");
+  });
+});
+
+describe("replacing the whole text as an edit", () => {
+  test("the host hears it, and one undo brings back what was there", async () => {
+    await setText("# Trip\nday one\nday two");
+    await page.focus(".cm-content");
+    await cursorToEnd(page);
+    await page.keyboard.type("\nday three");
+    await clearPosted(page);
+    await page.evaluate(() => window.replaceMarkdown("# Trip\nday one"));
+    assert.equal(await text(), "# Trip\nday one");
+    assert.equal(await lastDidChange(), "# Trip\nday one", "an edit of the user's, reported like typing");
+    await page.keyboard.press("Control+z");
+    assert.equal(await text(), "# Trip\nday one\nday two\nday three", "one step back, typing included");
+    assert.equal(await lastDidChange(), "# Trip\nday one\nday two\nday three");
+  });
+
+  test("a text with other line breaks still replaces the page's", async () => {
+    await setText("a\nb");
+    await page.evaluate(() => window.replaceMarkdown("a\r\nb\r\nc"));
+    assert.equal(await text(), "a\r\nb\r\nc");
   });
 });
 
@@ -292,5 +337,27 @@ describe("edits reported to the host", () => {
     assert.equal(await bare.evaluate(() => window.getMarkdown()), "yx");
     assert.deepEqual(pageErrors(bare), []);
     await bare.context().close();
+  });
+});
+
+// Quick open asks for the match right after opening the note, before the note's text
+// has reached the page: the reveal must wait for that text, not land in the old one.
+describe("revealing a match", () => {
+  test("waits for the text it was made for, then selects the match and scrolls to it", async () => {
+    await page.evaluate(() => window.setMarkdown("old note", 40));
+    const long = Array.from({ length: 400 }, (_, i) => `line ${i}`).join("\n") + "\nthe Café is here\n";
+    await page.evaluate(() => window.revealRange(400, 4, 4, 41));
+    const before = await page.evaluate(() => window.getSelection()?.toString() ?? "");
+    assert.notEqual(before, "Café");
+    await page.evaluate((t) => window.setMarkdown(t, 41), long);
+    await settle(page);
+    const shown = await page.evaluate(() => {
+      const sel = document.querySelector(".cm-content")?.closest(".cm-editor");
+      const line = Array.from(sel?.querySelectorAll(".cm-line") ?? []).find((l) => l.textContent?.includes("Café"));
+      const box = line?.getBoundingClientRect();
+      return { visible: !!box && box.top >= 0 && box.bottom <= window.innerHeight, selected: window.getSelection()?.toString() };
+    });
+    assert.equal(shown.selected, "Café");
+    assert.ok(shown.visible, "the match is scrolled into view");
   });
 });

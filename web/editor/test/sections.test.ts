@@ -8,6 +8,9 @@ import { markdown, markdownLanguage } from "@codemirror/lang-markdown";
 import { ensureSyntaxTree } from "@codemirror/language";
 import { EditorState, type Extension } from "@codemirror/state";
 import type { Tree } from "@lezer/common";
+// Outside a page the grammars are not a script to load: importing them puts them where
+// the languages find them.
+import "../src/grammars.ts";
 import { codeLanguages } from "../src/languages.ts";
 import { eachPart, sectioned } from "../src/sections.ts";
 
