@@ -279,8 +279,12 @@ TEST_F(AppProcess, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
         },
         30000))
         << output().right(3000).toStdString();
+    // The window manager may put the panel on screen before start-up has grabbed the
+    // hotkey. The editor's page reports in a later turn of the event loop, after it.
+    ASSERT_TRUE(waitFor([&] { return output().contains(QStringLiteral("flintly-trace editor-loaded")); }, 30000))
+        << output().right(3000).toStdString();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+j")});
-    ASSERT_TRUE(waitForPanel(false, 5000));
+    ASSERT_TRUE(waitForPanel(false, 5000)) << output().right(3000).toStdString();
 
     // The user works in another program: it has the focus, from a click.
     other.setProcessEnvironment(env);
