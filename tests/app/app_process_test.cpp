@@ -22,7 +22,7 @@ using namespace flintly::test;
 
 namespace {
 
-// Beside the app, another program's window.
+// The built app, and later launches of it fed on their standard input.
 class AppProcess : public RunningApp {
 protected:
     // A later launch fed `input` on its standard input; its exit code.
@@ -39,17 +39,6 @@ protected:
             *errors = QString::fromUtf8(p.readAllStandardError());
         return p.exitCode();
     }
-
-    void TearDown() override
-    {
-        if (other.state() != QProcess::NotRunning) {
-            other.kill();
-            other.waitForFinished(5000);
-        }
-        RunningApp::TearDown();
-    }
-
-    QProcess other;
 };
 
 TEST_F(AppProcess, OneInstanceTheHotkeyToggleAndQuittingWithPendingTyping)
@@ -287,18 +276,8 @@ TEST_F(AppProcess, UnderAWindowManagerTheHotkeyGivesTheShownPanelTheKeyboardFocu
     ASSERT_TRUE(waitForPanel(false, 5000)) << output().right(3000).toStdString();
 
     // The user works in another program: it has the focus, from a click.
-    other.setProcessEnvironment(env);
-    other.start(QStringLiteral("xmessage"),
-                {QStringLiteral("-geometry"), QStringLiteral("300x100+50+50"), QStringLiteral("another program")});
-    QString otherWindow;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            otherWindow = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-                                   QStringLiteral("Xmessage")})
-                              .section(QLatin1Char('\n'), 0, 0);
-            return !otherWindow.isEmpty();
-        },
-        10000));
+    const QString otherWindow = startOtherProgram(QStringLiteral("300x100+50+50"));
+    ASSERT_FALSE(otherWindow.isEmpty());
     xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), otherWindow, QStringLiteral("20"),
              QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(waitFor([&] { return xdotool({QStringLiteral("getactivewindow")}) == otherWindow; }, 5000));

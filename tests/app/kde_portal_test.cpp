@@ -30,15 +30,6 @@ protected:
             env.insert(QString::fromLatin1(name), desktop.value(QString::fromLatin1(name)));
     }
 
-    void TearDown() override
-    {
-        if (other.state() != QProcess::NotRunning) {
-            other.kill();
-            other.waitForFinished(5000);
-        }
-        RunningApp::TearDown();
-    }
-
     // Presses keys through KWin, as a keyboard would: held together, released in reverse.
     void keys(std::initializer_list<int> codes, int holdMs = 150)
     {
@@ -78,8 +69,6 @@ protected:
             .value(QStringLiteral("GlobalShortcuts_showNote"))
             .toString();
     }
-
-    QProcess other;
 };
 
 TEST_F(KdePortal, TheHotkeyTogglesThePanelWithTheFocusSurvivesARestartAndFollowsANewShortcut)
@@ -90,18 +79,8 @@ TEST_F(KdePortal, TheHotkeyTogglesThePanelWithTheFocusSurvivesARestartAndFollows
     ASSERT_TRUE(waitForPanel(false, 10000)) << "the shown panel hides";
 
     // Another program has the keyboard when the hotkey brings the panel back.
-    other.setProcessEnvironment(env);
-    other.start(QStringLiteral("xmessage"),
-                {QStringLiteral("-geometry"), QStringLiteral("300x100+40+40"), QStringLiteral("another program")});
-    QString otherWindow;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            otherWindow = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-                                   QStringLiteral("Xmessage")})
-                              .section(QLatin1Char('\n'), 0, 0);
-            return !otherWindow.isEmpty();
-        },
-        10000));
+    const QString otherWindow = startOtherProgram(QStringLiteral("300x100+40+40"));
+    ASSERT_FALSE(otherWindow.isEmpty());
     xdotool({QStringLiteral("windowactivate"), otherWindow});
     ASSERT_TRUE(waitFor([&] { return xdotool({QStringLiteral("getwindowfocus")}) == otherWindow; }, 5000));
 

@@ -56,10 +56,31 @@ protected:
 
     void TearDown() override
     {
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(5000);
+        for (QProcess* p : {&other, &app}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
         }
+    }
+
+    // Another program's window (xmessage) at `geometry` ("WxH+X+Y"); its window id, or
+    // empty when it did not appear.
+    QString startOtherProgram(const QString& geometry)
+    {
+        other.setProcessEnvironment(env);
+        other.start(QStringLiteral("xmessage"),
+                    {QStringLiteral("-geometry"), geometry, QStringLiteral("another program")});
+        QString window;
+        waitFor(
+            [&] {
+                window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                                  QStringLiteral("Xmessage")})
+                             .section(QLatin1Char('\n'), 0, 0);
+                return !window.isEmpty();
+            },
+            10000);
+        return window;
     }
 
     // An onboarded user with a notes folder, who last saw `lastSeenVersion`.
@@ -193,6 +214,7 @@ protected:
     QTemporaryDir home;
     QProcessEnvironment env;
     QProcess app;
+    QProcess other;  // another program beside the app, for focus and clicks
     QString log_;
     QByteArray pending_;
 };
