@@ -1,6 +1,8 @@
 // Opens the built page in the system's Chromium, as a host would: from a file://
 // URL, with a recording stand-in for the host's message handlers installed before
 // any page script runs.
+import assert from "node:assert/strict";
+import { after, before } from "node:test";
 import { chromium, type Browser, type Page } from "playwright-core";
 import { resolve } from "node:path";
 import { pathToFileURL } from "node:url";
@@ -80,6 +82,25 @@ export async function launch(): Promise<Session> {
       return page;
     },
   };
+}
+
+/**
+ * One browser and one editor page for the tests of a file: opened before them (handed
+ * to `use`, with the browser for more pages), closed after them; no page error may
+ * have been seen meanwhile.
+ */
+export function pageForTheseTests(use: (page: Page, session: Session) => void): void {
+  let session: Session | undefined;
+  let page: Page | undefined;
+  before(async () => {
+    session = await launch();
+    page = await session.open();
+    use(page, session);
+  });
+  after(async () => {
+    if (page) assert.deepEqual(pageErrors(page), []);
+    await session?.close();
+  });
 }
 
 export function pageErrors(page: Page): string[] {

@@ -1,19 +1,10 @@
 import assert from "node:assert/strict";
-import { after, before, beforeEach, describe, test } from "node:test";
+import { beforeEach, describe, test } from "node:test";
 import type { Page } from "playwright-core";
-import { clearPosted, launch, pageErrors, pointAt, posted, type Session } from "./harness.ts";
+import { clearPosted, pageForTheseTests, pointAt, posted } from "./harness.ts";
 
-let session: Session;
 let page: Page;
-
-before(async () => {
-  session = await launch();
-  page = await session.open();
-});
-after(async () => {
-  assert.deepEqual(pageErrors(page), []);
-  await session.close();
-});
+pageForTheseTests((p) => (page = p));
 
 const note = [
   "Inline [the site](https://example.com/a?b=c) here.",

@@ -1,19 +1,10 @@
 import assert from "node:assert/strict";
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import type { Page } from "playwright-core";
-import { cursorToEnd, launch, pageErrors, posted, settle, type Posted, type Session } from "./harness.ts";
+import { cursorToEnd, pageForTheseTests, posted, type Posted, settle } from "./harness.ts";
 
-let session: Session;
 let page: Page;
-
-before(async () => {
-  session = await launch();
-  page = await session.open();
-});
-after(async () => {
-  assert.deepEqual(pageErrors(page), []);
-  await session.close();
-});
+pageForTheseTests((p) => (page = p));
 
 type Edit = [number, number, string];
 

@@ -1,18 +1,13 @@
 import assert from "node:assert/strict";
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import type { Page } from "playwright-core";
-import { clearPosted, cursorToEnd, launch, pageErrors, posted, settle, type Session } from "./harness.ts";
+import { clearPosted, cursorToEnd, pageErrors, pageForTheseTests, posted, type Session, settle } from "./harness.ts";
 
-let session: Session;
 let page: Page;
-
-before(async () => {
-  session = await launch();
-  page = await session.open();
-});
-after(async () => {
-  assert.deepEqual(pageErrors(page), []);
-  await session.close();
+let session: Session;
+pageForTheseTests((p, s) => {
+  page = p;
+  session = s;
 });
 
 // Texts are built inside the page from code units, so nothing on the way (test
