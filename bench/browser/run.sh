@@ -10,11 +10,7 @@
 # Runs itself under a virtual X server when none is given.
 set -euo pipefail
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=${BUILD:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
-tools=$repo/../shared/tools
-corpus=${CORPUS_DIR:-${TMPDIR:-/tmp}/flintly-corpus}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/paths.sh"
 runs=${RUNS:-5}
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"

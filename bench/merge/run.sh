@@ -6,11 +6,7 @@
 #   RUNS        timed runs (default: 15), after one warm-up run
 set -euo pipefail
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=${BUILD:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
-tools=$repo/../shared/tools
-corpus=${CORPUS_DIR:-${TMPDIR:-/tmp}/flintly-corpus}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/paths.sh"
 runs=${RUNS:-15}
 budget_ms=20
 

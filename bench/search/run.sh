@@ -12,11 +12,7 @@
 #   CORPUS_DIR  where the corpora live (default: <temp>/flintly-corpus); reused if present
 set -euo pipefail
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=${BUILD:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
-tools=$repo/../shared/tools
-corpus=${CORPUS_DIR:-${TMPDIR:-/tmp}/flintly-corpus}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/paths.sh"
 cmake --build "$build" --target search_bench >/dev/null
 bench=$build/bin/search_bench
 command -v rg >/dev/null || { echo "rg (ripgrep) is missing: scripts/install-deps.sh installs it" >&2; exit 1; }

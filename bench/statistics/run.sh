@@ -6,12 +6,8 @@
 #   RUNS        timed runs of each side (default: 5), after one warm-up run
 set -euo pipefail
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=${BUILD:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
+source "$(dirname "${BASH_SOURCE[0]}")/../support/paths.sh"
 bench=$build/bin/statistics_bench
-tools=$repo/../shared/tools
-corpus=${CORPUS_DIR:-${TMPDIR:-/tmp}/flintly-corpus}
 runs=${RUNS:-5}
 
 if [[ ! -f $tools/gen_corpus.py ]]; then
