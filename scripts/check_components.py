@@ -27,14 +27,6 @@ KNOWN_CYCLES = [
     # The grab backend's factory knows the X11 backend; the layout and the shortcut
     # values reach the X11 helpers.
     {"shortcuts/KeyGrabBackend", "shortcuts/KeyboardLayout", "shortcuts/Shortcut", "shortcuts/X11Support"},
-    # The template panel's chips and view reach the window for its border colour and its
-    # `appear` animation.
-    {
-        "panels/FolderChip",
-        "panels/TemplatePanelController",
-        "panels/TemplatePanelView",
-        "panels/TemplatePanelWindow",
-    },
 ]
 
 # Files over MAX_LINES lines when the check came in (paths below src/).

@@ -11,8 +11,8 @@
 #include "browser/QuickOpenModel.h"
 #include "browser/Workspace.h"
 #include "document/MarkdownModel.h"
-#include "panels/QuickOpenView.h"
 #include "platform/SettingsStore.h"
+#include "quickopen/QuickOpenView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

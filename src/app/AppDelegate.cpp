@@ -9,15 +9,15 @@
 #include "document/MarkdownModel.h"
 #include "document/TextDecoding.h"
 #include "editor/WebView.h"
-#include "panels/FloatingPanelWindow.h"
-#include "panels/SearchPanelController.h"
-#include "panels/TemplatePanelController.h"
+#include "notepanel/FloatingPanelWindow.h"
 #include "platform/AppInfo.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 #include "platform/StartupTrace.h"
 #include "platform/TimeSource.h"
+#include "quickopen/SearchPanelController.h"
+#include "templatepanel/TemplatePanelController.h"
 
 #include <QCoreApplication>
 

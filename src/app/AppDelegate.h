@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panels/FloatingPanelController.h"
+#include "notepanel/FloatingPanelController.h"
 
 #include <QObject>
 #include <QPointer>

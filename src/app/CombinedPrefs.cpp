@@ -7,7 +7,6 @@
 #include "document/MarkdownModel.h"
 #include "editor/AppTheme.h"
 #include "editor/ColorScheme.h"
-#include "panels/SymbolIcon.h"
 #include "platform/AppInfo.h"
 #include "platform/Dialogs.h"
 #include "platform/MainThread.h"
@@ -15,6 +14,7 @@
 #include "platform/TimeSource.h"
 #include "shortcuts/GlobalShortcuts.h"
 #include "shortcuts/Recorder.h"
+#include "widgets/SymbolIcon.h"
 
 #include <QAction>
 #include <QCheckBox>

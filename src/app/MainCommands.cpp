@@ -4,12 +4,12 @@
 #include "app/Updater.h"
 #include "document/MarkdownModel.h"
 #include "document/TextDecoding.h"
-#include "panels/FloatingPanelWindow.h"
-#include "panels/SearchPanelController.h"
-#include "panels/TemplatePanelController.h"
+#include "notepanel/FloatingPanelWindow.h"
 #include "platform/Bookmark.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
+#include "quickopen/SearchPanelController.h"
+#include "templatepanel/TemplatePanelController.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "app/OnboardingWindow.h"
 
-#include "panels/CompositorWatcher.h"
-#include "panels/PanelSurface.h"
-#include "panels/SymbolIcon.h"
 #include "platform/Log.h"
+#include "widgets/CompositorWatcher.h"
+#include "widgets/PanelSurface.h"
+#include "widgets/SymbolIcon.h"
 
 #include <QCheckBox>
 #include <QEvent>

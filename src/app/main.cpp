@@ -28,7 +28,6 @@
 #include "history/HistoryCommand.h"
 #include "history/NoteHistory.h"
 #include "historyview/HistoryWindow.h"
-#include "panels/SymbolIcon.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
@@ -39,6 +38,7 @@
 #include "platform_widgets/QtAlertPresenter.h"
 #include "platform_widgets/QtFileChooser.h"
 #include "shortcuts/GlobalShortcuts.h"
+#include "widgets/SymbolIcon.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -3,7 +3,7 @@
 #include "app/OnboardingWindow.h"
 #include "desktop/AutostartEntry.h"
 #include "document/MarkdownModel.h"
-#include "panels/FloatingPanelWindow.h"
+#include "notepanel/FloatingPanelWindow.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeDialogs.h"

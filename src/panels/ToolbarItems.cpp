@@ -1,9 +1,0 @@
-#include "panels/ToolbarItems.h"
-
-namespace flintly::ToolbarItems {
-
-QStringList defaultItemIdentifiers() { return {kFlexibleSpace, kFileTitle, kFlexibleSpace, kOpenFile, kNewFile}; }
-
-QStringList allowedItemIdentifiers() { return {kFlexibleSpace, kFileTitle, kOpenFile, kNewFile}; }
-
-}  // namespace flintly::ToolbarItems
