@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <algorithm>
+
 using namespace flintly;
 
 // Where a picture has ink, in device pixels.
@@ -18,6 +20,15 @@ QRect inkBounds(const QImage& image)
     return ink;
 }
 
+int strongestAlpha(const QImage& image)
+{
+    int strongest = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            strongest = std::max(strongest, qAlpha(image.pixel(x, y)));
+    return strongest;
+}
+
 TEST(SymbolIcon, AFadedSymbolFillsItsSizeOnAScreenOfScaleTwo)
 {
     QColor ink(Qt::black);
@@ -27,4 +38,6 @@ TEST(SymbolIcon, AFadedSymbolFillsItsSizeOnAScreenOfScaleTwo)
     EXPECT_EQ(faded.deviceIndependentSize(), QSizeF(14, 14));
     EXPECT_EQ(faded.size(), QSize(28, 28));
     EXPECT_EQ(inkBounds(faded.toImage()), inkBounds(solid.toImage()));
+    // The colour's alpha fades the whole picture: the secondary symbols of the toolbar.
+    EXPECT_NEAR(strongestAlpha(faded.toImage()), 0.6 * strongestAlpha(solid.toImage()), 2);
 }
