@@ -6,6 +6,7 @@
 #include "notepanel/ToolbarItems.h"
 #include "platform/SettingsStore.h"
 #include "quickopen/SearchPanelController.h"
+#include "quickopen/SearchPanelWindow.h"
 #include "support/TestEnvironment.h"
 #include "widgets/ToolbarButton.h"
 
@@ -142,8 +143,10 @@ TEST_F(Panel, ButtonsActOnTheModelAndSearchToggles)
     search.setShown(false);
     QTest::mouseClick(item<ToolbarButton>(QStringLiteral("flintly.openFile")), Qt::LeftButton);
     EXPECT_TRUE(search.isShown());
+    EXPECT_TRUE(test::waitUntil([&] { return search.window()->isVisible(); }));
     QTest::mouseClick(item<ToolbarButton>(QStringLiteral("flintly.openFile")), Qt::LeftButton);
     EXPECT_FALSE(search.isShown());
+    EXPECT_TRUE(test::waitUntil([&] { return !search.window()->isVisible(); })) << "the window goes too";
 }
 
 TEST_F(Panel, WithTheModelGoneActionsDoNothingAndTheTitleHasNoView)
