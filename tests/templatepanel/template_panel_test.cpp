@@ -357,6 +357,18 @@ TEST_F(TemplatePanel, TypingNarrowsAndTheHighlightFollowsWhatIsListed)
     EXPECT_TRUE(controller->isShown());
 }
 
+TEST_F(TemplatePanel, TheMaterialIsWhiteOnALightDesktopAndThePanelColourOnADarkOne)
+{
+    makeController(*model, *settings);
+    QPalette palette = panel()->palette();
+    palette.setColor(QPalette::Window, QColor(236, 236, 236));
+    panel()->setPalette(palette);
+    EXPECT_EQ(panel()->materialColor(), QColor(Qt::white));
+    palette.setColor(QPalette::Window, QColor(30, 30, 30));
+    panel()->setPalette(palette);
+    EXPECT_EQ(panel()->materialColor(), QColor(30, 30, 30)) << "light text needs a dark ground";
+}
+
 TEST_F(TemplatePanel, AttachesToTheNoteWindowAndEscapeAnywhereHidesIt)
 {
     makeController(*model, *settings);
