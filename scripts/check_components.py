@@ -21,12 +21,6 @@ MAX_LINES = 400
 # A cycle passes when all its members are in one entry, so breaking part of a cycle
 # passes too; a component joining a cycle, or two cycles joining, fails.
 KNOWN_CYCLES = [
-    # The coordinator owns the page, which reaches the bridge, which calls back into the
-    # coordinator.
-    {"editor/Coordinator", "editor/EditorWebPage", "editor/WebViewBridge"},
-    # The grab backend's factory knows the X11 backend; the layout and the shortcut
-    # values reach the X11 helpers.
-    {"shortcuts/KeyGrabBackend", "shortcuts/KeyboardLayout", "shortcuts/Shortcut", "shortcuts/X11Support"},
     # The template panel's chips and view reach the window for its border colour and its
     # `appear` animation.
     {

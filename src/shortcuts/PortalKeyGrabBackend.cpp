@@ -3,7 +3,7 @@
 #include "platform/Log.h"
 #include "platform/TimeSource.h"
 #include "shortcuts/GlobalShortcutsPortal.h"
-#include "shortcuts/KeyboardLayout.h"
+#include "shortcuts/CurrentKeyboardLayout.h"
 #include "shortcuts/Modifiers.h"
 #include "shortcuts/PortalTrigger.h"
 
@@ -47,7 +47,7 @@ PortalKeyGrabBackend::PortalKeyGrabBackend(std::unique_ptr<GlobalShortcutsPortal
     if (!options_.time)
         options_.time = &TimeSource::system();
     if (!options_.layout)
-        options_.layout = &KeyboardLayout::current();
+        options_.layout = &currentKeyboardLayout();
     reconnect_ = options_.time->createTimer([this] {
         if (!busy_ && session_.isEmpty()) {
             requested_.reset();
