@@ -2,8 +2,8 @@
 
 #include "platform/Log.h"
 #include "platform/TimeSource.h"
-#include "shortcuts/GlobalShortcutsPortal.h"
 #include "shortcuts/CurrentKeyboardLayout.h"
+#include "shortcuts/GlobalShortcutsPortal.h"
 #include "shortcuts/Modifiers.h"
 #include "shortcuts/PortalTrigger.h"
 
