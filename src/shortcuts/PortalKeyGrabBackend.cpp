@@ -5,7 +5,7 @@
 #include "shortcuts/CurrentKeyboardLayout.h"
 #include "shortcuts/GlobalShortcutsPortal.h"
 #include "shortcuts/Modifiers.h"
-#include "shortcuts/PortalTrigger.h"
+#include "shortcuts/PortalHotkeys.h"
 
 #include <QPointer>
 
@@ -26,15 +26,6 @@ bool isNoPortal(const QString& error)
 {
     return error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
         || error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-}
-
-// "CTRL+ALT+j" as part of a shortcut id: "ctrl-alt-j".
-QString idSuffix(const QString& trigger)
-{
-    QString suffix;
-    for (const QChar c : trigger.toLower())
-        suffix += c == QLatin1Char('+') ? QLatin1Char('-') : (c.isLetterOrNumber() ? c : QLatin1Char('_'));
-    return suffix.isEmpty() ? QStringLiteral("none") : suffix;
 }
 
 }  // namespace
@@ -115,21 +106,7 @@ void PortalKeyGrabBackend::configure()
 
 QList<PortalShortcut> PortalKeyGrabBackend::wanted() const
 {
-    QList<PortalShortcut> shortcuts;
-    qsizetype index = 0;
-    for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it, ++index) {
-        PortalShortcut s;
-        s.preferredTrigger = portalTrigger(*it, *options_.layout).value_or(QString());
-        const Hotkey hotkey = index < options_.hotkeys.size()
-            ? options_.hotkeys[index]
-            : Hotkey{QStringLiteral("hotkey%1").arg(it.key()), it->nativeText(), {}};
-        s.id = hotkey.id;
-        s.description = hotkey.description;
-        if (hotkey.defaultShortcut && *hotkey.defaultShortcut != *it)
-            s.id += QLatin1Char('-') + idSuffix(s.preferredTrigger);
-        shortcuts.append(s);
-    }
-    return shortcuts;
+    return portalShortcutsFor(grabs_, options_.hotkeys, *options_.layout);
 }
 
 std::optional<quint32> PortalKeyGrabBackend::grabForPortalId(const QString& id) const
