@@ -10,7 +10,7 @@
 #include "shortcuts/GlobalShortcuts.h"
 #include "shortcuts/GlobalShortcutsPortal.h"
 #include "shortcuts/PortalKeyGrabBackend.h"
-#include "shortcuts/X11Support.h"
+#include "shortcuts/X11KeyGrabBackend.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "editor/EditorPageDelegate.h"
+
 #include <QJsonValue>
-#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -23,7 +24,7 @@ class WebViewBridge;
 // The native end of the page protocol for one editor web view: takes the page's
 // messages, decides its navigations, and pushes the model's text into the page when it
 // changed anywhere but in the page itself.
-class Coordinator : public QObject {
+class Coordinator : public EditorPageDelegate {
     Q_OBJECT
 public:
     static constexpr int kTextDebounceMs = 150;
@@ -49,7 +50,7 @@ public:
     // Takes the page's text as it is now into the model, waiting at most `timeoutMs`
     // (quitting must not lose what the page has not reported yet). Returns whether the
     // page answered.
-    bool pullLatestText(int timeoutMs);
+    bool pullLatestText(int timeoutMs) override;
     // The text the page was given as `generation`, if that was the last one it was given.
     std::optional<QString> sentText(quint64 generation) const;
     // The page finished loading: it gets the note and the keyboard.
@@ -61,9 +62,9 @@ public:
         pageReport_.reset();
     }
     // Whether the page may navigate itself; web links go to the browser instead.
-    bool decidePolicyForNavigation(const QUrl& url, QWebEnginePage::NavigationType type);
+    bool decidePolicyForNavigation(const QUrl& url, QWebEnginePage::NavigationType type) override;
     // A blank-target link or window.open(): diverted to the browser, never a window.
-    void divertNewWindow(const std::optional<QUrl>& url);
+    void divertNewWindow(const std::optional<QUrl>& url) override;
 
 private:
     void textSettled();

@@ -5,23 +5,23 @@
 
 namespace flintly {
 
-class Coordinator;
+class EditorPageDelegate;
 
-// The editor's page: hands navigation and new-window decisions to the coordinator, so
-// that a link never replaces the editor and no second window ever opens.
+// The editor's page: hands navigation and new-window decisions to its delegate (the
+// coordinator), so that a link never replaces the editor and no second window ever opens.
 class EditorWebPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    EditorWebPage(Coordinator* coordinator, QObject* parent);
+    EditorWebPage(EditorPageDelegate* delegate, QObject* parent);
 
-    Coordinator* coordinator() const { return coordinator_.data(); }
+    EditorPageDelegate* delegate() const { return delegate_.data(); }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
 
 private:
-    QPointer<Coordinator> coordinator_;
+    QPointer<EditorPageDelegate> delegate_;
 };
 
 }  // namespace flintly

@@ -1,6 +1,6 @@
 #include "editor/WebViewBridge.h"
 
-#include "editor/Coordinator.h"
+#include "editor/EditorPageDelegate.h"
 #include "editor/EditorWebPage.h"
 #include "editor/ScriptText.h"
 
@@ -44,8 +44,8 @@ bool WebViewBridge::pullLatestText(int timeoutMs)
     if (!webView_)
         return false;
     auto* page = qobject_cast<EditorWebPage*>(webView_->page());
-    Coordinator* coordinator = page ? page->coordinator() : nullptr;
-    return coordinator && coordinator->pullLatestText(timeoutMs);
+    EditorPageDelegate* delegate = page ? page->delegate() : nullptr;
+    return delegate && delegate->pullLatestText(timeoutMs);
 }
 
 void WebViewBridge::announceWebViewCreated(QWebEngineView* view) { emit webViewCreated(view); }

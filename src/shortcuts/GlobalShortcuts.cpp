@@ -6,6 +6,7 @@
 #include "shortcuts/KeyGrabBackendFactory.h"
 #include "shortcuts/MenuItemSearch.h"
 #include "shortcuts/MenuTracker.h"
+#include "shortcuts/ShortcutListeners.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -16,7 +17,8 @@
 namespace flintly::shortcuts {
 
 GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGrabBackend> backend, QObject* parent)
-    : QObject(parent), settings_(settings)
+    : QObject(parent), settings_(settings),
+      listeners_(std::make_unique<ShortcutListeners>([this](const QSet<Name>& names) { listenersReleased(names); }))
 {
     if (!backend)
         backend = createDefaultKeyGrabBackend();
@@ -30,15 +32,7 @@ GlobalShortcuts::GlobalShortcuts(SettingsStore& settings, std::unique_ptr<KeyGra
         carrierLog_.note(registry_->carrier());
 }
 
-GlobalShortcuts::~GlobalShortcuts()
-{
-    // Streams outliving us end quietly instead of calling back into a dead object.
-    for (const StreamTable* table : {&streamKeyDownHandlers_, &streamKeyUpHandlers_})
-        for (const auto& streams : *table)
-            for (const auto& stream : streams)
-                if (stream)
-                    stream->owner_ = nullptr;
-}
+GlobalShortcuts::~GlobalShortcuts() = default;
 
 GlobalShortcuts& GlobalShortcuts::shared()
 {
@@ -157,17 +151,7 @@ void GlobalShortcuts::registerIfNeeded(const Name& name)
         registerShortcut(*shortcut);
 }
 
-QSet<Name> GlobalShortcuts::knownNames() const
-{
-    QSet<Name> names = declaredNames_;
-    for (auto it = keyDownHandlers_.keyBegin(); it != keyDownHandlers_.keyEnd(); ++it)
-        names.insert(*it);
-    for (auto it = keyUpHandlers_.keyBegin(); it != keyUpHandlers_.keyEnd(); ++it)
-        names.insert(*it);
-    for (auto it = streamKeyDownHandlers_.keyBegin(); it != streamKeyDownHandlers_.keyEnd(); ++it)
-        names.insert(*it);
-    return names;
-}
+QSet<Name> GlobalShortcuts::knownNames() const { return declaredNames_ | listeners_->names(); }
 
 // Two names may share one hotkey; taking a shortcut away from one name must not silence
 // the other, so the hotkey goes only when no other name still stores it.
@@ -182,47 +166,21 @@ void GlobalShortcuts::releaseUnlessShared(const Shortcut& shortcut, const Name& 
 
 bool GlobalShortcuts::hasAnyHandlerFor(const Shortcut& shortcut) const
 {
-    const auto uses = [&](const Name& name) { return getShortcut(name) == shortcut; };
-    for (auto it = keyDownHandlers_.cbegin(); it != keyDownHandlers_.cend(); ++it)
-        if (!it->isEmpty() && uses(it.key()))
+    const QSet<Name> names = listeners_->names();
+    for (const Name& name : names)
+        if (getShortcut(name) == shortcut)
             return true;
-    for (auto it = keyUpHandlers_.cbegin(); it != keyUpHandlers_.cend(); ++it)
-        if (!it->isEmpty() && uses(it.key()))
-            return true;
-    for (const StreamTable* table : {&streamKeyDownHandlers_, &streamKeyUpHandlers_})
-        for (auto it = table->cbegin(); it != table->cend(); ++it)
-            if (!it->isEmpty() && uses(it.key()))
-                return true;
     return false;
 }
 
 // --- actions
 
-void GlobalShortcuts::addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context,
-                                std::function<void()> action)
-{
-    QObject* owner = context ? context : this;
-    table[name].append(Action{owner, owner, std::move(action)});
-    // A listener that is gone must not keep its key grabbed from every other program
-    // until the app exits.
-    if (owner != this)
-        connect(owner, &QObject::destroyed, this, [this](QObject* gone) { dropActionsOf(gone); });
-    registerIfNeeded(name);
-}
-
-void GlobalShortcuts::dropActionsOf(const QObject* context)
+void GlobalShortcuts::listenersReleased(const QSet<Name>& names)
 {
     QSet<Shortcut> orphaned;
-    for (QHash<Name, QList<Action>>* table : {&keyDownHandlers_, &keyUpHandlers_}) {
-        for (auto it = table->begin(); it != table->end();) {
-            const qsizetype dropped =
-                it->removeIf([context](const Action& action) { return action.owner == context || !action.context; });
-            if (dropped > 0)
-                if (const auto shortcut = getShortcut(it.key()))
-                    orphaned.insert(*shortcut);
-            it = it->isEmpty() ? table->erase(it) : std::next(it);
-        }
-    }
+    for (const Name& name : names)
+        if (const auto shortcut = getShortcut(name))
+            orphaned.insert(*shortcut);
     for (const Shortcut& shortcut : std::as_const(orphaned))
         if (!hasAnyHandlerFor(shortcut))
             unregisterShortcut(shortcut);
@@ -230,47 +188,28 @@ void GlobalShortcuts::dropActionsOf(const QObject* context)
 
 void GlobalShortcuts::onKeyDown(const Name& name, QObject* context, std::function<void()> action)
 {
-    addAction(keyDownHandlers_, name, context, std::move(action));
+    listeners_->add(EventType::keyDown, name, context, std::move(action));
+    registerIfNeeded(name);
 }
 
 void GlobalShortcuts::onKeyUp(const Name& name, QObject* context, std::function<void()> action)
 {
-    addAction(keyUpHandlers_, name, context, std::move(action));
+    listeners_->add(EventType::keyUp, name, context, std::move(action));
+    registerIfNeeded(name);
 }
 
 std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(const Name& name)
 {
-    return makeStream(std::nullopt, name);
-}
-
-std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(EventType type, const Name& name)
-{
-    return makeStream(type, name);
-}
-
-std::unique_ptr<ShortcutEventStream> GlobalShortcuts::makeStream(std::optional<EventType> filter, const Name& name)
-{
-    std::unique_ptr<ShortcutEventStream> stream(new ShortcutEventStream(this, filter));
-    streamKeyDownHandlers_[name].insert(stream->id(), stream.get());
-    streamKeyUpHandlers_[name].insert(stream->id(), stream.get());
+    auto stream = listeners_->stream(std::nullopt, name);
     registerIfNeeded(name);
     return stream;
 }
 
-void GlobalShortcuts::endStream(const QUuid& id)
+std::unique_ptr<ShortcutEventStream> GlobalShortcuts::events(EventType type, const Name& name)
 {
-    std::optional<Name> owner;
-    for (StreamTable* table : {&streamKeyDownHandlers_, &streamKeyUpHandlers_}) {
-        for (auto it = table->begin(); it != table->end();) {
-            if (it->remove(id))
-                owner = it.key();
-            it = it->isEmpty() ? table->erase(it) : std::next(it);
-        }
-    }
-    if (!owner)
-        return;
-    if (const auto shortcut = getShortcut(*owner); shortcut && !hasAnyHandlerFor(*shortcut))
-        unregisterShortcut(*shortcut);
+    auto stream = listeners_->stream(type, name);
+    registerIfNeeded(name);
+    return stream;
 }
 
 void GlobalShortcuts::enable(const QList<Name>& names)
@@ -288,16 +227,10 @@ void GlobalShortcuts::disable(const QList<Name>& names)
 
 void GlobalShortcuts::removeAllHandlers()
 {
-    QSet<Name> names;
-    for (auto it = keyDownHandlers_.keyBegin(); it != keyDownHandlers_.keyEnd(); ++it)
-        names.insert(*it);
-    for (auto it = keyUpHandlers_.keyBegin(); it != keyUpHandlers_.keyEnd(); ++it)
-        names.insert(*it);
+    const QSet<Name> names = listeners_->dropActions();
     for (const Name& name : names)
         if (const auto shortcut = getShortcut(name))
             unregisterShortcut(*shortcut);
-    keyDownHandlers_.clear();
-    keyUpHandlers_.clear();
 }
 
 bool GlobalShortcuts::isEnabled() const { return registry_->isEnabled(); }
@@ -323,27 +256,7 @@ void GlobalShortcuts::dispatch(EventType type, const Shortcut& pressed)
         return;
     if (type == EventType::keyDown)
         heldSincePause_.remove(pressed);
-    QPointer<GlobalShortcuts> self(this);
-    const auto& table = type == EventType::keyDown ? keyDownHandlers_ : keyUpHandlers_;
-    QList<Action> toRun;
-    for (auto it = table.cbegin(); it != table.cend(); ++it)
-        if (getShortcut(it.key()) == pressed)
-            toRun += it.value();
-    // Collected first: an action may add or remove handlers (or close the app).
-    for (const Action& action : toRun)
-        if (action.context && action.run)
-            action.run();
-    if (!self)
-        return;
-
-    const StreamTable& streams = type == EventType::keyDown ? streamKeyDownHandlers_ : streamKeyUpHandlers_;
-    QList<QPointer<ShortcutEventStream>> receivers;
-    for (auto it = streams.cbegin(); it != streams.cend(); ++it)
-        if (getShortcut(it.key()) == pressed)
-            receivers += it.value().values();
-    for (const auto& stream : receivers)
-        if (stream)
-            stream->yield(type);
+    listeners_->notify(type, [this, &pressed](const Name& name) { return getShortcut(name) == pressed; });
 }
 
 // --- queries
@@ -370,24 +283,6 @@ void GlobalShortcuts::ensureMenuTracking()
         return;
     menuTracker_ = new MenuTracker(this);
     connect(menuTracker_, &MenuTracker::menuOpenChanged, this, [this](bool open) { registry_->setMenuOpen(open); });
-}
-
-// --- streams
-
-ShortcutEventStream::ShortcutEventStream(GlobalShortcuts* owner, std::optional<EventType> filter)
-    : owner_(owner), id_(QUuid::createUuid()), filter_(filter)
-{}
-
-ShortcutEventStream::~ShortcutEventStream()
-{
-    if (owner_)
-        owner_->endStream(id_);
-}
-
-void ShortcutEventStream::yield(EventType type)
-{
-    if (!filter_ || *filter_ == type)
-        emit received(type);
 }
 
 }  // namespace flintly::shortcuts

@@ -5,12 +5,10 @@
 #include "shortcuts/Shortcut.h"
 #include "shortcuts/ShortcutEventStream.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
-#include <QUuid>
 
 #include <functional>
 #include <memory>
@@ -26,6 +24,7 @@ class SettingsStore;
 namespace flintly::shortcuts {
 
 class MenuTracker;
+class ShortcutListeners;
 
 inline const QString kShortcutByNameDidChange = QStringLiteral("GlobalShortcuts_shortcutByNameDidChange");
 inline const QString kRecorderActiveStatusDidChange = QStringLiteral("GlobalShortcuts_recorderActiveStatusDidChange");
@@ -114,22 +113,8 @@ signals:
     void carrierChanged();
 
 private:
-    friend class ShortcutEventStream;
-
-    struct Action {
-        QPointer<QObject> context;
-        // Only compared, never used: tells whose actions to drop when a context goes.
-        const QObject* owner = nullptr;
-        std::function<void()> run;
-    };
-    using StreamTable = QHash<Name, QHash<QUuid, QPointer<ShortcutEventStream>>>;
-
-    void addAction(QHash<Name, QList<Action>>& table, const Name& name, QObject* context, std::function<void()> action);
-    // Drops the actions of a destroyed context, and the grab of every shortcut left
-    // with no listener at all.
-    void dropActionsOf(const QObject* context);
-    std::unique_ptr<ShortcutEventStream> makeStream(std::optional<EventType> filter, const Name& name);
-    void endStream(const QUuid& id);
+    // Some listeners of these names went: a hotkey nothing listens to any more goes too.
+    void listenersReleased(const QSet<Name>& names);
     void registerIfNeeded(const Name& name);
     void registerShortcut(const Shortcut& shortcut);
     void unregisterShortcut(const Shortcut& shortcut);
@@ -146,10 +131,7 @@ private:
     MenuTracker* menuTracker_ = nullptr;
     QSet<Shortcut> registeredShortcuts_;
     QSet<Name> declaredNames_;
-    QHash<Name, QList<Action>> keyDownHandlers_;
-    QHash<Name, QList<Action>> keyUpHandlers_;
-    StreamTable streamKeyDownHandlers_;
-    StreamTable streamKeyUpHandlers_;
+    std::unique_ptr<ShortcutListeners> listeners_;
     bool isPaused_ = false;
     QSet<Shortcut> heldSincePause_;
     QPointer<QWidget> mainMenu_;

@@ -1,6 +1,7 @@
 #include "shortcuts/GlobalShortcutsPortal.h"
 
 #include "platform/Log.h"
+#include "shortcuts/PortalWire.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -22,85 +23,6 @@ const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request
 const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 const QString kRegistryInterface = QStringLiteral("org.freedesktop.host.portal.Registry");
 
-// One element of a(sa{sv}), the portal's list of shortcuts.
-struct DBusShortcut {
-    QString id;
-    QVariantMap properties;
-};
-
-}  // namespace
-}  // namespace flintly::shortcuts
-
-Q_DECLARE_METATYPE(flintly::shortcuts::DBusShortcut)
-
-namespace flintly::shortcuts {
-
-namespace {
-
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusShortcut& shortcut)
-{
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusShortcut& shortcut)
-{
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-QVariant shortcutList(const QList<PortalShortcut>& shortcuts)
-{
-    QList<DBusShortcut> list;
-    for (const PortalShortcut& s : shortcuts) {
-        QVariantMap properties{{QStringLiteral("description"), s.description}};
-        if (!s.preferredTrigger.isEmpty())
-            properties.insert(QStringLiteral("preferred_trigger"), s.preferredTrigger);
-        list.append({s.id, properties});
-    }
-    return QVariant::fromValue(list);
-}
-
-// A value that should be a(sa{sv}); nothing when it is anything else, so a portal that
-// sends garbage cannot make us read past what it sent.
-std::optional<QList<PortalShortcut>> parseShortcuts(const QVariant& value)
-{
-    if (value.userType() != qMetaTypeId<QDBusArgument>())
-        return std::nullopt;
-    const auto argument = value.value<QDBusArgument>();
-    if (argument.currentSignature() != QLatin1String("a(sa{sv})"))
-        return std::nullopt;
-    QList<PortalShortcut> shortcuts;
-    for (const DBusShortcut& s : qdbus_cast<QList<DBusShortcut>>(argument))
-        shortcuts.append({s.id,
-                          s.properties.value(QStringLiteral("description")).toString(),
-                          {},
-                          s.properties.value(QStringLiteral("trigger_description")).toString()});
-    return shortcuts;
-}
-
-// An object path, whether it came typed as one or, as session_handle does on some
-// versions, as a string.
-QString pathText(const QVariant& value)
-{
-    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
-        return value.value<QDBusObjectPath>().path();
-    if (value.userType() == qMetaTypeId<QDBusVariant>())
-        return pathText(value.value<QDBusVariant>().variant());
-    return value.toString();
-}
-
-QVariantMap vardict(const QVariant& value)
-{
-    if (value.userType() == qMetaTypeId<QDBusArgument>())
-        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
-    return value.toMap();
-}
-
 void connectSignal(QDBusConnection& bus, const QString& path, const QString& interface, const QString& name,
                    QObject* receiver, const char* slot)
 {
@@ -117,8 +39,7 @@ void disconnectSignal(QDBusConnection& bus, const QString& path, const QString& 
 
 GlobalShortcutsPortal::GlobalShortcutsPortal(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(bus)
 {
-    qDBusRegisterMetaType<DBusShortcut>();
-    qDBusRegisterMetaType<QList<DBusShortcut>>();
+    registerPortalWireTypes();
     if (!bus_.isConnected())
         return;
     watcher_ = new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shortcuts/PortalShortcut.h"
+
 #include <QDBusConnection>
 #include <QHash>
 #include <QList>
@@ -13,17 +15,6 @@ class QDBusMessage;
 class QDBusServiceWatcher;
 
 namespace flintly::shortcuts {
-
-// One shortcut as the portal speaks of it: what we ask for (description, preferred
-// trigger) and what it answers (the trigger described in the desktop's words).
-struct PortalShortcut {
-    QString id;
-    QString description;
-    QString preferredTrigger;
-    QString triggerDescription;
-
-    bool operator==(const PortalShortcut&) const = default;
-};
 
 // The outcome of a portal request: its Response, or the D-Bus error of the call.
 struct PortalResponse {

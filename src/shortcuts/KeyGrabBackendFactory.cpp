@@ -4,7 +4,7 @@
 #include "platform/Log.h"
 #include "shortcuts/GlobalShortcutsPortal.h"
 #include "shortcuts/PortalKeyGrabBackend.h"
-#include "shortcuts/X11Support.h"
+#include "shortcuts/X11KeyGrabBackend.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>

@@ -1,11 +1,8 @@
 #include "shortcuts/KeyboardLayout.h"
 
 #include "shortcuts/KeyCodeMap.h"
-#include "shortcuts/X11Support.h"
 
 #include <xkbcommon/xkbcommon.h>
-
-#include <memory>
 
 namespace flintly::shortcuts {
 
@@ -43,19 +40,6 @@ std::optional<quint32> UsKeyboardLayout::keysym(int keyCode) const
     if (xkb_keymap_key_get_syms_by_level(us.keymap, *keycode, 0, 0, &syms) < 1)
         return std::nullopt;
     return syms[0];
-}
-
-const KeyboardLayout& KeyboardLayout::current()
-{
-    static const UsKeyboardLayout us;
-    // Created once the GUI application exists; before that (or with no X server) the
-    // US table is the best guess there is.
-    static std::unique_ptr<KeyboardLayout> x11;
-    if (!x11)
-        x11 = createX11KeyboardLayout();
-    if (x11)
-        return *x11;
-    return us;
 }
 
 }  // namespace flintly::shortcuts

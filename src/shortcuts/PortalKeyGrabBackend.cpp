@@ -2,10 +2,10 @@
 
 #include "platform/Log.h"
 #include "platform/TimeSource.h"
+#include "shortcuts/CurrentKeyboardLayout.h"
 #include "shortcuts/GlobalShortcutsPortal.h"
-#include "shortcuts/KeyboardLayout.h"
 #include "shortcuts/Modifiers.h"
-#include "shortcuts/PortalTrigger.h"
+#include "shortcuts/PortalHotkeys.h"
 
 #include <QPointer>
 
@@ -28,15 +28,6 @@ bool isNoPortal(const QString& error)
         || error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
 }
 
-// "CTRL+ALT+j" as part of a shortcut id: "ctrl-alt-j".
-QString idSuffix(const QString& trigger)
-{
-    QString suffix;
-    for (const QChar c : trigger.toLower())
-        suffix += c == QLatin1Char('+') ? QLatin1Char('-') : (c.isLetterOrNumber() ? c : QLatin1Char('_'));
-    return suffix.isEmpty() ? QStringLiteral("none") : suffix;
-}
-
 }  // namespace
 
 PortalKeyGrabBackend::PortalKeyGrabBackend(std::unique_ptr<GlobalShortcutsPortal> portal, Options options)
@@ -47,7 +38,7 @@ PortalKeyGrabBackend::PortalKeyGrabBackend(std::unique_ptr<GlobalShortcutsPortal
     if (!options_.time)
         options_.time = &TimeSource::system();
     if (!options_.layout)
-        options_.layout = &KeyboardLayout::current();
+        options_.layout = &currentKeyboardLayout();
     reconnect_ = options_.time->createTimer([this] {
         if (!busy_ && session_.isEmpty()) {
             requested_.reset();
@@ -115,21 +106,7 @@ void PortalKeyGrabBackend::configure()
 
 QList<PortalShortcut> PortalKeyGrabBackend::wanted() const
 {
-    QList<PortalShortcut> shortcuts;
-    qsizetype index = 0;
-    for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it, ++index) {
-        PortalShortcut s;
-        s.preferredTrigger = portalTrigger(*it, *options_.layout).value_or(QString());
-        const Hotkey hotkey = index < options_.hotkeys.size()
-            ? options_.hotkeys[index]
-            : Hotkey{QStringLiteral("hotkey%1").arg(it.key()), it->nativeText(), {}};
-        s.id = hotkey.id;
-        s.description = hotkey.description;
-        if (hotkey.defaultShortcut && *hotkey.defaultShortcut != *it)
-            s.id += QLatin1Char('-') + idSuffix(s.preferredTrigger);
-        shortcuts.append(s);
-    }
-    return shortcuts;
+    return portalShortcutsFor(grabs_, options_.hotkeys, *options_.layout);
 }
 
 std::optional<quint32> PortalKeyGrabBackend::grabForPortalId(const QString& id) const

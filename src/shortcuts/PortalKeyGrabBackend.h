@@ -2,6 +2,7 @@
 
 #include "shortcuts/GlobalShortcutsPortal.h"
 #include "shortcuts/KeyGrabBackend.h"
+#include "shortcuts/PortalHotkeys.h"
 #include "shortcuts/PortalPresses.h"
 
 #include <QHash>
@@ -41,16 +42,7 @@ struct PortalResponse;
 class PortalKeyGrabBackend final : public QObject, public KeyGrabBackend {
     Q_OBJECT
 public:
-    // How the desktop lists one hotkey. A desktop keeps the key it first granted to a
-    // shortcut id, whatever trigger is preferred later (Plasma 5.27 does, even across an
-    // empty session), so a shortcut other than the default goes under an id of its own
-    // ("showNote-ctrl-k"), which the desktop meets fresh. Without a default, the id is
-    // always the plain one.
-    struct Hotkey {
-        QString id;
-        QString description;
-        std::optional<Shortcut> defaultShortcut;
-    };
+    using Hotkey = PortalHotkey;
     struct Options {
         QString appId;
         QString sessionToken;

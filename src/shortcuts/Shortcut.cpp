@@ -1,7 +1,7 @@
 #include "shortcuts/Shortcut.h"
 
+#include "shortcuts/CurrentKeyboardLayout.h"
 #include "shortcuts/KeyCodeMap.h"
-#include "shortcuts/KeyboardLayout.h"
 #include "shortcuts/SpecialKey.h"
 
 #include <QJsonDocument>
@@ -19,7 +19,7 @@ const QString kFunctionSymbol = QStringLiteral("\U0001F310\uFE0E");
 
 std::optional<QString> layoutCharacter(int keyCode)
 {
-    const auto c = KeyboardLayout::current().character(keyCode);
+    const auto c = currentKeyboardLayout().character(keyCode);
     if (!c || c->isEmpty())
         return std::nullopt;
     return c;

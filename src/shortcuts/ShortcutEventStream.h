@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 namespace flintly::shortcuts {
-
-class GlobalShortcuts;
 
 enum class EventType { keyDown, keyUp };
 
@@ -27,11 +25,12 @@ signals:
     void received(flintly::shortcuts::EventType type);
 
 private:
-    friend class GlobalShortcuts;
-    ShortcutEventStream(GlobalShortcuts* owner, std::optional<EventType> filter);
+    friend class ShortcutListeners;
+    // `ended` runs when the stream is destroyed, unless the listeners cleared it first.
+    ShortcutEventStream(std::optional<EventType> filter, std::function<void(const QUuid&)> ended);
     void yield(EventType type);
 
-    QPointer<GlobalShortcuts> owner_;
+    std::function<void(const QUuid&)> ended_;
     QUuid id_;
     std::optional<EventType> filter_;
 };

@@ -8,6 +8,8 @@
 
 #include <xcb/xcb.h>
 
+#include <memory>
+
 namespace flintly::shortcuts {
 
 // Hotkeys as passive key grabs on the root window. X matches a grab's modifiers
@@ -75,5 +77,8 @@ private:
     bool runHandler(quint32 id, bool pressed, quint32 time);
     bool isKeyDown(quint8 keycode);
 };
+
+// Nothing unless the GUI application runs on X11 (xcb).
+std::unique_ptr<KeyGrabBackend> createX11KeyGrabBackend();
 
 }  // namespace flintly::shortcuts

@@ -436,6 +436,21 @@ TEST_F(EditorFixture, TheWebViewIsRegisteredWithTheBridgeAndAnnounced)
     EXPECT_EQ(bridge.webView(), nullptr);
 }
 
+// Quitting asks the page through the bridge for what it has not reported yet.
+TEST_F(EditorFixture, QuittingTakesThePagesUnreportedTextThroughTheBridge)
+{
+    EXPECT_FALSE(bridge.pullLatestText(500)) << "no page to ask";
+    openEditor();
+    model->setText(QString());
+    ASSERT_TRUE(pageTextBecomes(QString()));
+    // Set as the page sets its own text: no report goes out, as with typing whose report
+    // is still on its way.
+    js(QStringLiteral("window.setMarkdown('typed just before quitting', %1); true").arg(model->generation() + 1000));
+    ASSERT_EQ(model->text(), QString());
+    EXPECT_TRUE(bridge.pullLatestText(5000));
+    EXPECT_EQ(model->text(), QStringLiteral("typed just before quitting"));
+}
+
 TEST_F(EditorFixture, ANoticeFromBeforeThePageLoadedIsShownOnceItHas)
 {
     // A file given at start-up that would not open: the page is still loading.
