@@ -88,6 +88,11 @@ TEST(Snippets, TheLineWithMostWordsWithTheMatchesMarked)
     ASSERT_EQ(s.emphasis.size(), 2);
     EXPECT_EQ(s.text.mid(s.emphasis[0].start, s.emphasis[0].length), QStringLiteral("tent"));
     EXPECT_EQ(s.text.mid(s.emphasis[1].start, s.emphasis[1].length), QStringLiteral("Café"));
+    // No line with every word: the first of those with the most, where the reveal lands.
+    EXPECT_EQ(findSnippet(QStringLiteral("Pack the tent.\nno\nBook the tent."),
+                          SearchQuery::parse(QStringLiteral("cafe tent")))
+                  .line,
+              0);
 
     // Decomposed text: the range covers the letter and its mark; a long line is cut
     // around the match.
