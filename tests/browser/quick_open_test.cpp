@@ -449,7 +449,7 @@ TEST_F(QuickOpen, OpenPinnedBrowsesTheNthChipAndGivesTheListTheKeyboard)
     EXPECT_EQ(focus.count(), 1);
     EXPECT_EQ(shown(), QStringList{"in-4"});
 
-    for (const QVariant& ignored : {QVariant(9), QVariant(-1), QVariant(QStringLiteral("2")), QVariant()}) {
+    for (const QVariant& ignored : {QVariant(5), QVariant(-1), QVariant(QStringLiteral("2")), QVariant()}) {
         NotificationCenter::defaultCenter().post(QStringLiteral("OpenPinned"), ignored);
         EXPECT_EQ(b.workspace().vaultURL(), folders[4]);
     }
