@@ -114,9 +114,14 @@ TEST_F(Command, ListsNewestFirstAndGivesEachVersionBackByteForByte)
     EXPECT_EQ(elsewhere.code, 1);
     EXPECT_TRUE(elsewhere.err.contains("no history")) << elsewhere.err.toStdString();
 
-    // Deleted, it is still there by its old name.
+    // Renamed by another program, it is found by what the file holds.
     m.newNote();
-    ASSERT_TRUE(QFile::remove(path));
+    const QString moved = note(QStringLiteral("Moved elsewhere.md"));
+    ASSERT_TRUE(QFile::rename(path, moved));
+    EXPECT_EQ(run(moved).out, listing.out);
+
+    // Deleted, it is still there by its old name.
+    ASSERT_TRUE(QFile::remove(moved));
     EXPECT_EQ(run(path).out, listing.out);
 }
 
