@@ -69,6 +69,7 @@ TEST(NameRanking, ExactBeforePrefixBeforeWordStartBeforeAnywhere)
     EXPECT_EQ(rank("git-rebase", "git"), NameMatch::prefix);
     EXPECT_EQ(rank("using git daily", "git"), NameMatch::wordStart);
     EXPECT_EQ(rank("legit", "git"), NameMatch::anywhere);
+    EXPECT_EQ(rank("日本語メモ", "メモ"), NameMatch::anywhere) << "after a letter of several bytes";
     EXPECT_EQ(rank("notes", "git"), NameMatch::none);
     EXPECT_EQ(rank("Meeting  notes", "meeting notes"), NameMatch::wordStart) << "two spaces are not the phrase";
     EXPECT_EQ(rank("meeting notes 2024", "  meeting   notes "), NameMatch::prefix);
