@@ -364,6 +364,10 @@ TEST_F(QuickOpen, TextMatchesFollowNameMatchesAndOpenAtTheMatch)
     ASSERT_TRUE(waitUntil([&] { return b.snippetAt(2).has_value(); }));
     EXPECT_EQ(b.snippetAt(2)->text, QStringLiteral("Then run Git push to the café."));
 
+    // One word in the name and the other in the text is a match too.
+    type(QStringLiteral("git xxxx"));
+    EXPECT_EQ(shown(), (QStringList{"legit", "git"}));
+
     type(QStringLiteral("CAFE push"));
     EXPECT_EQ(shown(), QStringList{"deploy"});
     b.selectFirst();
