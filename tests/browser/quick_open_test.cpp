@@ -364,6 +364,10 @@ TEST_F(QuickOpen, TextMatchesFollowNameMatchesAndOpenAtTheMatch)
     ASSERT_TRUE(waitUntil([&] { return b.snippetAt(2).has_value(); }));
     EXPECT_EQ(b.snippetAt(2)->text, QStringLiteral("Then run Git push to the café."));
 
+    // One word in the name and the other in the text is a match too.
+    type(QStringLiteral("git xxxx"));
+    EXPECT_EQ(shown(), (QStringList{"legit", "git"}));
+
     type(QStringLiteral("CAFE push"));
     EXPECT_EQ(shown(), QStringList{"deploy"});
     b.selectFirst();
@@ -449,7 +453,7 @@ TEST_F(QuickOpen, OpenPinnedBrowsesTheNthChipAndGivesTheListTheKeyboard)
     EXPECT_EQ(focus.count(), 1);
     EXPECT_EQ(shown(), QStringList{"in-4"});
 
-    for (const QVariant& ignored : {QVariant(9), QVariant(-1), QVariant(QStringLiteral("2")), QVariant()}) {
+    for (const QVariant& ignored : {QVariant(5), QVariant(-1), QVariant(QStringLiteral("2")), QVariant()}) {
         NotificationCenter::defaultCenter().post(QStringLiteral("OpenPinned"), ignored);
         EXPECT_EQ(b.workspace().vaultURL(), folders[4]);
     }

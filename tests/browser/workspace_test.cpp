@@ -72,9 +72,13 @@ TEST_F(Pinned, LoadingDropsStaleAndCaseDuplicateFoldersAndKeepsMissingOnesUnavai
         << "nothing changed, nothing written";
     w.removePinned(work);
     EXPECT_EQ(Workspace::loadPins(*settings).folders, QList<QUrl>{gone}) << "the stale one went, the missing one stays";
+    // Stored again when it is back, and the notes folder, first chip, still is not.
+    const QUrl notes = folder(QStringLiteral("Notes"));
+    w.syncDefaultFolder(notes);
     folder(QStringLiteral("Gone"));
     w.reloadUnavailable();
     EXPECT_TRUE(w.isAvailable(gone));
+    EXPECT_EQ(w.pinned(), (QList<QUrl>{notes, gone}));
     EXPECT_EQ(stored(), QList<QUrl>{gone});
 }
 

@@ -5,6 +5,7 @@
 #include "history/HistoryCommand.h"
 
 #include <cstdio>
+#include <ctime>
 
 using namespace flintly;
 using namespace flintly::test;
@@ -18,6 +19,25 @@ struct Output {
 
 class Command : public HistoryFixture {
 protected:
+    // A zone whose offset is neither zero nor whole hours, so a listed time that left out
+    // the offset, or got its sign or minutes wrong, names another moment.
+    void SetUp() override
+    {
+        HistoryFixture::SetUp();
+        savedZone_ = qgetenv("TZ");
+        qputenv("TZ", "America/St_Johns");
+        tzset();
+    }
+    void TearDown() override
+    {
+        HistoryFixture::TearDown();
+        if (savedZone_.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", savedZone_);
+        tzset();
+    }
+
     Output run(const QString& path, std::optional<qint64> version = std::nullopt)
     {
         std::FILE* out = std::tmpfile();
@@ -33,6 +53,9 @@ protected:
         }
         return r;
     }
+
+private:
+    QByteArray savedZone_;
 };
 
 }  // namespace
@@ -52,6 +75,8 @@ TEST_F(Command, ListsNewestFirstAndGivesEachVersionBackByteForByte)
     m.save();
     history->drain();
 
+    const auto stored = versionsOf(path);
+    ASSERT_EQ(stored.size(), 3u);
     const Output listing = run(path);
     ASSERT_EQ(listing.code, 0) << listing.err.toStdString();
     const QList<QByteArray> lines = listing.out.split('\n');
@@ -67,8 +92,9 @@ TEST_F(Command, ListsNewestFirstAndGivesEachVersionBackByteForByte)
         ASSERT_TRUE(numeric);
         const QDateTime when = QDateTime::fromString(QString::fromLatin1(fields[1]), Qt::ISODate);
         ASSERT_TRUE(when.isValid()) << fields[1].toStdString();
-        EXPECT_TRUE(fields[1].contains('+') || fields[1].endsWith('Z') || fields[1].lastIndexOf('-') > 10)
+        EXPECT_TRUE(fields[1].endsWith("-03:30") || fields[1].endsWith("-02:30"))
             << "carries its offset: " << fields[1].toStdString();
+        EXPECT_EQ(when.toSecsSinceEpoch(), stored[i].time.toSecsSinceEpoch()) << fields[1].toStdString();
         if (previous.isValid()) {
             EXPECT_LE(when, previous) << "newest first";
         }
@@ -88,9 +114,14 @@ TEST_F(Command, ListsNewestFirstAndGivesEachVersionBackByteForByte)
     EXPECT_EQ(elsewhere.code, 1);
     EXPECT_TRUE(elsewhere.err.contains("no history")) << elsewhere.err.toStdString();
 
-    // Deleted, it is still there by its old name.
+    // Renamed by another program, it is found by what the file holds.
     m.newNote();
-    ASSERT_TRUE(QFile::remove(path));
+    const QString moved = note(QStringLiteral("Moved elsewhere.md"));
+    ASSERT_TRUE(QFile::rename(path, moved));
+    EXPECT_EQ(run(moved).out, listing.out);
+
+    // Deleted, it is still there by its old name.
+    ASSERT_TRUE(QFile::remove(moved));
     EXPECT_EQ(run(path).out, listing.out);
 }
 

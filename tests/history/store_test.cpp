@@ -71,6 +71,14 @@ TEST_F(Store, VersionsOlderThanNinetyDaysGoButEveryNoteKeepsItsNewestTen)
     ASSERT_EQ(kept.size(), 15u) << "days 100 to 114; older than 90 days, and not among its newest ten";
     EXPECT_EQ(kept.back().time, t0.addDays(100));
     EXPECT_EQ(store->versions(quiet).size(), 5u) << "its newest ten, however old";
+
+    // A clock once set years ahead and then put right: the age rule does not wait for
+    // that date to come round again.
+    store->prune(t0.addYears(10));
+    for (int day = 200; day < 215; ++day)
+        store->addVersion(quiet, Content(noise(100, 2000 + day)), reason::interval, t0.addDays(day));
+    store->prune(t0.addDays(300));
+    EXPECT_EQ(store->versions(quiet).size(), 10u);
 }
 
 TEST_F(Store, OverTheCapTheOldestGoFirstAndEveryNoteKeepsItsNewestTen)

@@ -80,6 +80,13 @@ TEST_F(Window, ListsTheOpenNotesVersionsAndPutsOneBack)
     ASSERT_EQ(group(0)->childCount(), 3) << "what the restore replaced is a version now";
     EXPECT_EQ(group(0)->child(0)->text(2), QStringLiteral("Before a restore"));
     EXPECT_EQ(select(group(0)->child(0)), QStringLiteral("Trip\nday one\nday two\nday three, not saved yet"));
+
+    // Another note opened while the window is up: the list is that note's, so Restore
+    // can never put this note's text into it.
+    m.newNote();
+    ASSERT_EQ(group(0)->childCount(), 1);
+    EXPECT_EQ(group(0)->child(0)->text(0), QStringLiteral("No versions before its first save"));
+    EXPECT_FALSE(w.restoreButton()->isEnabled());
 }
 
 TEST_F(Window, DeletedNotesAndRecoveryFilesComeBackAsNewNotes)

@@ -1,3 +1,4 @@
+#include "search/ContentIndex.h"
 #include "search/SearchEngine.h"
 #include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <future>
 
 using namespace flintly;
@@ -191,5 +193,27 @@ TEST_F(Index, IsKeptAcrossRunsAndADamagedOrForeignOneIsRebuiltWithOneLogLine)
             lines += line.startsWith(QStringLiteral("🔎 Search index could not be used"));
         EXPECT_EQ(lines, 1);
         write(file, foreign + QByteArray(64, 'x'));
+    }
+}
+
+// A note typed for an hour is put again at every save. Once the retired numbers
+// outnumber the live ones the notes are numbered afresh, and every word must follow.
+TEST(ContentIndexNumbers, ANoteSavedOverAndOverLeavesEveryNoteFindable)
+{
+    ContentIndex index;
+    const std::vector<std::string> draft{"draft"}, kept{"kept"};
+    const QString draftPath = QStringLiteral("/notes/draft.md"), keptPath = QStringLiteral("/notes/kept.md");
+    for (qint64 save = 0; save < 1500; ++save) {
+        index.put(draftPath, {save, save}, &draft);
+        if (save == 700)
+            index.put(keptPath, {1, 1}, &kept);
+    }
+    ASSERT_LT(index.numberLimit(), 1500u) << "numbered afresh";
+    for (const auto& [word, path] : {std::pair{"kept", keptPath}, std::pair{"draft", draftPath}}) {
+        std::vector<char> hits(index.numberLimit(), 0);
+        index.markNotesContaining(word, hits);
+        ASSERT_NE(index.noteAt(path), ContentIndex::kNone);
+        EXPECT_TRUE(hits[index.noteAt(path)]) << word;
+        EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), 1) << word;
     }
 }

@@ -69,6 +69,7 @@ TEST(NameRanking, ExactBeforePrefixBeforeWordStartBeforeAnywhere)
     EXPECT_EQ(rank("git-rebase", "git"), NameMatch::prefix);
     EXPECT_EQ(rank("using git daily", "git"), NameMatch::wordStart);
     EXPECT_EQ(rank("legit", "git"), NameMatch::anywhere);
+    EXPECT_EQ(rank("日本語メモ", "メモ"), NameMatch::anywhere) << "after a letter of several bytes";
     EXPECT_EQ(rank("notes", "git"), NameMatch::none);
     EXPECT_EQ(rank("Meeting  notes", "meeting notes"), NameMatch::wordStart) << "two spaces are not the phrase";
     EXPECT_EQ(rank("meeting notes 2024", "  meeting   notes "), NameMatch::prefix);
@@ -88,6 +89,11 @@ TEST(Snippets, TheLineWithMostWordsWithTheMatchesMarked)
     ASSERT_EQ(s.emphasis.size(), 2);
     EXPECT_EQ(s.text.mid(s.emphasis[0].start, s.emphasis[0].length), QStringLiteral("tent"));
     EXPECT_EQ(s.text.mid(s.emphasis[1].start, s.emphasis[1].length), QStringLiteral("Café"));
+    // No line with every word: the first of those with the most, where the reveal lands.
+    EXPECT_EQ(findSnippet(QStringLiteral("Pack the tent.\nno\nBook the tent."),
+                          SearchQuery::parse(QStringLiteral("cafe tent")))
+                  .line,
+              0);
 
     // Decomposed text: the range covers the letter and its mark; a long line is cut
     // around the match.

@@ -86,6 +86,13 @@ describe("text from the host", () => {
     await page.keyboard.press("Control+z");
     assert.equal(await text(), "second note");
 
+    // A text that keeps what was typed (the note as saved, with more from elsewhere):
+    // undo must not take the typing out of it.
+    await page.keyboard.type(" typed");
+    await setText("second note typed, then changed elsewhere");
+    await page.keyboard.press("Control+z");
+    assert.equal(await text(), "second note typed, then changed elsewhere");
+
     await setText("");
     await setText("loaded");
     await page.keyboard.press("Control+z");
