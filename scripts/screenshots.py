@@ -5,7 +5,11 @@ Runs build/bin/flintly on an X server of its own (Xvfb) with sample notes and a 
 settings folder, shows the note and then quick open over it, and writes each as a PNG
 cropped to Flintly's windows with a margin of the desktop behind them:
 
-    scripts/screenshots.py [--build build] [--out resources/screenshots]
+    scripts/screenshots.py [--build build] [--out resources/screenshots] [--scale 2]
+
+--scale runs the app at that scale factor (QT_SCALE_FACTOR) on a screen as many times
+larger, to look at icons and text as a HiDPI screen shows them; the screenshots kept in
+the repository are taken at scale 1.
 
 Xvfb keeps its screen in a file (-fbdir) in the X window dump format, which this script
 reads itself, so no screen-capture tool is needed.
@@ -92,12 +96,12 @@ def crop(screen, box, path):
 
 
 class Session:
-    def __init__(self, build, work):
+    def __init__(self, build, work, scale):
         self.work = work
         self.fbdir = work / "fb"
         self.fbdir.mkdir()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
+            ["Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", f"{SCREEN[0] * scale}x{SCREEN[1] * scale}x24", "-nolisten", "tcp",
              "-fbdir", str(self.fbdir)], stdout=subprocess.PIPE)
         display = self.server.stdout.readline().decode().strip()
         home = work / "home"
@@ -113,7 +117,7 @@ class Session:
                         XDG_CACHE_HOME=str(home / "cache"), XDG_DATA_HOME=str(home / "data"),
                         XDG_RUNTIME_DIR=str(home), QT_QPA_PLATFORM="xcb", FLINTLY_TRACE="1",
                         QTWEBENGINE_DISABLE_SANDBOX="1",
-                        QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox")
+                        QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox", QT_SCALE_FACTOR=str(scale))
         self.env.pop("XAUTHORITY", None)
         self.env.pop("FLINTLY_RESOURCE_DIR", None)
         subprocess.run(["xsetroot", "-solid", BACKGROUND], env=self.env, check=True)
@@ -161,15 +165,16 @@ class Session:
         return read_screen(self.fbdir / "Xvfb_screen0")
 
 
-def around(*boxes):
-    return (min(b[0] for b in boxes) - MARGIN, min(b[1] for b in boxes) - MARGIN,
-            max(b[2] for b in boxes) + MARGIN, max(b[3] for b in boxes) + MARGIN)
+def around(*boxes, margin=MARGIN):
+    return (min(b[0] for b in boxes) - margin, min(b[1] for b in boxes) - margin,
+            max(b[2] for b in boxes) + margin, max(b[3] for b in boxes) + margin)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", default=str(ROOT / "build"))
     parser.add_argument("--out", default=str(ROOT / "resources/screenshots"))
+    parser.add_argument("--scale", type=int, choices=(1, 2, 3), default=1)
     args = parser.parse_args()
     for tool in ("Xvfb", "xdotool", "xsetroot"):
         if not shutil.which(tool):
@@ -177,18 +182,18 @@ def main():
     out = Path(args.out)
     out.mkdir(parents=True, exist_ok=True)
     with tempfile.TemporaryDirectory(prefix="flintly-shots-") as tmp:
-        session = Session(Path(args.build), Path(tmp))
+        session = Session(Path(args.build), Path(tmp), args.scale)
         try:
             session.wait_for_log("flintly-trace text-set")
             note = session.window("Flintly")
             session.xdotool("mousemove", "0", "0")
             time.sleep(1.5)  # the page's first paint and the caret settle
-            crop(session.screen(), around(note), out / "note.png")
+            crop(session.screen(), around(note, margin=MARGIN * args.scale), out / "note.png")
 
             session.xdotool("key", "--clearmodifiers", "ctrl+p")
             search = session.window("Quick Open")
             time.sleep(1.5)  # the fade-in and the folder scan
-            crop(session.screen(), around(note, search), out / "quick-open.png")
+            crop(session.screen(), around(note, search, margin=MARGIN * args.scale), out / "quick-open.png")
         finally:
             session.close()
     print(f"screenshots: wrote note.png and quick-open.png to {out}")

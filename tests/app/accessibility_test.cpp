@@ -3,6 +3,8 @@
 #include "app/CombinedPrefs.h"
 #include "app/OnboardingWindow.h"
 #include "document/MarkdownModel.h"
+#include "history/NoteHistory.h"
+#include "historyview/HistoryWindow.h"
 #include "notepanel/FloatingPanelController.h"
 #include "notepanel/FloatingPanelWindow.h"
 #include "platform/SettingsStore.h"
@@ -38,6 +40,8 @@ bool isControl(QAccessible::Role role)
     case QAccessible::ComboBox:
     case QAccessible::EditableText:
     case QAccessible::List:
+    case QAccessible::Tree:
+    case QAccessible::SpinBox:
     case QAccessible::Link:
     case QAccessible::ButtonMenu:
     case QAccessible::ButtonDropDown: return true;
@@ -62,7 +66,7 @@ void collectFaults(QAccessibleInterface* node, const QString& path, QStringList&
     }
     // List rows are the list's own: the list is the tab stop, its rows are named by
     // their text.
-    if (node->role() == QAccessible::List)
+    if (node->role() == QAccessible::List || node->role() == QAccessible::Tree)
         return;
     for (int i = 0; i < node->childCount(); ++i)
         collectFaults(node->child(i), here, faults);
@@ -152,6 +156,12 @@ TEST_F(Accessibility, EveryControlOfEveryWindowHasANameAndATabStop)
     RecordingUrlOpener opener;
     CombinedPrefs prefs({settings.get(), model.get(), {&shortcuts, &alerts, &opener}, &opener});
     EXPECT_EQ(faultsOnScreen(&prefs), "") << "settings window";
+
+    history::HistoryStore::Options kept;
+    kept.folder = home.filePath(QStringLiteral("History"));
+    history::NoteHistory versions(kept);
+    HistoryWindow historyWindow({&versions, model.get(), home.filePath(QStringLiteral("Recovery"))});
+    EXPECT_EQ(faultsOnScreen(&historyWindow), "") << "history window";
 
     OnboardingWindow onboarding([] {});
     EXPECT_EQ(faultsOnScreen(&onboarding), "") << "onboarding, welcome";

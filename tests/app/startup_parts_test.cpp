@@ -124,6 +124,10 @@ TEST(CommandLine, KnowsItsOptionsAndRefusesOthers)
     EXPECT_EQ(parseCommandLine({"flintly", "--version"}).action, Action::version);
     EXPECT_EQ(parseCommandLine({"flintly", "-platform", "offscreen", "--help"}).action, Action::help);
     EXPECT_TRUE(parseCommandLine({"flintly", "--hidden"}).hidden);
+    // A file manager passes every file chosen; the first is the one opened.
+    const auto files = parseCommandLine({"flintly", "first.md", "--hidden", "second.md"});
+    EXPECT_EQ(files.file, QFileInfo(QStringLiteral("first.md")).absoluteFilePath());
+    EXPECT_EQ(files.extraFiles, QStringList{QFileInfo(QStringLiteral("second.md")).absoluteFilePath()});
     const auto bad = parseCommandLine({"flintly", "--frobnicate"});
     EXPECT_EQ(bad.action, Action::error);
     EXPECT_TRUE(bad.error.contains(QStringLiteral("--frobnicate")));

@@ -182,6 +182,12 @@ TEST(AutostartEntry, WrittenRemovedAndTurnedOffByTheDesktopAsTheFileSays)
     EXPECT_FALSE(entry.isEnabled());
     ASSERT_TRUE(entry.setEnabled(true));
     EXPECT_TRUE(entry.isEnabled()) << "turning it on again writes it whole";
+    // GNOME's own key, as its startup settings turn the entry off.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(text).replace("X-GNOME-Autostart-enabled=true", "X-GNOME-Autostart-enabled=false"));
+    file.close();
+    EXPECT_FALSE(entry.isEnabled());
+    ASSERT_TRUE(entry.setEnabled(true));
 
     ASSERT_TRUE(entry.setEnabled(false));
     EXPECT_FALSE(QFile::exists(path));
