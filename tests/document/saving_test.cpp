@@ -176,7 +176,7 @@ TEST_F(SavePipeline, SavingFlagCoversTheWriteAndATenthOfASecondAfter)
     EXPECT_TRUE(logs.contains(QStringLiteral("💾 save() start — current url: nil  | saveFolder: ") + notes));
 }
 
-TEST_F(SavePipeline, WithoutAFolderSaveThrowsAndClearsTheFlag)
+TEST_F(SavePipeline, WithoutAFolderSaveThrowsAndTheTextWaitsForOne)
 {
     auto& m = makeModel(false);
     m.setText(QStringLiteral("nowhere"));
@@ -187,6 +187,12 @@ TEST_F(SavePipeline, WithoutAFolderSaveThrowsAndClearsTheFlag)
         EXPECT_EQ(e.code(), ModelError::Code::noFolder);
     }
     EXPECT_FALSE(m.isSaving());
+
+    settle();  // the pause's save found no folder either
+    m.setSaveFolder(QUrl::fromLocalFile(notes));
+    settle();
+    EXPECT_EQ(readBytes(note(QStringLiteral("nowhere.md"))), QByteArray("nowhere"))
+        << "a folder chosen later takes the text without another keystroke";
 }
 
 using DurableSaving = ModelFixture;
