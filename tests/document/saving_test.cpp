@@ -139,6 +139,19 @@ TEST_F(Naming, FirstSaveIsTrackedOnceWithTheCharacterCount)
     EXPECT_EQ(toString(events[0].properties.at("noteId")), m.debugIDString().toStdString());
 }
 
+TEST_F(Naming, AFirstSaveThatWroteNothingLeavesTheNoteNewForTheNextTry)
+{
+    auto& m = makeModel();
+    if (!setImmutable(notes, true))
+        GTEST_SKIP() << "chattr is not available here";
+    m.setText(QStringLiteral("Draft"));
+    EXPECT_THROW(m.save(), FileError);
+    setImmutable(notes, false);
+    EXPECT_TRUE(m.filePath().isEmpty());
+    m.save();
+    EXPECT_EQ(tracker.named("first_save").size(), 1u) << "the save that landed is the note's first";
+}
+
 using SavePipeline = ModelFixture;
 
 TEST_F(SavePipeline, SavesHalfASecondAfterTypingPauses)
