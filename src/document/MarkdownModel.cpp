@@ -110,13 +110,12 @@ std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark() { return folders_
 bool MarkdownModel::isSaving() const { return saver_->isSaving(); }
 QDateTime MarkdownModel::lastSaveTime() const { return saver_->lastSaveTime(); }
 bool MarkdownModel::saveFailing() const { return saver_->failing(); }
-bool MarkdownModel::hasUnsavedEdits() const { return file_->hasUnsavedEdits(text_.text()); }
 
 void MarkdownModel::setSaveFolder(const QUrl& folder)
 {
     folders_->setSaveFolder(folder);
     // Text typed while there was nowhere to save it goes there now.
-    if (!folder.isEmpty() && hasUnsavedEdits())
+    if (!folder.isEmpty() && file_->hasUnsavedEdits(text_.text()))
         saver_->schedule();
 }
 

@@ -28,16 +28,11 @@ class TimeSource;
 class UsageTracker;
 class WritingStatistics;
 
-// The one open note as the rest of the app sees it: its text (the single source of
-// truth the editor mirrors), the file it lives in, the name shown for it, whether it is
-// still a scratch note, and the notes and template folders. Saves itself half a second
-// after the text stops changing and picks up other programs' changes to its file. Lives
-// on the GUI thread.
-//
-// The jobs are done beside it, and it wires them together: NoteText holds the text and
-// its edits, NoteFile what the file holds, NoteName the name, NoteSaver the writing,
-// OutsideVersions other programs' versions, NoteFolders the folders and
-// WritingStatistics the notes folder's figures and focus time.
+// The one open note as the rest of the app sees it (GUI thread): its text, file, name,
+// and the notes and template folders; saved half a second after typing stops, and
+// other programs' changes to its file picked up. It wires the parts that do the work:
+// NoteText (the text and its edits), NoteFile (what the file holds), NoteName,
+// NoteSaver, OutsideVersions, NoteFolders and WritingStatistics.
 class MarkdownModel : public QObject, private OutsideVersions::Host {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
@@ -177,7 +172,6 @@ private:
     QDateTime now() const;
     UsageTracker& tracker() const;
     void connectParts();
-    bool hasUnsavedEdits() const;
     void applyEdit(const QString& text);
     void replaceText(const QString& text, Replacement why);
     void keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause);
