@@ -2,24 +2,22 @@
 
 #include "core/AppEvents.h"
 #include "document/EditorBridge.h"
+#include "document/NoteFile.h"
+#include "document/NoteFolders.h"
+#include "document/NoteName.h"
 #include "document/NoteNaming.h"
-#include "document/RecoveryStore.h"
+#include "document/NoteSaver.h"
 #include "document/WritingStatistics.h"
 #include "platform/Bookmark.h"
-#include "platform/Dialogs.h"
 #include "platform/Log.h"
-#include "platform/MainThread.h"
 #include "platform/SettingsStore.h"
 #include "platform/TimeSource.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 
 namespace flintly {
 
 namespace {
-constexpr int kSaveDebounceMs = 500;
 
 std::unique_ptr<MarkdownModel::Dependencies>& sharedDependencies()
 {
@@ -28,12 +26,6 @@ std::unique_ptr<MarkdownModel::Dependencies>& sharedDependencies()
 }
 
 }  // namespace
-
-const QDateTime& MarkdownModel::distantPast()
-{
-    static const QDateTime past(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
-    return past;
-}
 
 void MarkdownModel::configureShared(Dependencies deps)
 {
@@ -51,51 +43,50 @@ MarkdownModel& MarkdownModel::shared()
     return *model;
 }
 
-MarkdownModel::MarkdownModel(Dependencies deps, QObject* parent)
-    : QObject(parent), deps_(std::move(deps)), folders_(*deps_.settings)
+MarkdownModel::MarkdownModel(Dependencies deps, QObject* parent) : QObject(parent), deps_(std::move(deps))
 {
     Q_ASSERT(deps_.settings);
     if (!deps_.watcher)
         deps_.watcher = makePlatformFileWatcher();
     time_ = deps_.time ? deps_.time : &TimeSource::system();
-    lastSaveTime_ = distantPast();
-    lastUserEditTime_ = distantPast();
-    recovery_ = std::make_unique<RecoveryStore>(deps_.recoveryFolder.isEmpty() ? RecoveryStore::defaultFolder()
-                                                                               : deps_.recoveryFolder);
-    retries_ = new SaveRetries(
-        *time_, [this] { saveWhenDue(); }, this);
-    connect(retries_, &SaveRetries::failingChanged, this, &MarkdownModel::saveFailingChanged);
-    connect(retries_, &SaveRetries::startedFailing, this, [this](const QString& reason) {
-        emit notice(QStringLiteral("Not saved: %1. Flintly keeps trying.").arg(reason));
-    });
+    file_ = std::make_unique<NoteFile>(deps_.recoveryFolder, deps_.versions);
     statistics_ = new WritingStatistics(*deps_.settings, *time_, this);
-    connect(statistics_, &WritingStatistics::updated, this, &MarkdownModel::statisticsUpdated);
-    monitor_ =
-        std::make_unique<OutsideChangeMonitor>(static_cast<OutsideChangeMonitor::Note&>(*this), *deps_.watcher, *time_);
-
-    // Assignments during creation do not run the change handlers by themselves, so
-    // they are run here explicitly.
-    std::optional<QUrl> folder = resolveSaveFolderBookmark();
-    if (!folder)
-        folder = folders_.storedNotesFolderUrl();
-    if (folder) {
-        saveFolder_ = *folder;
-        runSaveFolderChangeHandler();
-    }
-    templateFolder_ = resolveTemplateFolderBookmark().value_or(QUrl());
-    runTemplateFolderChangeHandler();
+    outside_ = std::make_unique<OutsideVersions>(text_, *file_, static_cast<OutsideVersions::Host&>(*this),
+                                                 *deps_.watcher, *time_);
+    folders_ = std::make_unique<NoteFolders>(*deps_.settings);
+    name_ = std::make_unique<NoteName>(*file_, outside_->monitor());
+    saver_ = std::make_unique<NoteSaver>(NoteSaver::Parts{text_, *file_, *name_, *folders_, *outside_, *statistics_},
+                                         NoteSaver::Listeners{deps_.versions, deps_.tracker, debugIDString()}, *time_);
+    connectParts();
 
     log("🪵 MarkdownModel init →", debugIDString());
-    setUpPipelines();
+    // Both pipelines see the current text at once.
+    name_->startFollowing(text_.text());
+    saver_->schedule();
+}
+
+void MarkdownModel::connectParts()
+{
+    connect(file_.get(), &NoteFile::pathChanged, this, [this] { emit urlChanged(url()); });
+    connect(file_.get(), &NoteFile::notice, this, &MarkdownModel::notice);
+    connect(outside_.get(), &OutsideVersions::notice, this, &MarkdownModel::notice);
+    connect(name_.get(), &NoteName::currentFileNameChanged, this, &MarkdownModel::currentFileNameChanged);
+    connect(name_.get(), &NoteName::isScratchChanged, this, &MarkdownModel::isScratchChanged);
+    connect(folders_.get(), &NoteFolders::saveFolderChanged, this, &MarkdownModel::saveFolderChanged);
+    connect(folders_.get(), &NoteFolders::templateFolderChanged, this, &MarkdownModel::templateFolderChanged);
+    connect(saver_.get(), &NoteSaver::saveFailingChanged, this, &MarkdownModel::saveFailingChanged);
+    connect(saver_.get(), &NoteSaver::fileWritten, this, &MarkdownModel::fileWritten);
+    connect(saver_.get(), &NoteSaver::notice, this, &MarkdownModel::notice);
+    connect(statistics_, &WritingStatistics::updated, this, &MarkdownModel::statisticsUpdated);
 }
 
 MarkdownModel::~MarkdownModel()
 {
     endFocusSession();
-    if (securityAccess_ && !filePath_.isEmpty())
-        Bookmark::stopAccessing(filePath_);
-    titlePipelineActive_ = false;
-    monitor_.reset();  // stops watching, then lets the monitor queue finish
+    if (file_->hasAccess() && !file_->path().isEmpty())
+        Bookmark::stopAccessing(file_->path());
+    name_->stopFollowing();
+    outside_->shutDown();  // stops watching, then lets the monitor queue finish
 }
 
 QString MarkdownModel::debugIDString() const { return debugID_.toString(QUuid::WithoutBraces).toUpper(); }
@@ -104,52 +95,52 @@ QDateTime MarkdownModel::now() const { return time_->now(); }
 
 UsageTracker& MarkdownModel::tracker() const { return deps_.tracker ? *deps_.tracker : usageTracker(); }
 
-bool MarkdownModel::isInNotesFolderByPrefix(const QString& path) const
+// --- What the parts hold ------------------------------------------------------------
+
+QUrl MarkdownModel::url() const { return file_->path().isEmpty() ? QUrl() : QUrl::fromLocalFile(file_->path()); }
+QString MarkdownModel::filePath() const { return file_->path(); }
+QString MarkdownModel::currentFileName() const { return name_->currentFileName(); }
+void MarkdownModel::setCurrentFileName(const QString& name) { name_->setCurrentFileName(name); }
+bool MarkdownModel::isScratch() const { return name_->isScratch(); }
+void MarkdownModel::setIsScratch(bool scratch) { name_->setIsScratch(scratch); }
+QUrl MarkdownModel::saveFolder() const { return folders_->saveFolder(); }
+QUrl MarkdownModel::templateFolder() const { return folders_->templateFolder(); }
+void MarkdownModel::setTemplateFolder(const QUrl& folder) { folders_->setTemplateFolder(folder); }
+std::optional<QUrl> MarkdownModel::resolveSaveFolderBookmark() { return folders_->resolveSaveFolderBookmark(); }
+bool MarkdownModel::isSaving() const { return saver_->isSaving(); }
+QDateTime MarkdownModel::lastSaveTime() const { return saver_->lastSaveTime(); }
+bool MarkdownModel::saveFailing() const { return saver_->failing(); }
+
+void MarkdownModel::setSaveFolder(const QUrl& folder)
 {
-    // A plain string-prefix test, not a folder-by-folder one: a sibling whose name merely
-    // begins with the notes folder's ("Notes2" beside "Notes") counts as inside. This is
-    // how the analytics events have always told internal notes from external ones, and
-    // changing it would make the reported numbers incomparable across versions.
-    return path.startsWith(saveFolderPath());
+    folders_->setSaveFolder(folder);
+    // Text typed while there was nowhere to save it goes there now.
+    if (!folder.isEmpty() && file_->hasUnsavedEdits(text_.text()))
+        saver_->schedule();
 }
 
-// --- Published properties -------------------------------------------------------
+// --- The text ---------------------------------------------------------------------
 
 void MarkdownModel::setText(const QString& text)
 {
-    if (text == text_)
+    if (text == text_.text())
         return;
-    const QString held = text_;
+    const QString held = text_.text();
     applyEdit(text);
     // Not from the editor: the page must take this text even over its own latest edit.
-    supersede(held);
-    emit generationChanged(generation_);
-}
-
-void MarkdownModel::supersede(const QString& heldText)
-{
-    // A handful is plenty: the page reports in order, and only ever on the last few.
-    constexpr std::size_t kKept = 8;
-    superseded_[generation_] = heldText;
-    while (superseded_.size() > kKept)
-        superseded_.erase(superseded_.begin());
-    ++generation_;
+    text_.supersede(held);
+    emit generationChanged(text_.generation());
 }
 
 void MarkdownModel::applyEdit(const QString& text)
 {
-    if (text == text_)
+    if (!text_.edit(text, now()))
         return;
-    // The typing cool-down of the watcher counts from the last keystroke; the save
-    // pipeline's own stamp comes only once typing pauses.
-    lastUserEditTime_ = now();
-    changeFromUser_ = true;
-    text_ = text;
-    emit textChanged(text_);
-    onTitleSource();
-    saveDebouncer_->trigger();
+    emit textChanged(text_.text());
+    name_->follow(text_.text());
+    saver_->schedule();
     // Typing without a half-second pause would otherwise never be written.
-    retries_->edited();
+    saver_->keepUpWithTyping();
 }
 
 void MarkdownModel::replaceText(const QString& text, Replacement why)
@@ -157,33 +148,59 @@ void MarkdownModel::replaceText(const QString& text, Replacement why)
     // Switching notes replaces nothing of this note, and typing merged late is the user's
     // own; anything else puts text the user did not type over theirs, so what they had is
     // kept first.
-    if (why != Replacement::note && why != Replacement::lateTyping && text != text_)
+    if (why == Replacement::outside && text != text_.text())
         keepVersionBeforeReplacing(text, NoteVersionSink::Cause::outsideChange);
-    supersede(text_);
-    if (why == Replacement::note) {
-        noteGeneration_ = generation_;
-        superseded_.clear();  // reports about the note left behind are dropped, not merged
+    if (text_.replace(text, why == Replacement::note)) {
+        emit textChanged(text_.text());
+        name_->follow(text_.text());
+        saver_->schedule();
     }
-    changeFromUser_ = false;
-    if (text != text_) {
-        text_ = text;
-        emit textChanged(text_);
-        onTitleSource();
-        saveDebouncer_->trigger();
-    }
-    emit generationChanged(generation_);
+    emit generationChanged(text_.generation());
 }
 
 void MarkdownModel::keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause)
 {
-    if (!deps_.versions || filePath_.isEmpty())
+    if (!deps_.versions || file_->path().isEmpty())
         return;
-    deps_.versions->noteReplacing({filePath_, text_, incoming, hadByteOrderMark_, cause, now()});
+    deps_.versions->noteReplacing({file_->path(), text_.text(), incoming, file_->hadByteOrderMark(), cause, now()});
+}
+
+bool MarkdownModel::setTextFromEditor(const QString& text, quint64 baseGeneration)
+{
+    if (baseGeneration < text_.noteGeneration()) {
+        // Typed into the note that was open before; it was written when we left it.
+        log("🗑️ 이전 노트에 대한 편집 보고 무시 - 세대", baseGeneration, "<",
+            text_.noteGeneration());
+        return false;
+    }
+    if (baseGeneration < text_.generation()) {
+        if (text == text_.text())
+            return true;
+        // The user typed into text that has since been replaced (another program's
+        // version, reloaded or merged): the typing is merged into what replaced it.
+        if (std::optional<TextMerge::Result> merged = text_.mergeLateReport(text, baseGeneration)) {
+            log(QStringLiteral("🔀 교체되기 전 내용에 대한 편집을 새 내용과 병합: %1곳").arg(merged->changesTaken));
+            text_.expectMerge(text, *merged);
+            replaceText(merged->text, Replacement::lateTyping);
+            // It was typed: the watcher's cool-down and the save pipeline treat it so.
+            text_.markTyped(now());
+            saver_->keepUpWithTyping();
+            return false;
+        }
+        // Where the two cannot be merged, the typing stays and the replaced text is
+        // kept aside.
+        log("⚠️ 교체되기 전 내용에 대한 편집 - 사용자 편집 유지, 교체된 내용은 사본으로 보관");
+        outside_->keepTextAside();
+        setText(text);  // a new generation: the page shows the replaced text and gets the user's back
+        return false;
+    }
+    applyEdit(text);
+    return true;
 }
 
 void MarkdownModel::restoreText(const QString& text)
 {
-    if (text == text_)
+    if (text == text_.text())
         return;
     keepVersionBeforeReplacing(text, NoteVersionSink::Cause::restore);
     // An edit, like a template: the page applies it as one undoable step and reports
@@ -193,148 +210,45 @@ void MarkdownModel::restoreText(const QString& text)
         editorBridge_->replaceAll(text);
 }
 
-void MarkdownModel::forgetDisk()
-{
-    diskState_.forget();
-    savedText_.clear();
-    hadByteOrderMark_ = false;
-}
-
-bool MarkdownModel::hasUnsavedEdits() const
-{
-    if (filePath_.isEmpty())
-        return !text_.isEmpty();
-    return text_.size() != savedText_.size() || text_ != savedText_;
-}
-
-void MarkdownModel::setCurrentFileName(const QString& name)
-{
-    if (name == currentFileName_)
-        return;
-    currentFileName_ = name;
-    emit currentFileNameChanged(name);
-}
-
-void MarkdownModel::setIsScratch(bool scratch)
-{
-    if (scratch == isScratch_)
-        return;
-    isScratch_ = scratch;
-    emit isScratchChanged(scratch);
-}
-
-void MarkdownModel::setFilePath(const QString& path)
-{
-    if (path == filePath_)
-        return;
-    filePath_ = path;
-    emit urlChanged(url());
-}
-
-// --- Opening and creating notes ----------------------------------------------------
-
-bool MarkdownModel::open(const QUrl& fileUrl, QString* why)
-{
-    flushPendingEdits();
-    endFocusSession();
-    stopFileMonitoring();
-    const QString path = fileUrl.toLocalFile();
-    log("🪵 open() called for", QFileInfo(path).fileName(), "on model", debugIDString());
-    bool opened = true;
-    try {
-        loadNote(fileUrl);
-        setIsScratch(false);
-    } catch (const std::exception& error) {
-        // The current note stays open; keep watching it. Whoever asked for the file
-        // hears why it did not open: a choice that silently does nothing looks broken.
-        opened = false;
-        if (!filePath_.isEmpty())
-            startFileMonitoring();
-        const QString because = reportOpenFailure(path, QString::fromUtf8(error.what()));
-        if (why)
-            *why = because;
-    }
-    if (!saveFolder_.isEmpty() && !isInNotesFolderByPrefix(path))
-        events::openExternalNote(tracker(), QFileInfo(path).fileName().toStdString(),
-                                 QFileInfo(path).absolutePath().toStdString());
-    startFocusSession();
-    return opened;
-}
-
-QString MarkdownModel::reportOpenFailure(const QString& path, const QString& error)
-{
-    log("❌ Failed to open markdown file:", error);
-    const QString prefix = path + QStringLiteral(": ");
-    const QString because = error.startsWith(prefix) ? error.mid(prefix.size()) : error;
-    emit notice(QStringLiteral("Could not open “%1”: %2.").arg(QFileInfo(path).fileName(), because));
-    return because;
-}
-
-void MarkdownModel::newNote()
-{
-    flushPendingEdits();
-    endFocusSession();
-    if (securityAccess_ && !filePath_.isEmpty())
-        Bookmark::stopAccessing(filePath_);
-    securityAccess_ = false;
-    stopFileMonitoring();
-    forgetDisk();
-    retries_->settled();
-    setFilePath(QString());
-    replaceText(QString(), Replacement::note);
-    setCurrentFileName(NoteNaming::kFallbackName);
-    setIsScratch(true);
-    startFocusSession();
-    events::createNote(tracker(), debugIDString().toStdString());
-}
-
 void MarkdownModel::revealInEditor(qsizetype line, qsizetype column, qsizetype length)
 {
     if (editorBridge_)
-        editorBridge_->revealRange(generation_, line, column, length);
+        editorBridge_->revealRange(text_.generation(), line, column, length);
 }
 
 void MarkdownModel::appendText(const QString& markdown, std::optional<qsizetype> caret)
 {
-    const QString piece = (text_.isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
-    applyEdit(text_ + piece);  // the page adds the block itself; its next report settles the text
+    const QString piece = (text_.text().isEmpty() ? QString() : QStringLiteral("\n\n")) + markdown;
+    applyEdit(text_.text() + piece);  // the page adds the block itself; its next report settles the text
     if (editorBridge_)
         editorBridge_->appendBlock(markdown, caret);
 }
 
-// --- Saving ----------------------------------------------------------------------
+// --- Saving, naming, outside changes, statistics: the parts' ------------------------
 
-void MarkdownModel::setUpPipelines()
+void MarkdownModel::save() { saver_->save(); }
+
+void MarkdownModel::flushPendingEdits() { saver_->flushPendingEdits(); }
+
+void MarkdownModel::rename(const QString& proposedName) { name_->rename(proposedName); }
+
+void MarkdownModel::saveMergingOutsideVersion()
 {
-    saveDebouncer_ = new Debouncer(
-        kSaveDebounceMs, [this] { onTextSettled(); }, this, time_);
-    titlePipelineActive_ = true;
-    // Both pipelines see the current text at once.
-    onTitleSource();
-    saveDebouncer_->trigger();
+    try {
+        save();  // reads the file afresh and merges it in before writing
+    } catch (const std::exception&) {
+        // The saver retries; the outside version stays in the file meanwhile.
+    }
 }
 
-void MarkdownModel::onTitleSource()
-{
-    if (!titlePipelineActive_ || !isScratch_)
-        return;
-    setCurrentFileName(NoteNaming::displayNameOf(text_));
-}
-
-// --- Outside changes, statistics and focus time: the monitor's and the counter's ----
-
-void MarkdownModel::startFileMonitoring() { monitor_->start(filePath_); }
-
-void MarkdownModel::stopFileMonitoring() { monitor_->stop(); }
-
-void MarkdownModel::recomputeStatistics() { statistics_->recompute(saveFolderPath()); }
+void MarkdownModel::startFileMonitoring() { outside_->startMonitoring(); }
 
 void MarkdownModel::startFocusSession() { statistics_->startFocusSession(); }
 
 void MarkdownModel::endFocusSession()
 {
-    const bool external =
-        !isScratch_ && !saveFolder_.isEmpty() && !filePath_.isEmpty() && !isInNotesFolderByPrefix(filePath_);
+    const bool external = !name_->isScratch() && !folders_->saveFolder().isEmpty() && !file_->path().isEmpty()
+        && !folders_->holdsByPrefix(file_->path());
     statistics_->endFocusSession(tracker(), debugIDString().toStdString(), external);
 }
 

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "document/ConflictCopy.h"
 #include "document/FileWatcher.h"
-#include "document/FolderBookmarks.h"
+#include "document/NoteText.h"
 #include "document/NoteVersionSink.h"
-#include "document/OutsideChangeMonitor.h"
-#include "document/SaveRetries.h"
-#include "document/TextMerge.h"
+#include "document/OutsideVersions.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -15,31 +12,28 @@
 #include <QUuid>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace flintly {
 
-class Debouncer;
 class EditorBridge;
 class FileChooser;
-class RecoveryStore;
+class NoteFile;
+class NoteFolders;
+class NoteName;
+class NoteSaver;
 class SettingsStore;
 class TimeSource;
 class UsageTracker;
 class WritingStatistics;
 
-// The one open note: its text (the single source of truth the editor mirrors), the
-// file it lives in, the name shown for it, whether it is still a scratch note, and the
-// notes and template folders. Saves itself half a second after the text stops changing
-// and picks up other programs' changes to its file. Lives on the GUI thread.
-//
-// What is not the document's own state lives beside it: OutsideChangeMonitor watches
-// the file, SaveRetries decides when to write again, WritingStatistics counts the notes
-// folder and focus time. Saving and the file's side are in MarkdownModelDisk.cpp.
-class MarkdownModel : public QObject, private OutsideChangeMonitor::Note {
+// The one open note as the rest of the app sees it (GUI thread): its text, file, name,
+// and the notes and template folders; saved half a second after typing stops, and
+// other programs' changes to its file picked up. It wires the parts that do the work:
+// NoteText (the text and its edits), NoteFile (what the file holds), NoteName,
+// NoteSaver, OutsideVersions, NoteFolders and WritingStatistics.
+class MarkdownModel : public QObject, private OutsideVersions::Host {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
     Q_PROPERTY(QUrl url READ url NOTIFY urlChanged)
@@ -65,12 +59,6 @@ public:
         NoteVersionSink* versions = nullptr;   // null: no history of earlier versions is kept
     };
 
-    // While edits are pending, a write at least this often, pause or no pause.
-    static constexpr int kSaveCeilingMs = SaveRetries::kCeilingMs;
-    // A failed save is tried again after 1 s, then 2, 4, ... up to 30 s.
-    static constexpr int kFirstRetryMs = SaveRetries::kFirstRetryMs;
-    static constexpr int kLongestRetryMs = SaveRetries::kLongestRetryMs;
-
     explicit MarkdownModel(Dependencies deps, QObject* parent = nullptr);
     ~MarkdownModel() override;
 
@@ -79,12 +67,11 @@ public:
     static MarkdownModel& shared();
     static void configureShared(Dependencies deps);
 
-    static const QDateTime& distantPast();
+    static const QDateTime& distantPast() { return NoteText::distantPast(); }
 
-    QUuid debugID() const { return debugID_; }
     QString debugIDString() const;
 
-    QString text() const { return text_; }
+    QString text() const { return text_.text(); }
     // A change of the text from anywhere but the editor page (which reports through
     // setTextFromEditor): the note will be saved, and the page is given the text.
     void setText(const QString& text);
@@ -96,41 +83,30 @@ public:
     bool setTextFromEditor(const QString& text, quint64 baseGeneration);
     // Counts replacements of the text that did not come from the editor; the editor
     // is sent each new text with its generation and reports edits against it.
-    quint64 generation() const { return generation_; }
+    quint64 generation() const { return text_.generation(); }
 
-    // A replacement of the text that merged other changes into a text the editor had:
-    // the page can be given `edits` (which turn `onto` into the note's text) instead of
-    // the whole text, so its cursor, selection and undo history stay. Empty `edits`
-    // with a `whole` merge: the line breaks changed, the page needs the whole text.
-    struct Merge {
-        quint64 generation = 0;
-        QString onto;
-        std::vector<TextMerge::Edit> edits;
-        bool whole = false;
-    };
+    using Merge = NoteText::Merge;
     // The latest merge; it describes the current text while its generation is current.
-    const std::optional<Merge>& lastMerge() const { return lastMerge_; }
-    QUrl url() const { return filePath_.isEmpty() ? QUrl() : QUrl::fromLocalFile(filePath_); }
-    QString filePath() const { return filePath_; }
-    QString currentFileName() const { return currentFileName_; }
+    const std::optional<Merge>& lastMerge() const { return text_.lastMerge(); }
+    QUrl url() const;
+    QString filePath() const;
+    QString currentFileName() const;
     void setCurrentFileName(const QString& name);
-    bool isScratch() const { return isScratch_; }
+    bool isScratch() const;
     void setIsScratch(bool scratch);
-    QUrl saveFolder() const { return saveFolder_; }
+    QUrl saveFolder() const;
     void setSaveFolder(const QUrl& folder);
-    QUrl templateFolder() const { return templateFolder_; }
+    QUrl templateFolder() const;
     void setTemplateFolder(const QUrl& folder);
 
-    bool isSaving() const { return isSaving_; }
-    bool isReloadingFromExternal() const { return isReloadingFromExternal_; }
-    QDateTime lastSaveTime() const { return lastSaveTime_; }
-    QDateTime lastUserEditTime() const { return lastUserEditTime_; }
-    // Edits the note's file does not hold yet.
-    bool hasUnsavedEdits() const;
+    bool isSaving() const;
+    bool isReloadingFromExternal() const { return outside_->isReloading(); }
+    QDateTime lastSaveTime() const;
+    QDateTime lastUserEditTime() const { return text_.lastUserEditTime(); }
     // True from a failed save until a save lands.
-    bool saveFailing() const { return retries_->failing(); }
+    bool saveFailing() const;
     std::optional<QDateTime> sessionStart() const;
-    bool isFileMonitoring() const { return monitor_->isMonitoring(); }
+    bool isFileMonitoring() const { return outside_->isMonitoring(); }
 
     void setEditorBridge(EditorBridge* bridge) { editorBridge_ = bridge; }
 
@@ -145,7 +121,6 @@ public:
     void newNote();
     void chooseSaveFolder(std::function<void(std::optional<QUrl>)> completion);
     std::optional<QUrl> resolveSaveFolderBookmark();
-    std::optional<QUrl> resolveTemplateFolderBookmark();
     // `caret`: where in `markdown` the editor's caret is to land (none: it stays put).
     void appendText(const QString& markdown, std::optional<qsizetype> caret = std::nullopt);
     // Puts an earlier text of the note back, as an edit the user can undo in the editor;
@@ -163,12 +138,10 @@ public:
     // Failures are logged, never thrown.
     void flushPendingEdits();
 
-    // Outside changes.
+    // Outside changes: (re)starts watching the note's file.
     void startFileMonitoring();
-    void stopFileMonitoring();
 
-    // Statistics and focus time.
-    void recomputeStatistics();
+    // Focus time.
     void startFocusSession();
     void endFocusSession();
 
@@ -192,99 +165,35 @@ signals:
 private:
     enum class Replacement {
         note,        // another note opened or started
-        outside,     // another program's version of the file, reloaded
-        merge,       // another program's version, merged into the user's edits
+        outside,     // another program's version of the file, reloaded or merged in
         lateTyping,  // typing the page did on text since replaced, merged into what replaced it
     };
 
     QDateTime now() const;
     UsageTracker& tracker() const;
-    QString saveFolderPath() const { return saveFolder_.isEmpty() ? QString() : saveFolder_.toLocalFile(); }
-    bool isInNotesFolderByPrefix(const QString& path) const;
-    void setFilePath(const QString& path);
-    void runSaveFolderChangeHandler();
-    void runTemplateFolderChangeHandler();
-    void setUpPipelines();
-    void onTextSettled();
-    void onTitleSource();
+    void connectParts();
+    void applyEdit(const QString& text);
     void replaceText(const QString& text, Replacement why);
     void keepVersionBeforeReplacing(const QString& incoming, NoteVersionSink::Cause cause);
-    void supersede(const QString& heldText);
-    void applyEdit(const QString& text);
-    void forgetDisk();
 
-    // The file's side (MarkdownModelDisk.cpp).
-    bool moveNoteFile(const QString& from, const QString& to);
-    QByteArray bytesToWrite() const;
-    void writeNoteFile(QByteArray bytes);
-    void saveFailed(const std::exception& error);
-    void saveWhenDue();
-    void keepTextAside();
-    void keepInRecoveryFile(const QString& why);
-    void rememberDisk(const QString& path, const QByteArray& bytes, std::optional<FileStamp> stamp,
-                      const QString& text);
-
-    // OutsideChangeMonitor::Note
-    QString notePath() const override { return filePath_; }
-    QString noteText() const override { return text_; }
-    bool noteHasUnsavedEdits() const override { return hasUnsavedEdits(); }
-    bool noteIsSaving() const override { return isSaving_; }
-    QDateTime noteLastSaveTime() const override { return lastSaveTime_; }
-    QDateTime noteLastUserEditTime() const override { return lastUserEditTime_; }
-    bool noteFileMayHaveChanged() const override;
-    void keepOutsideStamp(const OutsideChangeMonitor::Read& read) override;
-    void mergeOutsideVersion(const OutsideChangeMonitor::Read& read) override;
-    void reloadOutsideVersion(const OutsideChangeMonitor::Read& read) override;
-
-    // Another program's version meets the user's (MarkdownModelMerge.cpp).
-    void takeInOutsideVersion();
-    bool takeInDisplacedVersion(const QString& displaced, const QString& base);
-    bool mergeLateReport(const QString& report, quint64 baseGeneration);
-    void takeMerge(const QString& onto, TextMerge::Result merged, Replacement why);
-    void keepFileVersionAside(const QByteArray& bytes);
-    void keepLeftoverTemporaries();
+    // OutsideVersions::Host
+    bool noteIsSaving() const override { return isSaving(); }
+    QDateTime noteLastSaveTime() const override { return lastSaveTime(); }
+    void takeOutsideText(const QString& text) override { replaceText(text, Replacement::outside); }
+    void saveMergingOutsideVersion() override;
 
     Dependencies deps_;
-    FolderBookmarks folders_;
     TimeSource* time_ = nullptr;
     const QUuid debugID_ = QUuid::createUuid();
 
-    QString text_;
-    QString filePath_;
-    QString currentFileName_ = QStringLiteral("Untitled");
-    bool isScratch_ = true;
-    bool securityAccess_ = false;
-    bool isReloadingFromExternal_ = false;
-    bool isSaving_ = false;
-    QDateTime lastSaveTime_;
-    QDateTime lastUserEditTime_;
-    QUrl saveFolder_;
-    QUrl templateFolder_;
-
-    // What the file holds as far as we know: the text last read from or written to it,
-    // and whether it began with a byte-order mark (kept when writing it back).
-    QString savedText_;
-    bool hadByteOrderMark_ = false;
-    DiskState diskState_;
-    bool changeFromUser_ = false;  // the text the save pipeline will see was typed
-    quint64 generation_ = 0;
-    quint64 noteGeneration_ = 0;  // the generation at which the open note was opened or started
-    quint64 saveSerial_ = 0;      // the saving flag's release belongs to the latest save
-    // The text the note held when each recent generation was replaced: a report the page
-    // made on that generation grew from it, so it is the base for merging the report in.
-    std::map<quint64, QString> superseded_;
-    std::optional<Merge> lastMerge_;
-    // Another program's version of the file while replaceText() takes it in (reloaded
-    // or merged); null at every other time.
-    const OutsideChangeMonitor::Read* outsideVersion_ = nullptr;
-
-    Debouncer* saveDebouncer_ = nullptr;  // saveCancellable
-    bool titlePipelineActive_ = false;    // titleCancellable
-    EditorBridge* editorBridge_ = nullptr;
-    SaveRetries* retries_ = nullptr;
+    NoteText text_;
+    std::unique_ptr<NoteFile> file_;
     WritingStatistics* statistics_ = nullptr;
-    std::unique_ptr<RecoveryStore> recovery_;
-    std::unique_ptr<OutsideChangeMonitor> monitor_;  // fileMonitor
+    std::unique_ptr<OutsideVersions> outside_;
+    std::unique_ptr<NoteFolders> folders_;
+    std::unique_ptr<NoteName> name_;
+    std::unique_ptr<NoteSaver> saver_;
+    EditorBridge* editorBridge_ = nullptr;
 };
 
 }  // namespace flintly

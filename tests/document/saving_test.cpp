@@ -139,6 +139,19 @@ TEST_F(Naming, FirstSaveIsTrackedOnceWithTheCharacterCount)
     EXPECT_EQ(toString(events[0].properties.at("noteId")), m.debugIDString().toStdString());
 }
 
+TEST_F(Naming, AFirstSaveThatWroteNothingLeavesTheNoteNewForTheNextTry)
+{
+    auto& m = makeModel();
+    if (!setImmutable(notes, true))
+        GTEST_SKIP() << "chattr is not available here";
+    m.setText(QStringLiteral("Draft"));
+    EXPECT_THROW(m.save(), FileError);
+    setImmutable(notes, false);
+    EXPECT_TRUE(m.filePath().isEmpty());
+    m.save();
+    EXPECT_EQ(tracker.named("first_save").size(), 1u) << "the save that landed is the note's first";
+}
+
 using SavePipeline = ModelFixture;
 
 TEST_F(SavePipeline, SavesHalfASecondAfterTypingPauses)
@@ -176,7 +189,7 @@ TEST_F(SavePipeline, SavingFlagCoversTheWriteAndATenthOfASecondAfter)
     EXPECT_TRUE(logs.contains(QStringLiteral("💾 save() start — current url: nil  | saveFolder: ") + notes));
 }
 
-TEST_F(SavePipeline, WithoutAFolderSaveThrowsAndClearsTheFlag)
+TEST_F(SavePipeline, WithoutAFolderSaveThrowsAndTheTextWaitsForOne)
 {
     auto& m = makeModel(false);
     m.setText(QStringLiteral("nowhere"));
@@ -187,6 +200,12 @@ TEST_F(SavePipeline, WithoutAFolderSaveThrowsAndClearsTheFlag)
         EXPECT_EQ(e.code(), ModelError::Code::noFolder);
     }
     EXPECT_FALSE(m.isSaving());
+
+    settle();  // the pause's save found no folder either
+    m.setSaveFolder(QUrl::fromLocalFile(notes));
+    settle();
+    EXPECT_EQ(readBytes(note(QStringLiteral("nowhere.md"))), QByteArray("nowhere"))
+        << "a folder chosen later takes the text without another keystroke";
 }
 
 using DurableSaving = ModelFixture;
