@@ -209,7 +209,9 @@ public:
         if (!named)
             return false;
         name_ = QStringLiteral(":") + QString::fromLatin1(said.trimmed());
-        return true;
+        // Named is not yet reachable: under a loaded machine with other servers coming
+        // and going, a client has found nobody at a display the server had just named.
+        return pollUntil([&] { return server_.state() == QProcess::Running && answers(); }, 10000);
     }
     void kill()
     {
@@ -220,6 +222,16 @@ public:
     QString name() const { return name_; }
 
 private:
+    bool answers() const
+    {
+        QProcess client;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), name_);
+        client.setProcessEnvironment(env);
+        client.start(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")});
+        return client.waitForFinished(5000) && client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0;
+    }
+
     QProcess server_;
     QString name_;
 };
