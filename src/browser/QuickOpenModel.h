@@ -10,10 +10,8 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QUrl>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
