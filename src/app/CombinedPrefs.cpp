@@ -1,6 +1,5 @@
 #include "app/CombinedPrefs.h"
 
-#include "app/FormGroup.h"
 #include "app/HotkeyStatus.h"
 #include "app/StatisticsFigures.h"
 #include "desktop/AutostartEntry.h"
@@ -14,7 +13,6 @@
 #include "platform/TimeSource.h"
 #include "shortcuts/GlobalShortcuts.h"
 #include "shortcuts/Recorder.h"
-#include "widgets/SymbolIcon.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -41,13 +39,6 @@ static void ensurePrefsSymbols()
 }
 
 namespace flintly {
-
-namespace {
-constexpr int kSymbolSize = 16;
-constexpr int kRowHeight = 34;
-
-QString escaped(const QString& text) { return text.toHtmlEscaped(); }
-}  // namespace
 
 CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     : QWidget(parent, Qt::Window), deps_(std::move(deps)), model_(deps_.model)
@@ -103,7 +94,7 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     });
 
     // Storage
-    saveFolderLabel_ = makeValue();
+    saveFolderLabel_ = SettingsForm::value();
     saveFolderLabel_->setForegroundRole(QPalette::PlaceholderText);
     changeFolderButton_ = new QPushButton(QStringLiteral("Change…"));
     connect(changeFolderButton_, &QPushButton::clicked, this, &CombinedPrefs::changeFolder);
@@ -112,71 +103,72 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
     folderLayout->setContentsMargins(0, 0, 0, 0);
     folderLayout->addWidget(saveFolderLabel_);
     folderLayout->addWidget(changeFolderButton_);
-    revealLink_ = makeLink(QStringLiteral("Show in File Manager"), [this] {
+    revealLink_ = form_.link(QStringLiteral("Show in File Manager"), this, [this] {
         if (model_ && deps_.urlOpener && !model_->saveFolder().isEmpty())
             deps_.urlOpener->revealInFileManager(QDir::cleanPath(model_->saveFolder().toLocalFile()));
     });
 
     // Stats
-    notesValue_ = makeValue();
-    charactersValue_ = makeValue();
-    focusTimeValue_ = makeValue();
-    todosValue_ = makeValue();
+    notesValue_ = SettingsForm::value();
+    charactersValue_ = SettingsForm::value();
+    focusTimeValue_ = SettingsForm::value();
+    todosValue_ = SettingsForm::value();
 
     // Developer
     const QString email = deps_.developerEmail;
-    emailLink_ = makeLink(email, [email] {
+    emailLink_ = form_.link(email, this, [email] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(email);
     });
     emailLink_->setToolTip(QStringLiteral("Click to copy"));
     const QUrl site(deps_.developerUrl);
-    blogLink_ = makeLink(site.toString(), [this, site] {
+    blogLink_ = form_.link(site.toString(), this, [this, site] {
         if (deps_.urlOpener)
             deps_.urlOpener->openUrl(site);
     });
-    auto* name = makeValue();
+    auto* name = SettingsForm::value();
     name->setText(deps_.developerName);
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(20, 8, 20, 20);
     column->setSpacing(6);
-    column->addWidget(makeSection(
+    column->addWidget(form_.section(
         QStringLiteral("App"),
         {
-            {makeRowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
-            {makeRowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
+            {form_.rowLabel(QStringLiteral("Theme"), QStringLiteral("paintbrush")), themePicker_},
+            {form_.rowLabel(QStringLiteral("Show Flintly folder in Favorites"), QStringLiteral("folder")),
              favoritesToggle_},
-            {makeRowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), shortcutValue},
+            {form_.rowLabel(QStringLiteral("Note Window Shortcut"), QStringLiteral("keyboard")), shortcutValue},
             {nullptr, hotkeyFallback_},
-            {makeRowLabel(QStringLiteral("Open at Login"), QStringLiteral("power")), openAtLoginToggle_},
+            {form_.rowLabel(QStringLiteral("Open at Login"), QStringLiteral("power")), openAtLoginToggle_},
         }));
     QWidget* fallbackRow = hotkeyFallback_->parentWidget();
     fallbackRow->setVisible(hotkeyFallback_->isNeeded());
     connect(hotkeyFallback_, &HotkeyFallbackView::neededChanged, fallbackRow, &QWidget::setVisible);
     column->addWidget(
-        makeSection(QStringLiteral("Storage"),
-                    {
-                        {makeRowLabel(QStringLiteral("Save Folder"), QStringLiteral("folder.fill")), folderValue},
-                        {nullptr, revealLink_},
-                    }));
+        form_.section(QStringLiteral("Storage"),
+                      {
+                          {form_.rowLabel(QStringLiteral("Save Folder"), QStringLiteral("folder.fill")), folderValue},
+                          {nullptr, revealLink_},
+                      }));
     revealRow_ = revealLink_->parentWidget();
-    column->addWidget(makeSection(
+    column->addWidget(form_.section(
         QStringLiteral("Stats"),
         {
-            {makeRowLabel(QStringLiteral("Notes"), QStringLiteral("doc.plaintext")), notesValue_},
-            {makeRowLabel(QStringLiteral("Characters"), QStringLiteral("character.cursor.ibeam")), charactersValue_},
-            {makeRowLabel(QStringLiteral("Focus Time"), QStringLiteral("timer")), focusTimeValue_},
-            {makeRowLabel(QStringLiteral("Todos Done"), QStringLiteral("checkmark.square")), todosValue_},
+            {form_.rowLabel(QStringLiteral("Notes"), QStringLiteral("doc.plaintext")), notesValue_},
+            {form_.rowLabel(QStringLiteral("Characters"), QStringLiteral("character.cursor.ibeam")), charactersValue_},
+            {form_.rowLabel(QStringLiteral("Focus Time"), QStringLiteral("timer")), focusTimeValue_},
+            {form_.rowLabel(QStringLiteral("Todos Done"), QStringLiteral("checkmark.square")), todosValue_},
         }));
-    developerSection_ = makeSection(QStringLiteral("Developer"),
-                                    {
-                                        {makeRowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
-                                        {makeRowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
-                                        {makeRowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
-                                    });
+    developerSection_ =
+        form_.section(QStringLiteral("Developer"),
+                      {
+                          {form_.rowLabel(QStringLiteral("Name"), QStringLiteral("person")), name},
+                          {form_.rowLabel(QStringLiteral("Email"), QStringLiteral("envelope")), emailLink_},
+                          {form_.rowLabel(QStringLiteral("Blog"), QStringLiteral("link")), blogLink_},
+                      });
     column->addWidget(developerSection_);
     // A build that names no address or site shows none: a made-up one would send
     // people nowhere.
@@ -218,77 +210,6 @@ CombinedPrefs::CombinedPrefs(Dependencies deps, QWidget* parent)
 }
 
 CombinedPrefs::~CombinedPrefs() = default;
-
-QWidget* CombinedPrefs::makeSection(const QString& title, const std::vector<std::pair<QWidget*, QWidget*>>& rows)
-{
-    auto* section = new QWidget;
-    auto* layout = new QVBoxLayout(section);
-    layout->setContentsMargins(0, 10, 0, 0);
-    layout->setSpacing(6);
-    auto* header = new QLabel(title);
-    QFont bold = header->font();
-    bold.setWeight(QFont::DemiBold);
-    header->setFont(bold);
-    header->setContentsMargins(4, 0, 0, 0);
-    layout->addWidget(header);
-
-    auto* group = new FormGroup;
-    auto* rowsLayout = new QVBoxLayout(group);
-    rowsLayout->setContentsMargins(12, 2, 12, 2);
-    rowsLayout->setSpacing(0);
-    for (const auto& [label, value] : rows) {
-        auto* row = new QWidget;
-        row->setMinimumHeight(kRowHeight);
-        auto* h = new QHBoxLayout(row);
-        h->setContentsMargins(0, 2, 0, 2);
-        if (label)
-            h->addWidget(label);
-        if (value->sizePolicy().horizontalPolicy() == QSizePolicy::Expanding) {
-            h->addWidget(value, 1);
-        } else {
-            h->addStretch(1);
-            h->addWidget(value, 0, Qt::AlignVCenter);
-        }
-        rowsLayout->addWidget(row);
-    }
-    layout->addWidget(group);
-    return section;
-}
-
-QWidget* CombinedPrefs::makeRowLabel(const QString& text, const QString& symbol)
-{
-    auto* label = new QWidget;
-    auto* h = new QHBoxLayout(label);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->setSpacing(8);
-    auto* icon = new QLabel;
-    icon->setFixedSize(kSymbolSize, kSymbolSize);
-    h->addWidget(icon);
-    h->addWidget(new QLabel(text));
-    symbols_.push_back({icon, symbol});
-    return label;
-}
-
-QLabel* CombinedPrefs::makeValue()
-{
-    auto* value = new QLabel;
-    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return value;
-}
-
-QLabel* CombinedPrefs::makeLink(const QString& text, std::function<void()> activated)
-{
-    auto* link = new QLabel;
-    link->setTextFormat(Qt::RichText);
-    links_.push_back({link, text});
-    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    link->setCursor(Qt::PointingHandCursor);
-    link->setAccessibleName(text);
-    connect(link, &QLabel::linkActivated, this, [activated = std::move(activated)] { activated(); });
-    return link;
-}
 
 void CombinedPrefs::refresh()
 {
@@ -366,15 +287,7 @@ void CombinedPrefs::changeEvent(QEvent* event)
 void CombinedPrefs::paintSymbols()
 {
     paintingSymbols_ = true;
-    const QColor color = palette().color(QPalette::WindowText);
-    const qreal dpr = devicePixelRatioF();
-    for (const Symbol& s : symbols_)
-        s.label->setPixmap(symbolPixmap(s.name, color, QSize(kSymbolSize, kSymbolSize), dpr));
-    // Rich text takes a link's colour from the application's palette when it is set,
-    // not from ours: name it, so links stay readable on a dark window.
-    const QString link = palette().color(QPalette::Link).name();
-    for (const Symbol& l : links_)
-        l.label->setText(QStringLiteral("<a href=\"#\" style=\"color:%1\">%2</a>").arg(link, escaped(l.name)));
+    form_.paint(palette(), devicePixelRatioF());
     paintingSymbols_ = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HotkeyFallbackView.h"
+#include "app/SettingsForm.h"
 #include "platform/AppInfo.h"
 #include "shortcuts/RecorderControl.h"
 
@@ -91,15 +92,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    struct Symbol {
-        QLabel* label;
-        QString name;  // of the symbol image, or the link's text
-    };
-
-    QWidget* makeSection(const QString& title, const std::vector<std::pair<QWidget*, QWidget*>>& rows);
-    QWidget* makeRowLabel(const QString& text, const QString& symbol);
-    QLabel* makeValue();
-    QLabel* makeLink(const QString& text, std::function<void()> activated);
     void showChoices();
     void refreshStatistics();
     void refreshFolder();
@@ -111,8 +103,7 @@ private:
     QPointer<MarkdownModel> model_;
     std::unique_ptr<OneShotTimer> refreshTimer_;
     std::unique_ptr<desktop::AutostartEntry> ownAutostart_;
-    std::vector<Symbol> symbols_;
-    std::vector<Symbol> links_;  // a link label with its text
+    SettingsForm form_;
     QComboBox* themePicker_ = nullptr;
     QCheckBox* favoritesToggle_ = nullptr;
     shortcuts::Recorder* recorder_ = nullptr;

@@ -1,5 +1,6 @@
 #include "browser/QuickOpenModel.h"
 
+#include "browser/BrowsedNotes.h"
 #include "browser/DebounceTimer.h"
 #include "browser/NoteCreation.h"
 #include "browser/RecentFileManager.h"
@@ -16,9 +17,9 @@
 #include "search/SearchEngine.h"
 #include "search/Snippet.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -35,8 +36,6 @@ QuickOpenModel::Dependencies withDefaults(QuickOpenModel::Dependencies deps)
     return deps;
 }
 
-std::shared_ptr<NoteIndex> emptyIndex() { return std::make_shared<NoteIndex>(std::vector<FileInfo>{}); }
-
 // For the benchmarks, which follow the list from outside the process.
 void trace(const char* what, std::size_t count)
 {
@@ -49,9 +48,20 @@ void trace(const char* what, std::size_t count)
 }  // namespace
 
 QuickOpenModel::QuickOpenModel(Dependencies deps, QObject* parent)
-    : QObject(parent), deps_(withDefaults(std::move(deps))), files_(emptyIndex()),
-      scans_(deps_.background, deps_.scanPause), firstIndexing_(deps_.background, deps_.scanPause)
+    : QObject(parent), deps_(withDefaults(std::move(deps)))
 {
+    notes_ = new BrowsedNotes({deps_.background, deps_.scanPause, deps_.search, deps_.recents}, this);
+    connect(notes_, &BrowsedNotes::filesChanged, this, [this] {
+        filteredCache_.clear();
+        refilter();
+    });
+    connect(notes_, &BrowsedNotes::recentsChanged, this, [this] {
+        if (debouncedQuery_.trimmed().isEmpty())
+            refilter();
+    });
+    connect(notes_, &BrowsedNotes::rescanStarted, this, &QuickOpenModel::listChanged);
+    connect(notes_, &BrowsedNotes::scanCompleted, this, &QuickOpenModel::completeScan);
+    connect(notes_, &BrowsedNotes::indexProgressChanged, this, &QuickOpenModel::indexProgressChanged);
     tracker_ = deps_.tracker ? deps_.tracker : &usageTracker();
     workspace_ = std::make_unique<Workspace>(*deps_.settings, deps_.model, deps_.chooser);
     snippets_ = new SnippetCache(deps_.background, this);
@@ -65,31 +75,13 @@ QuickOpenModel::QuickOpenModel(Dependencies deps, QObject* parent)
     connect(workspace_.get(), &Workspace::listFocusRequested, this, &QuickOpenModel::listFocusRequested);
     NotificationCenter::defaultCenter().observe(
         QStringLiteral("OpenPinned"), this, [this](const Notification& n) { workspace_->openPinnedByIndex(n.object); });
-    if (deps_.recents)
-        connect(deps_.recents, &RecentFileManager::filesChanged, this, [this] {
-            recentIndex_.reset();
-            if (debouncedQuery_.trimmed().isEmpty())
-                refilter();
-        });
     if (deps_.search) {
-        connect(deps_.search, &search::SearchEngine::indexProgress, this, [this](qint64 done, qint64 total) {
-            indexProgress_ = {done, total};
-            emit indexProgressChanged();
-        });
         if (deps_.model)
             connect(deps_.model, &MarkdownModel::fileWritten, this,
                     [this](const QString& path) { deps_.search->noteChanged(path); });
         if (deps_.indexAfterStartMs >= 0)
             QTimer::singleShot(deps_.indexAfterStartMs, this, &QuickOpenModel::indexNotesFolder);
     }
-    // Quitting never waits for a walk or for indexing: both stop where they are.
-    if (auto* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
-            scans_.cancel();
-            firstIndexing_.cancel();
-            if (deps_.search)
-                deps_.search->stop();
-        });
     refilter();
 }
 
@@ -133,28 +125,15 @@ QString QuickOpenModel::folderOf(const FileInfo& file) const
     return file.folderBelow(workspace_->vaultURL().toLocalFile());
 }
 
-const std::vector<FileInfo>& QuickOpenModel::files() const { return files_->files(); }
+bool QuickOpenModel::isScanning() const { return notes_->isScanning(); }
 
-QStringList QuickOpenModel::recentPaths() const
-{
-    QStringList out;
-    if (deps_.recents)
-        for (const RecentFile& f : deps_.recents->files())
-            out.append(f.url.toLocalFile());
-    return out;
-}
+std::pair<qint64, qint64> QuickOpenModel::indexProgress() const { return notes_->indexProgress(); }
+
+const std::vector<FileInfo>& QuickOpenModel::files() const { return notes_->files(); }
 
 std::shared_ptr<const NoteIndex> QuickOpenModel::source() const
 {
-    if (!workspace_->vaultURL().isEmpty())
-        return files_;
-    if (!recentIndex_) {
-        std::vector<FileInfo> records;
-        for (const QString& path : recentPaths())
-            records.push_back(FileInfo::fromAttributes(path));
-        recentIndex_ = std::make_shared<NoteIndex>(std::move(records));
-    }
-    return recentIndex_;
+    return notes_->source(!workspace_->vaultURL().isEmpty());
 }
 
 void QuickOpenModel::setQuery(const QString& text)
@@ -189,7 +168,7 @@ void QuickOpenModel::refilter()
     if (const auto it = filteredCache_.constFind(key); it != filteredCache_.cend()) {
         rows_ = *it;
     } else if (query.isEmpty()) {
-        rows_ = std::make_shared<const ResultRows>(allRows(*src, mode, recentPaths()));
+        rows_ = std::make_shared<const ResultRows>(allRows(*src, mode, notes_->recentPaths()));
     } else {
         auto names = std::make_shared<const NoteIndex::NameMatches>(src->matchNames(query, mode));
         rows_ = std::make_shared<const ResultRows>(rankedRows(*src, *names, query, mode, nullptr));
@@ -219,53 +198,17 @@ void QuickOpenModel::refilter()
     emit listChanged();
 }
 
-void QuickOpenModel::setFiles(const QUrl& folder, std::shared_ptr<NoteIndex> index)
-{
-    files_ = std::move(index);
-    filesFolder_ = folder;
-    filteredCache_.clear();
-    refilter();
-}
-
 void QuickOpenModel::openFolder(const QUrl& folder) { scan(folder, false); }
 
 // A quiet scan (quick open shown again) keeps the list as it is until the new one is
 // in: no progress row, no event, the selection kept where it still is.
-void QuickOpenModel::scan(const QUrl& folder, bool quietly)
-{
-    const QString path = folder.toLocalFile();
-    const QFileInfo info(path);
-    if (!info.isDir() || !info.isReadable()) {
-        isScanning_ = false;
-        setFiles(folder, emptyIndex());
-        return;
-    }
-    if (!quietly) {
-        isScanning_ = true;
-        if (folder != filesFolder_)
-            setFiles(folder, emptyIndex());  // another folder's notes never stand under this chip
-        else
-            emit listChanged();
-    }
+void QuickOpenModel::scan(const QUrl& folder, bool quietly) { notes_->scan(folder, workspace_->sortMode(), quietly); }
 
-    // Whatever scan is still running is for a list nobody will see.
-    scans_.start(path, workspace_->sortMode(), this, [this, folder, quietly](std::shared_ptr<NoteIndex> index) {
-        completeScan(folder, std::move(index), quietly);
-    });
-}
-
-// Only the scan of the folder chosen last is shown; isScanning holds until it is in.
-void QuickOpenModel::completeScan(const QUrl& folder, std::shared_ptr<NoteIndex> index, bool quietly)
+void QuickOpenModel::completeScan(const QUrl& folder, std::size_t count, bool quietly)
 {
-    isScanning_ = false;
-    const std::size_t count = index->size();
-    const QString kept = selection_ ? selection_->path : QString();
-    setFiles(folder, index);
-    if (deps_.search)
-        deps_.search->keepCurrent(folder.toLocalFile(), index->listing());
     trace("scan-complete", count);
     if (quietly) {
-        select(kept);
+        select(selection_ ? selection_->path : QString());
         return;
     }
     selectFirst();
@@ -276,13 +219,7 @@ void QuickOpenModel::completeScan(const QUrl& folder, std::shared_ptr<NoteIndex>
 // shown, so that its first searches read nothing.
 void QuickOpenModel::indexNotesFolder()
 {
-    const QString folder = deps_.model ? Workspace::folderUrl(deps_.model->saveFolder()).toLocalFile() : QString();
-    if (folder.isEmpty() || !deps_.search || !filesFolder_.isEmpty())
-        return;
-    firstIndexing_.start(folder, SortMode::modifiedDesc, this, [this, folder](std::shared_ptr<NoteIndex> index) {
-        if (filesFolder_.isEmpty())
-            deps_.search->keepCurrent(folder, index->listing());
-    });
+    notes_->indexFirst(deps_.model ? Workspace::folderUrl(deps_.model->saveFolder()).toLocalFile() : QString());
 }
 
 void QuickOpenModel::setSelection(std::shared_ptr<const NoteIndex> source, std::optional<quint32> index)
@@ -378,7 +315,7 @@ void QuickOpenModel::appeared()
     workspace_->syncDefaultFolder(workspace_->currentCore());
     if (workspace_->vaultURL().isEmpty() && !workspace_->pinned().isEmpty())
         workspace_->browse(workspace_->pinned().constFirst());
-    else if (!workspace_->vaultURL().isEmpty() && !isScanning_)
+    else if (!workspace_->vaultURL().isEmpty() && !notes_->isScanning())
         scan(workspace_->vaultURL(), true);  // notes made, renamed or deleted meanwhile
     emit searchFocusRequested();
     if (deps_.model)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "browser/BackgroundScan.h"
 #include "browser/FileInfo.h"
 #include "browser/NoteIndex.h"
 #include "browser/QueryTimer.h"
@@ -11,16 +10,15 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QUrl>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 
 namespace flintly {
 
+class BrowsedNotes;
 class FileChooser;
 class RecentFileManager;
 class SettingsStore;
@@ -33,10 +31,10 @@ class SearchEngine;
 struct Snippet;
 }  // namespace search
 
-// The state behind the quick-open list: the browsed folder's notes (scanned in the
-// background), the search text and its debounce, the found notes (by name at once,
-// by text when the content search answers) with their cache, and the selected note.
-// No widgets: the view shows what this holds and forwards the user's actions to it.
+// The state behind the quick-open list: the search text and its debounce, the found
+// notes (by name at once, by text when the content search answers) with their cache,
+// and the selected note, over the notes BrowsedNotes reads. No widgets: the view shows
+// what this holds and forwards the user's actions to it.
 class QuickOpenModel : public QObject {
     Q_OBJECT
 public:
@@ -87,9 +85,9 @@ public:
     // Opens the note named by the query, creating it in the notes folder when there is none.
     void createFromQuery();
 
-    bool isScanning() const { return isScanning_; }
+    bool isScanning() const;
     // While the notes' texts are being indexed: how many of how many; total 0 otherwise.
-    std::pair<qint64, qint64> indexProgress() const { return indexProgress_; }
+    std::pair<qint64, qint64> indexProgress() const;
 
     QString query() const { return query_; }
     void setQuery(const QString& text);
@@ -127,14 +125,12 @@ signals:
 
 private:
     void scan(const QUrl& folder, bool quietly);
-    void completeScan(const QUrl& folder, std::shared_ptr<NoteIndex> index, bool quietly);
-    void setFiles(const QUrl& folder, std::shared_ptr<NoteIndex> index);
+    void completeScan(const QUrl& folder, std::size_t count, bool quietly);
     void refilter();
     // Selects record `index` of `source`, or nothing.
     void setSelection(std::shared_ptr<const NoteIndex> source, std::optional<quint32> index);
     void indexNotesFolder();
     bool openAt(const QUrl& url, bool revealMatch);
-    QStringList recentPaths() const;
     std::shared_ptr<const NoteIndex> source() const;
 
     Dependencies deps_;
@@ -142,13 +138,7 @@ private:
     UsageTracker* tracker_ = nullptr;
     SnippetCache* snippets_ = nullptr;
 
-    std::shared_ptr<NoteIndex> files_;                // the browsed folder's notes
-    QUrl filesFolder_;                                // the folder they are from
-    mutable std::shared_ptr<NoteIndex> recentIndex_;  // the list without a folder
-    bool isScanning_ = false;
-    BackgroundScan scans_;
-    BackgroundScan firstIndexing_;
-    std::pair<qint64, qint64> indexProgress_{0, 0};
+    BrowsedNotes* notes_ = nullptr;
 
     QString query_;
     QString debouncedQuery_;

@@ -5,81 +5,25 @@
 #include "browser/Workspace.h"
 #include "document/MarkdownModel.h"
 #include "platform/MainThread.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SettingsStore.h"
 #include "platform_widgets/QtFileChooser.h"
+#include "quickopen/PanelAnchor.h"
+#include "quickopen/PanelKeyMonitor.h"
 #include "quickopen/QuickOpenView.h"
 #include "quickopen/SearchPanelWindow.h"
 #include "search/SearchEngine.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QPropertyAnimation>
-#include <QWindow>
 
 namespace flintly {
-
-namespace {
-bool isKey(const QEvent* event)
-{
-    return event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
-}
-
-Qt::KeyboardModifiers plainModifiers(const QKeyEvent* key) { return key->modifiers() & ~Qt::KeypadModifier; }
-
-// A menu or a modal dialog of ours has the keyboard: its keys are its own.
-bool somethingElseHasTheKeyboard() { return QApplication::activePopupWidget() || QApplication::activeModalWidget(); }
-
-QWidget* windowOf(QObject* receiver)
-{
-    auto* widget = qobject_cast<QWidget*>(receiver);
-    return widget ? widget->window() : nullptr;
-}
-
-// Handles a key the filter claims: the override is accepted, so no shortcut takes the
-// key and it arrives as a key press, which `act` then consumes.
-bool claim(QEvent* event, const std::function<void()>& act)
-{
-    event->accept();
-    if (event->type() == QEvent::KeyPress)
-        act();
-    return true;
-}
-}  // namespace
-
-// Watches every key of the application while the panel is shown.
-class SearchPanelController::KeyMonitor : public QObject {
-public:
-    explicit KeyMonitor(SearchPanelController* owner) : owner_(owner) {}
-
-protected:
-    bool eventFilter(QObject* receiver, QEvent* event) override
-    {
-        // While fading out the panel is already dismissed: keys are the windows' again.
-        if (!isKey(event) || !owner_->isShown_ || somethingElseHasTheKeyboard() || !qobject_cast<QWidget*>(receiver))
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape && plainModifiers(key) == Qt::NoModifier)
-            return claim(event, [this] { owner_->dismiss(); });
-        // Ctrl+1 … Ctrl+9 belong to the panel itself, not to the window under it.
-        if (plainModifiers(key) == Qt::ControlModifier && key->key() >= Qt::Key_1 && key->key() <= Qt::Key_9
-            && windowOf(receiver) == owner_->window_) {
-            const int index = key->key() - Qt::Key_1;
-            return claim(event,
-                         [index] { NotificationCenter::defaultCenter().post(QStringLiteral("OpenPinned"), index); });
-        }
-        return false;
-    }
-
-private:
-    SearchPanelController* owner_;
-};
 
 SearchPanelController::SearchPanelController() : SearchPanelController(Options{}) {}
 
 SearchPanelController::SearchPanelController(Options options) : options_(std::move(options))
 {
     window_ = new SearchPanelWindow;
+    anchor_ = std::make_unique<PanelAnchor>(window_);
     window_->installEventFilter(this);
 }
 
@@ -96,6 +40,8 @@ SearchPanelController& SearchPanelController::shared()
 }
 
 void SearchPanelController::setOptions(Options options) { options_ = std::move(options); }
+
+QWidget* SearchPanelController::anchor() const { return anchor_->anchor(); }
 
 Workspace* SearchPanelController::workspace() const { return browser_ ? &browser_->workspace() : nullptr; }
 
@@ -170,7 +116,7 @@ void SearchPanelController::show(QWidget* attachedTo)
     if (!window_)
         return;
     if (attachedTo && attachedTo->window() != window_)
-        attach(attachedTo->window());
+        anchor_->attach(attachedTo->window());
     window_->setWindowOpacity(0);
     window_->show();
     window_->raise();
@@ -189,45 +135,11 @@ void SearchPanelController::hide()
         // The keyboard goes back where it came from, so after choosing a note the
         // user types into it straight away.
         const bool hadKeyboard = window_->isActiveWindow();
-        const QPointer<QWidget> anchor = anchor_;
+        const QPointer<QWidget> anchor = anchor_->anchor();
         window_->hide();
         if (hadKeyboard && anchor && anchor->isVisible())
             anchor->activateWindow();
     });
-}
-
-void SearchPanelController::attach(QWidget* anchor)
-{
-    if (anchor_ && anchor_ != anchor)
-        detach();
-    anchor_ = anchor;
-    anchor->installEventFilter(this);
-    place();
-    // A transient child: the window manager keeps it above the anchor and with it.
-    window_->winId();
-    anchor->winId();
-    if (QWindow* handle = window_->windowHandle())
-        handle->setTransientParent(anchor->windowHandle());
-}
-
-void SearchPanelController::detach()
-{
-    if (!anchor_)
-        return;
-    anchor_->removeEventFilter(this);
-    if (QWindow* handle = window_->windowHandle())
-        handle->setTransientParent(nullptr);
-    anchor_ = nullptr;
-}
-
-// Centred on the anchor, the body's top 40 below the anchor's top: over the note,
-// just under its toolbar.
-void SearchPanelController::place()
-{
-    if (!anchor_)
-        return;
-    const QRect a = anchor_->frameGeometry();
-    window_->moveBodyTo(QPoint(a.x() + a.width() / 2 - SearchPanelWindow::kBodySize / 2, a.y() + kBelowAnchorTop));
 }
 
 bool SearchPanelController::eventFilter(QObject* watched, QEvent* event)
@@ -238,21 +150,9 @@ bool SearchPanelController::eventFilter(QObject* watched, QEvent* event)
         isShown_ = false;
         ++fadeGeneration_;
         removeMonitors();
-        detach();
+        anchor_->detach();
         if (view_)
             view_->disappeared();
-    }
-    if (watched == anchor_) {
-        switch (event->type()) {
-        case QEvent::Move:
-        case QEvent::Resize: place(); break;
-        case QEvent::Hide:
-            // The note went away (Ctrl+J, or quitting): its search goes with it, at
-            // once, or it would stand alone on the screen and hold up quitting.
-            window_->hide();
-            break;
-        default: break;
-        }
     }
     return QObject::eventFilter(watched, event);
 }
@@ -260,7 +160,8 @@ bool SearchPanelController::eventFilter(QObject* watched, QEvent* event)
 void SearchPanelController::installMonitors()
 {
     removeMonitors();
-    auto* keys = new KeyMonitor(this);
+    auto* keys = new PanelKeyMonitor(
+        window_, [this] { return isShown_; }, [this] { dismiss(); });
     qApp->installEventFilter(keys);
     monitors_.append([keys] {
         qApp->removeEventFilter(keys);

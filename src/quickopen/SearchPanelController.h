@@ -16,6 +16,7 @@ namespace search {
 class SearchEngine;
 }
 class FileChooser;
+class PanelAnchor;
 class QueryTimer;
 class RecentFileManager;
 class QuickOpenModel;
@@ -49,7 +50,6 @@ public:
     static constexpr int kIndexAfterStartMs = 3000;
 
     static constexpr int kTopPadding = 16;
-    static constexpr int kBelowAnchorTop = 40;
     static constexpr int kFadeInMs = 100;
     static constexpr int kFadeOutMs = 150;
 
@@ -72,7 +72,7 @@ public:
     Workspace* workspace() const;
     QuickOpenView* view() const { return view_; }
     SearchPanelWindow* window() const { return window_; }
-    QWidget* anchor() const { return anchor_; }
+    QWidget* anchor() const;
 
     // Whether the panel is meant to be on screen (set before a fade has run).
     bool isShown() const { return isShown_; }
@@ -91,12 +91,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class KeyMonitor;
-
     void dismiss();
-    void place();
-    void attach(QWidget* anchor);
-    void detach();
     void installMonitors();
     void removeMonitors();
     void fade(qreal to, int ms, std::function<void()> done);
@@ -111,7 +106,7 @@ private:
     QList<QMetaObject::Connection> modelConnections_;
     quint64 subscription_ = 0;
     bool isShown_ = false;
-    QPointer<QWidget> anchor_;
+    std::unique_ptr<PanelAnchor> anchor_;
     QList<std::function<void()>> monitors_;  // each removes one watcher
     quint64 fadeGeneration_ = 0;
 };
