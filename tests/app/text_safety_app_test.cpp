@@ -247,7 +247,9 @@ TEST_F(TextSafetyApp, TypingIsWrittenWhenTheXServerGoesAway)
     ASSERT_TRUE(waitForPageText());
     focusPanel();
     type(QStringLiteral("Display gone\nlast words"), 20);
-    pause(100);
+    // Long enough for the last keys to reach the page on a loaded machine, short of the
+    // autosave's pause: what reaches the disk is what the lost display made the app save.
+    pause(300);
     display.kill();
     ASSERT_TRUE(waitFor([&] { return app.state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(readFile(note(QStringLiteral("Display gone.md"))), QByteArray("Display gone\nlast words"))
