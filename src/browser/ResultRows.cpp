@@ -1,5 +1,7 @@
 #include "browser/ResultRows.h"
 
+#include "search/SearchEngine.h"
+
 namespace flintly {
 
 namespace {
@@ -44,6 +46,8 @@ ResultRows rankedRows(const NoteIndex& index, const NoteIndex::NameMatches& name
     if (!textHits || query.isEmpty())
         return out;
     const quint32 every = search::allWords(query);
+    // Notes holding the words as typed come before those holding them apart.
+    std::vector<quint32> apart;
     for (quint32 r : index.order(mode)) {
         const quint32 inName = names.words[r];
         if (inName == every)
@@ -52,9 +56,14 @@ ResultRows rankedRows(const NoteIndex& index, const NoteIndex::NameMatches& name
         for (std::size_t w = 0; w < textHits->size(); ++w)
             if ((*textHits)[w][r])
                 found |= search::wordBit(static_cast<qsizetype>(w));
-        if (found == every)
+        if (found != every)
+            continue;
+        if (!textHits->empty() && (*textHits)[0][r] == search::kPhrase)
             out.records.push_back(r);
+        else
+            apart.push_back(r);
     }
+    out.records.insert(out.records.end(), apart.begin(), apart.end());
     return out;
 }
 

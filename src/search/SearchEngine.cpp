@@ -342,7 +342,35 @@ WordHits SearchEngine::runSearch(const Listing& listing, const SearchQuery& quer
         for (std::size_t w = 0; w < words; ++w)
             hits[w][i] = folded.contains(query.words[static_cast<qsizetype>(w)]);
     }
+    markPhrases(listing, query, serial, hits);
     return hits;
+}
+
+void SearchEngine::markPhrases(const Listing& listing, const SearchQuery& query, quint64 serial, WordHits& hits)
+{
+    // A phrase typed from a note should find that note first, among the notes that
+    // merely hold its words somewhere. The index knows words, not their order, so the
+    // candidates are read; past a few hundred (common words) the order is left alone.
+    constexpr std::size_t kMostRead = 300;
+    if (hits.size() < 2)
+        return;
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < listing->size(); ++i) {
+        bool all = true;
+        for (const auto& word : hits)
+            all = all && word[i];
+        if (all && candidates.size() == kMostRead)
+            return;
+        if (all)
+            candidates.push_back(i);
+    }
+    for (std::size_t i : candidates) {
+        if (serial != searchSerial_)
+            return;
+        const std::optional<QString> text = readSearchableText((*listing)[i].path);
+        if (text && holdsPhrase(fold(*text), query))
+            hits[0][i] = kPhrase;
+    }
 }
 
 }  // namespace flintly::search

@@ -26,7 +26,10 @@ struct ListedNote {
 // The notes a browser lists, as its scan found them; searches answer per position.
 using Listing = std::shared_ptr<const std::vector<ListedNote>>;
 // For each word of a query, for each listed note: whether the note's text holds it.
+// With several words, the first word's entry is kPhrase where the text holds them as
+// typed, one after the other (looked for only while few notes hold them all).
 using WordHits = std::vector<std::vector<char>>;
+inline constexpr char kPhrase = 2;
 
 // Content search over the notes the browser lists, with an index of their words kept
 // in the cache folder. The index is only ever a shortcut: a listed note it does not
@@ -88,6 +91,7 @@ private:
     void writeIndex();
     std::shared_ptr<const Coverage> coverageFor(const Listing& listing);
     WordHits runSearch(const Listing& listing, const SearchQuery& query, quint64 serial);
+    void markPhrases(const Listing& listing, const SearchQuery& query, quint64 serial, WordHits& hits);
 
     Options options_;
     mutable std::shared_mutex mutex_;  // guards index_

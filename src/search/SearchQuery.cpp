@@ -78,4 +78,25 @@ quint32 wordsIn(QStringView folded, const SearchQuery& query)
     return found;
 }
 
+bool holdsPhrase(QStringView folded, const SearchQuery& query)
+{
+    if (query.words.isEmpty())
+        return false;
+    const QString& first = query.words.front();
+    for (qsizetype at = folded.indexOf(first); at >= 0; at = folded.indexOf(first, at + 1)) {
+        qsizetype next = at + first.size();
+        bool all = true;
+        for (qsizetype w = 1; w < query.words.size() && all; ++w) {
+            const qsizetype gap = next;
+            while (next < folded.size() && folded[next].isSpace())
+                ++next;
+            all = next > gap && folded.sliced(next).startsWith(query.words[w]);
+            next += query.words[w].size();
+        }
+        if (all)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace flintly::search

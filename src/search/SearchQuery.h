@@ -37,6 +37,9 @@ inline NameMatch matchName(QStringView foldedName, const SearchQuery& query)
 // Which of the query's words occur in `folded`: bit i for word i; words 31 and on
 // share the last bit, set when all of them occur.
 quint32 wordsIn(QStringView folded, const SearchQuery& query);
+// Whether `folded` holds the query's words as typed: in order, each after the last
+// with only white space between (a line break counts as a space).
+bool holdsPhrase(QStringView folded, const SearchQuery& query);
 inline quint32 allWords(const SearchQuery& query)
 {
     const auto n = std::min<qsizetype>(query.words.size(), 32);

@@ -347,6 +347,11 @@ TEST_F(QuickOpen, TextMatchesFollowNameMatchesAndOpenAtTheMatch)
     ASSERT_TRUE(deploy.open(QIODevice::WriteOnly));
     deploy.write("# Deploy\n\nThen run Git push to the café.\n");
     deploy.close();
+    QFile apart(notes + QStringLiteral("/errand.md"));
+    ASSERT_TRUE(apart.open(QIODevice::ReadWrite));
+    apart.write("Push it. The dog went to bed.\n");
+    apart.setFileTime(now.addSecs(3600), QFileDevice::FileModificationTime);
+    apart.close();
     writeNote(notes + QStringLiteral("/legit.md"), 10, now);
     writeNote(notes + QStringLiteral("/git.md"), 10, now.addDays(-3));
     auto& b = make();
@@ -367,6 +372,10 @@ TEST_F(QuickOpen, TextMatchesFollowNameMatchesAndOpenAtTheMatch)
     // One word in the name and the other in the text is a match too.
     type(QStringLiteral("git xxxx"));
     EXPECT_EQ(shown(), (QStringList{"legit", "git"}));
+
+    // The words as typed come first, though a note holding them apart is newer.
+    type(QStringLiteral("push to the"));
+    EXPECT_EQ(shown(), (QStringList{"deploy", "errand"}));
 
     type(QStringLiteral("CAFE push"));
     EXPECT_EQ(shown(), QStringList{"deploy"});

@@ -59,6 +59,19 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+TEST(Phrases, AreTheWordsInTheirOrderWithOnlySpaceBetween)
+{
+    const SearchQuery q = SearchQuery::parse(QStringLiteral("List  Directory contents"));
+    const auto holds = [&](const char* text) { return holdsPhrase(fold(QString::fromUtf8(text)), q); };
+    EXPECT_TRUE(holds("ls \\- list directory contents"));
+    EXPECT_TRUE(holds("to list\n  directory contents"));
+    EXPECT_TRUE(holds("a list, then list directory contents")) << "a later start of the first word";
+    EXPECT_FALSE(holds("contents: list directory"));
+    EXPECT_FALSE(holds("list the directory contents"));
+    EXPECT_FALSE(holds("listdirectory contents"));
+    EXPECT_FALSE(holdsPhrase(QStringLiteral("anything"), SearchQuery::parse(QString())));
+}
+
 TEST(NameRanking, ExactBeforePrefixBeforeWordStartBeforeAnywhere)
 {
     auto rank = [](const char* name, const char* query) {
