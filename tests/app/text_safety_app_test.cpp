@@ -190,12 +190,15 @@ class PrivateDisplay {
 public:
     // The server picks a free display itself and says which (other test programs start
     // servers of their own at the same time; guessing a free number races with them).
+    // It never resets: by default a server resets when its last client goes, and the
+    // test's own probes (xdotool) come and go while the app is still connecting, which
+    // then found nobody there ("could not connect to display").
     bool start()
     {
         server_.start(QStringLiteral("Xvfb"),
                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                        QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                       QStringLiteral("tcp")});
+                       QStringLiteral("tcp"), QStringLiteral("-noreset")});
         if (!server_.waitForStarted())
             return false;
         QByteArray said;
