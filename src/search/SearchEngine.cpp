@@ -15,6 +15,8 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
+
 namespace flintly::search {
 
 namespace {
@@ -339,14 +341,20 @@ WordHits SearchEngine::runSearch(const Listing& listing, const SearchQuery& quer
         if (!text)
             continue;
         const QString folded = fold(*text);
-        for (std::size_t w = 0; w < words; ++w)
+        bool all = true;
+        for (std::size_t w = 0; w < words; ++w) {
             hits[w][i] = folded.contains(query.words[static_cast<qsizetype>(w)]);
+            all = all && hits[w][i];
+        }
+        if (all && words > 1 && holdsPhrase(folded, query))
+            hits[0][i] = kPhrase;
     }
-    markPhrases(listing, query, serial, hits);
+    markPhrases(listing, query, serial, read, hits);
     return hits;
 }
 
-void SearchEngine::markPhrases(const Listing& listing, const SearchQuery& query, quint64 serial, WordHits& hits)
+void SearchEngine::markPhrases(const Listing& listing, const SearchQuery& query, quint64 serial,
+                               const std::vector<char>& alreadyRead, WordHits& hits)
 {
     // A phrase typed from a note should find that note first, among the notes that
     // merely hold its words somewhere. The index knows words, not their order, so the
@@ -359,12 +367,18 @@ void SearchEngine::markPhrases(const Listing& listing, const SearchQuery& query,
         bool all = true;
         for (const auto& word : hits)
             all = all && word[i];
-        if (all && candidates.size() == kMostRead)
+        if (all && candidates.size() == kMostRead) {
+            // Too many to read: no note goes first, including those the direct search
+            // marked, so the order never depends on how much the index covers.
+            std::replace(hits[0].begin(), hits[0].end(), kPhrase, char(1));
             return;
+        }
         if (all)
             candidates.push_back(i);
     }
     for (std::size_t i : candidates) {
+        if (alreadyRead[i])
+            continue;  // marked while it was searched
         if (serial != searchSerial_)
             return;
         const std::optional<QString> text = readSearchableText((*listing)[i].path);

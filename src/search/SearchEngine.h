@@ -91,7 +91,8 @@ private:
     void writeIndex();
     std::shared_ptr<const Coverage> coverageFor(const Listing& listing);
     WordHits runSearch(const Listing& listing, const SearchQuery& query, quint64 serial);
-    void markPhrases(const Listing& listing, const SearchQuery& query, quint64 serial, WordHits& hits);
+    void markPhrases(const Listing& listing, const SearchQuery& query, quint64 serial,
+                     const std::vector<char>& alreadyRead, WordHits& hits);
 
     Options options_;
     mutable std::shared_mutex mutex_;  // guards index_
